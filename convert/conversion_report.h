@@ -1,0 +1,65 @@
+#pragma once
+// What a conversion tells its caller: which file failed and why, and what each
+// preset looked like, so that the front ends can say it.
+
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+
+namespace t2tk {
+
+// Room for the longest path the platform allows, terminator included.
+#ifdef PATH_MAX
+inline constexpr std::size_t kPathCapacity = PATH_MAX;
+#else
+inline constexpr std::size_t kPathCapacity = 260;
+#endif
+
+// The most presets whose messages fit into the message buffer.
+inline constexpr int kMaxPresetsPerBatch = 133;
+
+enum class ConversionFailure {
+    None,
+    TooManyPresets,  // more presets than the message buffer holds
+    PresetOpen,      // a preset cannot be opened (missing, no access, path too long)
+    PresetRead,      // a preset opened but could not be read (a directory, say)
+    OutputIsPreset,  // the output would overwrite one of the presets
+    OutputWrite,     // the output cannot be created or fully written
+};
+
+// What was read of one preset, before any conversion.
+struct PresetSummary {
+    std::uint32_t bytesRead;       // at most 9,000
+    std::uint32_t parameterCount;  // as the file states it
+};
+
+struct ConversionReport {
+    ConversionFailure failure;
+    char file[kPathCapacity];  // the file the failure is about
+    char reason[256];          // the system's error text, or our own
+    int presetCount;           // presets read and converted
+    PresetSummary presets[kMaxPresetsPerBatch];
+};
+
+// A complete preset: every voice and effect parameter present.
+inline constexpr std::uint32_t kCompletePresetSize = 8600;
+inline constexpr std::uint32_t kCompleteParameterCount = 2136;
+
+inline bool IsCompletePreset(const PresetSummary& preset)
+{
+    return preset.bytesRead >= kCompletePresetSize && preset.parameterCount == kCompleteParameterCount;
+}
+
+// Empties the report; does nothing for a null report.
+void ClearReport(ConversionReport* report);
+
+// Records a failure with the file it names and the reason; does nothing for a
+// null report. Both texts are cut to fit.
+void ReportFailure(ConversionReport* report, ConversionFailure failure, const char* file, const char* reason);
+
+// One line that says what failed, e.g.
+//   cannot open preset "kick.fxp": No such file or directory
+// Empty when the report holds no failure.
+void DescribeConversionFailure(const ConversionReport& report, char* text, std::size_t size);
+
+}  // namespace t2tk

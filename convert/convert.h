@@ -1,0 +1,79 @@
+#pragma once
+// Conversion of Tolvin FXP presets into Thumpkrate SysEx messages and one MIDI file.
+//
+// Plain functions over fixed process-wide buffers: nothing here allocates on the
+// way from preset to messages, and only one conversion runs at a time.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "convert/conversion_report.h"
+#include "convert/data_byte.h"
+#include "convert/effect_record.h"
+#include "convert/message_stream.h"
+#include "convert/midi_file.h"
+#include "convert/program_header.h"
+#include "convert/voice_record.h"
+
+namespace t2tk {
+
+// The preset file being converted: a 56-byte big-endian FXP header, then the
+// parameters as big-endian floats. Bytes past what the last read delivered are 0.
+inline constexpr std::size_t kPresetImageSize = 10000;
+inline constexpr std::size_t kPresetReadSize = 9000;
+extern std::uint8_t PresetImage[kPresetImageSize];
+
+inline constexpr std::size_t kByteSizeOffset = 4;
+inline constexpr std::size_t kParameterCountOffset = 24;
+inline constexpr std::size_t kProgramNameOffset = 28;
+inline constexpr std::size_t kParametersOffset = 56;
+// Parameters that lie inside the image.
+inline constexpr std::uint32_t kImageParameters = (kPresetImageSize - kParametersOffset) / 4;
+// A larger count is taken as no parameter list at all.
+inline constexpr std::uint32_t kMaxParameterCount = 10000;
+
+inline constexpr int kVoices = 24;
+inline constexpr std::size_t kVoiceBlockOffset = 56;
+inline constexpr std::size_t kVoiceBlockSize = 87 * 4;
+inline constexpr int kEffectUnits = 4;
+inline constexpr std::size_t kEffectBlockOffset = 8408;
+inline constexpr std::size_t kEffectBlockSize = 12 * 4;
+
+// Program memories of the module: slots 0..49, shown to users as 1..50.
+inline constexpr int kFirstSlot = 0;
+inline constexpr int kLastSlot = 49;
+
+// Where each record is built just before its dump is appended.
+inline constexpr std::size_t kScratchRecordSize = 1024;
+extern std::uint8_t ScratchRecord[kScratchRecordSize];
+
+// Converts the presets prefix+names[0], prefix+names[1], ... (names ends with a
+// null entry) to one MIDI file at outputPath. The first preset goes to
+// firstSlot, each further one to the next slot, all held within 0..49.
+// Returns 0, or -1 when a preset cannot be read, the output cannot be written,
+// the output is one of the presets, or there are more presets than fit; then
+// nothing is written and report (if given) says which file failed and why.
+int ConvertFilesToMidi(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
+                       int firstSlot, ConversionReport* report = nullptr);
+
+// As ConvertFilesToMidi, but writes the raw messages back to back, for
+// librarians that send SysEx files.
+int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
+                        int firstSlot, ConversionReport* report = nullptr);
+
+// Reads and converts every preset into the message buffer, after emptying it.
+int AppendPresetFiles(const char* prefix, const char* const* names, int compatibility, int firstSlot,
+                      ConversionReport* report = nullptr);
+
+// Appends the 30 messages of the preset in image (preceded by the init request
+// when firstFile is nonzero). Always returns 0.
+int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int firstFile);
+
+// Brings the image's header counts and parameters from file order to host
+// order. Returns -1, having converted no parameter, when the count is above 10,000.
+int SwapPresetByteOrder(std::uint8_t* image);
+
+// Reverses the four bytes at bytes.
+void SwapBytes32(std::uint8_t* bytes);
+
+}  // namespace t2tk

@@ -1,0 +1,38 @@
+#include "convert/effect_record.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "convert/data_byte.h"
+#include "convert/message_stream.h"
+
+namespace t2tk {
+
+namespace {
+
+constexpr ScaledByte kScaledBytes[] = {{2, 4}, {3, 5}, {6, 2}, {7, 6}, {8, 7}, {9, 3}};
+
+}  // namespace
+
+int BuildEffectRecord(const std::uint8_t* block, std::uint8_t* record, int unit)
+{
+    const auto x = [block](int index) { return static_cast<double>(ReadParameter(block, index)); };
+
+    std::memset(record, 0, kEffectRecordSize);
+    if (unit > 1) {
+        record[1] = 1;
+        return 0;
+    }
+    record[0] = 6;
+    record[1] = unit == 1 ? 4 : 1;
+
+    // The level follows the magnitude of parameter 0 on a square-root curve.
+    const double level = std::sqrt(x(0) * x(0) * 2.0 * 0.6729126418079278);
+    record[5] = static_cast<std::uint8_t>(ScaleToDataByte(static_cast<float>(level)));
+    // 21.01, not 21, so that the float k/21 gives step k.
+    record[4] = ClampToDataByte(TruncToInt32(x(1) * 21.01));
+    FillScaledBytes(block, record, kScaledBytes);
+    return 0;
+}
+
+}  // namespace t2tk

@@ -1,0 +1,95 @@
+#include "convert/message_stream.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace t2tk {
+
+MessageBufferData MessageBuffer;
+
+namespace {
+
+constexpr std::uint8_t kRequestType = 0x07;
+constexpr std::uint8_t kVoiceDumpType = 0x10;
+constexpr std::uint8_t kProgramDumpType = 0x11;
+constexpr std::uint8_t kEffectDumpType = 0x15;
+constexpr std::uint8_t kInitCode = 0x04;
+constexpr std::uint8_t kStoreCode = 0x01;
+constexpr std::uint8_t kBank = 0x30;
+
+std::uint8_t* BeginMessage(std::uint8_t type, std::uint8_t byte5, std::uint8_t byte6)
+{
+    std::uint8_t* m = MessageBuffer.bytes + MessageBuffer.fillCount;
+    m[0] = 0xF0;
+    m[1] = 0x3E;
+    m[2] = 0x11;
+    m[3] = 0x00;
+    m[4] = type;
+    m[5] = byte5;
+    m[6] = byte6;
+    return m;
+}
+
+void FinishMessage(std::uint8_t* m, int length)
+{
+    m[length - 2] = 0x7F;
+    m[length - 1] = 0xF7;
+    SetChecksum(m);
+    MessageBuffer.fillCount += length;
+}
+
+void AppendRequest(std::uint8_t code, int slot)
+{
+    std::uint8_t* m = BeginMessage(kRequestType, code, kBank);
+    m[7] = static_cast<std::uint8_t>(slot);
+    FinishMessage(m, kRequestLength);
+}
+
+void AppendDump(std::uint8_t type, int index, const std::uint8_t* record, int recordSize)
+{
+    std::uint8_t* m = BeginMessage(type, kBank, static_cast<std::uint8_t>(index));
+    std::memcpy(m + 7, record, static_cast<std::size_t>(recordSize));
+    FinishMessage(m, recordSize + 9);
+}
+
+}  // namespace
+
+void AppendInitRequest()
+{
+    std::printf("initreq\n");
+    AppendRequest(kInitCode, 0);
+}
+
+void AppendStoreRequest(int slot)
+{
+    std::printf("storereq %d\n", slot);
+    AppendRequest(kStoreCode, slot);
+}
+
+void AppendProgramDump(const std::uint8_t* record, int slot)
+{
+    AppendDump(kProgramDumpType, slot, record, kProgramHeaderSize);
+}
+
+void AppendVoiceDump(const std::uint8_t* record, int voiceIndex)
+{
+    AppendDump(kVoiceDumpType, voiceIndex, record, kVoiceRecordSize);
+}
+
+void AppendEffectDump(const std::uint8_t* record, int unitIndex)
+{
+    AppendDump(kEffectDumpType, unitIndex, record, kEffectRecordSize);
+}
+
+void SetChecksum(std::uint8_t* message)
+{
+    std::size_t i = 4;
+    std::uint8_t sum = 0;
+    while ((message[i + 1] & 0x80) == 0) {
+        sum = static_cast<std::uint8_t>(sum + message[i]);
+        ++i;
+    }
+    message[i] = static_cast<std::uint8_t>(sum & 0x7F);
+}
+
+}  // namespace t2tk

@@ -1,0 +1,97 @@
+#include "convert/midi_file.h"
+
+#include <cstring>
+
+#include "convert/output_file.h"
+
+namespace t2tk {
+
+namespace {
+
+constexpr std::uint8_t kHeader[] = {
+    'M', 'T', 'h', 'd', 0x00, 0x00, 0x00, 0x06,  // header chunk of 6 bytes
+    0x00, 0x00, 0x00, 0x01, 0x00, 0x30,          // format 0, one track, 48 ticks per quarter
+    'M', 'T', 'r', 'k', 0x00, 0x00, 0x00, 0x00,  // track chunk, length patched at the end
+};
+constexpr std::size_t kTrackLengthOffset = 18;
+constexpr std::size_t kTrackStart = sizeof kHeader;
+
+constexpr std::uint8_t kTrackOpening[] = {
+    0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08,  // 4/4
+    0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,        // 500,000 us per quarter: 120 bpm
+    0x00, 0xFF, 0x03, 0x10,                          // track name of 16 bytes
+    'K', 'o', 'r', 'v', 'a', 'n', 'e', ' ', 'T', '2', 'T', 'K', ' ', '1', '.', '0',
+};
+constexpr std::uint8_t kEndOfTrack[] = {0x30, 0xFF, 0x2F, 0x00};  // half a second after the last
+
+constexpr std::uint8_t kProgramDumpDelta = 0x60;  // 96 ticks: one second
+constexpr std::uint8_t kMessageDelta = 0x18;      // 24 ticks: a quarter second
+constexpr std::uint8_t kProgramDumpType = 0x11;
+
+static_assert(sizeof kHeader + sizeof kTrackOpening + sizeof kEndOfTrack == kEmptyMidiFileSize);
+
+// The file is laid out here and written with one call.
+std::uint8_t MidiFileImage[MidiFileCapacity(kMessageBufferSize)];
+
+std::uint8_t* Put(std::uint8_t* out, const std::uint8_t* bytes, std::size_t size)
+{
+    std::memcpy(out, bytes, size);
+    return out + size;
+}
+
+// Variable-length quantity, most significant group first. Our messages always
+// take one byte; longer ones take as many as they need.
+std::uint8_t* PutLength(std::uint8_t* out, std::size_t length)
+{
+    int shift = 0;
+    while (shift < 28 && (length >> (shift + 7)) != 0) {
+        shift += 7;
+    }
+    for (; shift > 0; shift -= 7) {
+        *out++ = static_cast<std::uint8_t>(((length >> shift) & 0x7F) | 0x80);
+    }
+    *out++ = static_cast<std::uint8_t>(length & 0x7F);
+    return out;
+}
+
+}  // namespace
+
+std::size_t FormatMidiFile(const std::uint8_t* messages, std::size_t count, std::uint8_t* file)
+{
+    std::uint8_t* out = Put(file, kHeader, sizeof kHeader);
+    out = Put(out, kTrackOpening, sizeof kTrackOpening);
+
+    std::size_t position = 0;
+    while (position < count && messages[position] == 0xF0) {
+        const bool programDump = position + 4 < count && messages[position + 4] == kProgramDumpType;
+        *out++ = programDump ? kProgramDumpDelta : kMessageDelta;
+        *out++ = 0xF0;
+        ++position;
+        const std::uint8_t* start = messages + position;
+        const auto* end = static_cast<const std::uint8_t*>(std::memchr(start, 0xF7, count - position));
+        const std::size_t length = end != nullptr ? static_cast<std::size_t>(end - start) + 1 : count - position;
+        out = PutLength(out, length);
+        out = Put(out, start, length);
+        position += length;
+    }
+    out = Put(out, kEndOfTrack, sizeof kEndOfTrack);
+
+    const auto size = static_cast<std::size_t>(out - file);
+    const std::size_t trackLength = size - kTrackStart;
+    for (int i = 0; i < 4; ++i) {
+        file[kTrackLengthOffset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(trackLength >> (24 - 8 * i));
+    }
+    return size;
+}
+
+int WriteMidiFile(const std::uint8_t* messages, int count, const char* outputPath, ConversionReport* report)
+{
+    if (count < 0 || static_cast<std::size_t>(count) > kMessageBufferSize) {
+        ReportFailure(report, ConversionFailure::OutputWrite, outputPath, "more message bytes than a conversion holds");
+        return -1;
+    }
+    const std::size_t size = FormatMidiFile(messages, static_cast<std::size_t>(count), MidiFileImage);
+    return WriteOutputFile(outputPath, MidiFileImage, size, report);
+}
+
+}  // namespace t2tk

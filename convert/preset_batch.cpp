@@ -1,0 +1,208 @@
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "convert/convert.h"
+#include "convert/output_file.h"
+
+namespace t2tk {
+
+std::uint8_t PresetImage[kPresetImageSize];
+std::uint8_t ScratchRecord[kScratchRecordSize];
+
+namespace {
+
+void ToHostOrder(std::uint8_t* bytes)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        SwapBytes32(bytes);
+    }
+}
+
+std::uint32_t ReadBigEndian32(const std::uint8_t* bytes)
+{
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+           std::uint32_t{bytes[3]};
+}
+
+// prefix and name joined as they are; false when the path does not fit.
+bool JoinPresetPath(const char* prefix, const char* name, char* path, std::size_t size)
+{
+    const int length = std::snprintf(path, size, "%s%s", prefix, name);
+    return length >= 0 && static_cast<std::size_t>(length) < size;
+}
+
+int CountNames(const char* const* names)
+{
+    int count = 0;
+    while (names[count] != nullptr) {
+        ++count;
+    }
+    return count;
+}
+
+// Reads up to kPresetReadSize bytes of path into the image and zeroes the rest,
+// so that a short file never carries an earlier preset's bytes.
+int ReadPresetImage(const char* path, std::size_t* bytesRead, ConversionReport* report)
+{
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(errno));
+        return -1;
+    }
+    const std::size_t got = std::fread(PresetImage, 1, kPresetReadSize, file);
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        ReportFailure(report, ConversionFailure::PresetRead, path, std::strerror(error));
+        return -1;
+    }
+    std::memset(PresetImage + got, 0, kPresetImageSize - got);
+    *bytesRead = got;
+    return 0;
+}
+
+// Refuses an output that is one of the presets, before anything is read or written.
+int CheckOutputIsNoPreset(const char* prefix, const char* const* names, const char* outputPath,
+                          ConversionReport* report)
+{
+    char path[kPathCapacity];
+    for (int i = 0; names[i] != nullptr; ++i) {
+        if (JoinPresetPath(prefix, names[i], path, sizeof path) && IsSameFile(path, outputPath)) {
+            ReportFailure(report, ConversionFailure::OutputIsPreset, path, "it is one of the presets being converted");
+            return -1;
+        }
+    }
+    return 0;
+}
+
+using OutputWriter = int (*)(const std::uint8_t* messages, int count, const char* outputPath,
+                             ConversionReport* report);
+
+int WriteSysExFile(const std::uint8_t* messages, int count, const char* outputPath, ConversionReport* report)
+{
+    return WriteOutputFile(outputPath, messages, static_cast<std::size_t>(count), report);
+}
+
+int ConvertFiles(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
+                 int firstSlot, ConversionReport* report, OutputWriter write)
+{
+    ClearReport(report);
+    if (CheckOutputIsNoPreset(prefix, names, outputPath, report) != 0) {
+        return -1;
+    }
+    if (const int result = AppendPresetFiles(prefix, names, compatibility, firstSlot, report); result != 0) {
+        return result;
+    }
+    return write(MessageBuffer.bytes, MessageBuffer.fillCount, outputPath, report);
+}
+
+}  // namespace
+
+int ConvertFilesToMidi(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
+                       int firstSlot, ConversionReport* report)
+{
+    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, WriteMidiFile);
+}
+
+int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
+                        int firstSlot, ConversionReport* report)
+{
+    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, WriteSysExFile);
+}
+
+int AppendPresetFiles(const char* prefix, const char* const* names, int compatibility, int firstSlot,
+                      ConversionReport* report)
+{
+    MessageBuffer.fillCount = 0;
+    ClearReport(report);
+
+    const int count = CountNames(names);
+    if (count > kMaxPresetsPerBatch) {
+        char reason[128];
+        std::snprintf(reason, sizeof reason, "too many presets: %d given, at most %d fit in one conversion", count,
+                      kMaxPresetsPerBatch);
+        ReportFailure(report, ConversionFailure::TooManyPresets, "", reason);
+        return -1;
+    }
+
+    char path[kPathCapacity];
+    int slot = firstSlot;
+    for (int i = 0; i < count; ++i) {
+        if (!JoinPresetPath(prefix, names[i], path, sizeof path)) {
+            ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(ENAMETOOLONG));
+            return -1;
+        }
+        std::size_t bytesRead = 0;
+        if (ReadPresetImage(path, &bytesRead, report) != 0) {
+            return -1;
+        }
+        if (report != nullptr) {
+            report->presets[i] = {static_cast<std::uint32_t>(bytesRead),
+                                  ReadBigEndian32(PresetImage + kParameterCountOffset)};
+            report->presetCount = i + 1;
+        }
+        slot = std::clamp(slot, kFirstSlot, kLastSlot);
+        AppendPresetMessages(PresetImage, slot, compatibility, i == 0 ? 1 : 0);
+        ++slot;
+    }
+    return 0;
+}
+
+int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int firstFile)
+{
+    SwapPresetByteOrder(image);
+    if (firstFile != 0) {
+        AppendInitRequest();
+    }
+
+    BuildProgramHeader(ScratchRecord, image + kProgramNameOffset);
+    if (compatibility != 0) {
+        ScratchRecord[kCompatibilityByte] = 1;
+    }
+    AppendProgramDump(ScratchRecord, slot);
+
+    for (int voice = 0; voice < kVoices; ++voice) {
+        // A voice that fails the integrity test is still sent, as the builder left it.
+        BuildVoiceRecord(image + kVoiceBlockOffset + kVoiceBlockSize * static_cast<std::size_t>(voice), ScratchRecord);
+        ScratchRecord[0] = static_cast<std::uint8_t>(voice + 1);
+        AppendVoiceDump(ScratchRecord, voice);
+    }
+    for (int unit = 0; unit < kEffectUnits; ++unit) {
+        BuildEffectRecord(image + kEffectBlockOffset + kEffectBlockSize * static_cast<std::size_t>(unit),
+                          ScratchRecord, unit);
+        AppendEffectDump(ScratchRecord, unit);
+    }
+
+    AppendStoreRequest(slot);
+    return 0;
+}
+
+int SwapPresetByteOrder(std::uint8_t* image)
+{
+    ToHostOrder(image + kByteSizeOffset);
+    ToHostOrder(image + kParameterCountOffset);
+    std::uint32_t count = 0;
+    std::memcpy(&count, image + kParameterCountOffset, sizeof count);
+    if (count > kMaxParameterCount) {
+        return -1;
+    }
+    // A count that reaches past the image converts what lies inside it.
+    count = std::min(count, kImageParameters);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        ToHostOrder(image + kParametersOffset + 4 * std::size_t{i});
+    }
+    return 0;
+}
+
+void SwapBytes32(std::uint8_t* bytes)
+{
+    std::swap(bytes[0], bytes[3]);
+    std::swap(bytes[1], bytes[2]);
+}
+
+}  // namespace t2tk
