@@ -1,0 +1,41 @@
+#pragma once
+// The command line of t2tk-convert and the output name it implies.
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace t2tk::cli {
+
+// The most presets one request converts, on every road.
+inline constexpr int MaxRequestFiles = 50;
+// The output when several presets are converted and none is named.
+inline constexpr const char* DefaultOutputName = "Thumpkrate.mid";
+
+inline constexpr int kExitConverted = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Options {
+    int program = 1;  // as users count, 1..50
+    bool compatibility = false;
+    std::string output;  // empty: derived from the presets
+    std::vector<std::string> presets;
+};
+
+// Fills options from the arguments. Returns the exit status when the program
+// should end here: 0 after --help or --version, 2 after a usage error (which
+// goes to err with a hint at --help).
+std::optional<int> ParseOptions(int argc, const char* const* argv, Options& options, std::ostream& out,
+                                std::ostream& err);
+
+// One preset: its path with the file name's extension, if any, replaced by .mid.
+// Several: DefaultOutputName in the current folder.
+std::string DefaultOutputPath(const std::vector<std::string>& presets);
+
+// An output named *.syx (any case) gets the raw messages instead of a MIDI file.
+bool IsSysExPath(std::string_view path);
+
+}  // namespace t2tk::cli
