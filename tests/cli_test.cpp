@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "cli/cli_options.h"
+#include "tests/message_checks.h"
+#include "tests/test_support.h"
+
+namespace t2tk {
+namespace {
+
+using test::Bytes;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+
+    // Runs t2tk-convert in the temporary folder with no standard input.
+    Outcome Run(const std::string& arguments)
+    {
+        const std::string command = "cd '" + dir.path() + "' && '" T2TK_CONVERT_EXE "' " + arguments +
+                                    " </dev/null >'" + dir.File(".out") + "' 2>'" + dir.File(".err") + "'";
+        const int status = std::system(command.c_str());
+        Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(".out"), Text(".err")};
+        std::filesystem::remove(dir.File(".out"));
+        std::filesystem::remove(dir.File(".err"));
+        return outcome;
+    }
+    std::string Text(const std::string& name)
+    {
+        const Bytes bytes = test::ReadBytes(dir.File(name));
+        return std::string(bytes.begin(), bytes.end());
+    }
+    void Kits(std::initializer_list<const char*> names)
+    {
+        std::uint32_t seed = 1;
+        for (const char* name : names) {
+            test::WritePreset(dir.File(name), fxp::MakeKit(name, seed++));
+        }
+    }
+};
+
+TEST_F(CliTest, OnePresetGoesNextToItWithMid)
+{
+    std::filesystem::create_directory(dir.File("kits.v2"));
+    test::WritePreset(dir.File("kits.v2/kick.fxp"), fxp::MakeKit("Kick", 1));
+    test::WritePreset(dir.File("kits.v2/snare"), fxp::MakeKit("Snare", 2));
+    const Outcome outcome = Run("kits.v2/kick.fxp");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "initreq\nstorereq 0\n");
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(test::ReadBytes(dir.File("kits.v2/kick.mid")).size(), 3132U);
+    EXPECT_EQ(Run("kits.v2/snare").status, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("kits.v2/snare.mid")));
+}
+
+TEST_F(CliTest, SeveralPresetsGoToConsecutivePrograms)
+{
+    Kits({"a.fxp", "b.fxp", "c.fxp"});
+    Outcome outcome = Run("a.fxp b.fxp c.fxp");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "initreq\nstorereq 0\nstorereq 1\nstorereq 2\n");
+    EXPECT_EQ(test::ReadBytes(dir.File("Thumpkrate.mid")).size(), 73U + 3 * 3059U);
+
+    outcome = Run("--program 49 -c -o kits.mid a.fxp b.fxp c.fxp");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "initreq\nstorereq 48\nstorereq 49\nstorereq 49\n");
+    EXPECT_EQ(outcome.err, "t2tk-convert: warning: there is no program past 50; presets 2 to 3 all go to program 50\n");
+    const Bytes file = test::ReadBytes(dir.File("kits.mid"));
+    EXPECT_EQ(file[77], 48) << "first program dump's slot";
+    EXPECT_EQ(file[78 + 17], 1) << "compatibility byte";
+}
+
+TEST_F(CliTest, SyxOutputHoldsTheRawMessages)
+{
+    Kits({"a.fxp", "b.fxp"});
+    ASSERT_EQ(Run("-o kits.SYX a.fxp b.fxp").status, 0);
+    ASSERT_EQ(Run("-o kits.mid a.fxp b.fxp").status, 0);
+    const Bytes syx = test::ReadBytes(dir.File("kits.SYX"));
+    ASSERT_EQ(syx.size(), 10U + 2 * 2999U);
+    EXPECT_EQ(Bytes(syx.begin(), syx.begin() + 10),
+              (Bytes{0xF0, 0x3E, 0x11, 0x00, 0x07, 0x04, 0x30, 0x00, 0x3B, 0xF7}));
+    // The MIDI file carries the same messages, each behind its delta, status and length.
+    const Bytes midi = test::ReadBytes(dir.File("kits.mid"));
+    EXPECT_TRUE(std::equal(syx.begin() + 1, syx.begin() + 10, midi.begin() + 60));
+    EXPECT_TRUE(std::equal(syx.end() - 9, syx.end(), midi.end() - 13));
+}
+
+TEST_F(CliTest, UsageErrorsExitWith2)
+{
+    Kits({"a.fxp"});
+    std::string many;
+    for (int i = 0; i < 51; ++i) {
+        many += " a.fxp";
+    }
+    for (const std::string& arguments : {std::string(""), std::string("-p 0 a.fxp"), std::string("-p 51 a.fxp"),
+                                         std::string("-p x a.fxp"), std::string("--bogus a.fxp"), many}) {
+        const Outcome outcome = Run(arguments);
+        EXPECT_EQ(outcome.status, 2) << arguments;
+        EXPECT_EQ(outcome.err.rfind("t2tk-convert: ", 0), 0U) << outcome.err;
+        EXPECT_EQ(outcome.out, "");
+    }
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.fxp"});
+    EXPECT_EQ(Run("--version").out, "t2tk-convert " T2TK_VERSION "\n");
+    EXPECT_EQ(Run("--help").status, 0);
+}
+
+TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
+{
+    Kits({"a.fxp"});
+    test::WriteBytes(dir.File("out.mid"), {7, 7, 7});
+    struct Case {
+        std::string arguments, message;
+    };
+    const Case cases[] = {
+        {"-o out.mid a.fxp gone.fxp", "cannot open preset \"gone.fxp\": No such file or directory"},
+        {"-o out.mid a.fxp .", "cannot read preset \".\": Is a directory"},
+        {"-o out.mid a.fxp ''", "cannot open preset \"\": No such file or directory"},
+        {"-o a.fxp a.fxp", "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
+        {"-o nowhere/out.mid a.fxp", "cannot write \"nowhere/out.mid\": No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = Run(c.arguments);
+        EXPECT_EQ(outcome.status, 1) << c.arguments;
+        EXPECT_EQ(outcome.err, "t2tk-convert: " + c.message + "\n");
+    }
+    EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), (Bytes{7, 7, 7}));
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "out.mid"}));
+}
+
+TEST_F(CliTest, IncompletePresetIsConvertedWithAWarning)
+{
+    Bytes preset = fxp::Encode(fxp::MakeKit("Half", 1));
+    preset.resize(4000);
+    test::WriteBytes(dir.File("half.fxp"), preset);
+    const Outcome outcome = Run("half.fxp");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err, "t2tk-convert: warning: \"half.fxp\" is not a complete Tolvin preset (4000 of 8600 "
+                           "bytes, 2136 of 2136 parameters); converted as it is\n");
+    EXPECT_EQ(test::ReadBytes(dir.File("half.mid")).size(), 3132U);
+}
+
+TEST_F(CliTest, ForeignPresetFromElsewhere)
+{
+    const std::string foreign = T2TK_SHARED_TESTDATA "/again-test.fxp";
+    if (!std::filesystem::exists(foreign)) {
+        GTEST_SKIP() << foreign << " is not here";
+    }
+    const Outcome outcome = Run("-o again.mid '" + foreign + "'");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_NE(outcome.err.find("is not a complete Tolvin preset (60 of 8600 bytes, 1 of 2136 parameters)"),
+              std::string::npos);
+    const Bytes file = test::ReadBytes(dir.File("again.mid"));
+    ASSERT_EQ(file.size(), 3132U);
+    EXPECT_EQ(std::string(file.begin() + 79, file.begin() + 86), "Default");
+    ASSERT_EQ(Run("-o again.syx '" + foreign + "'").status, 0);
+    const Bytes messages = test::ReadBytes(dir.File("again.syx"));
+    EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "");
+    EXPECT_EQ(test::CheckMidiFile(file.data(), file.size(), messages.data(), messages.size()), "");
+}
+
+TEST(CliOptions, DefaultOutputPath)
+{
+    EXPECT_EQ(cli::DefaultOutputPath({"kits/Kick.FXP"}), "kits/Kick.mid");
+    EXPECT_EQ(cli::DefaultOutputPath({"kits.old/kick"}), "kits.old/kick.mid");
+    EXPECT_EQ(cli::DefaultOutputPath({"a.fxp", "b.fxp"}), "Thumpkrate.mid");
+    EXPECT_TRUE(cli::IsSysExPath("kit.SyX"));
+    EXPECT_FALSE(cli::IsSysExPath("syx"));
+    EXPECT_FALSE(cli::IsSysExPath("kit.syx.mid"));
+}
+
+}  // namespace
+}  // namespace t2tk

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "convert/data_byte.h"
+
+namespace t2tk {
+namespace {
+
+TEST(ScaleToDataByte, StepsOf1Over128LimitedTo0To127)
+{
+    const struct {
+        float x;
+        int byte;
+    } cases[] = {
+        {0.0f, 0},   {0.0078125f, 1}, {0.5f, 64},  {0.99f, 126}, {0.9921875f, 127},
+        {1.0f, 127}, {2.0f, 127},     {-0.5f, 0},  {-2.0f, 0},
+        {256.0f, 0},  // 32768 narrows to -32768 in 16 bits
+        {512.0078125f, 1},  // 65537 keeps its low 16 bits
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ScaleToDataByte(c.x), c.byte) << c.x;
+    }
+}
+
+TEST(ScaleToDataByte, DefinedForValuesNoIntegerHolds)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(ScaleToDataByte(std::nanf("")), 0);
+    EXPECT_EQ(ScaleToDataByte(inf), 0);  // saturates to 0x7FFFFFFF, whose low 16 bits are -1
+    EXPECT_EQ(ScaleToDataByte(-inf), 0);
+    EXPECT_EQ(ScaleToDataByte(1e10f), 0);
+    EXPECT_EQ(ScaleToDataByte(1e-40f), 0);  // a denormal
+}
+
+TEST(TruncToInt32, TruncatesTowardZeroAndSaturates)
+{
+    EXPECT_EQ(TruncToInt32(-1.9), -1);
+    EXPECT_EQ(TruncToInt32(1.9), 1);
+    EXPECT_EQ(TruncToInt32(std::nan("")), 0);
+    EXPECT_EQ(TruncToInt32(2147483647.9), 2147483647);
+    EXPECT_EQ(TruncToInt32(2147483648.0), 2147483647);
+    EXPECT_EQ(TruncToInt32(-2147483648.9), -2147483647 - 1);
+    EXPECT_EQ(TruncToInt32(-1e300), -2147483647 - 1);
+    EXPECT_EQ(TruncToInt32(std::numeric_limits<double>::infinity()), 2147483647);
+}
+
+}  // namespace
+}  // namespace t2tk

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "convert/convert.h"
+#include "tests/test_support.h"
+
+namespace t2tk {
+namespace {
+
+using test::Bytes;
+
+Bytes Format(const Bytes& messages)
+{
+    Bytes file(MidiFileCapacity(messages.size()));
+    file.resize(FormatMidiFile(messages.data(), messages.size(), file.data()));
+    return file;
+}
+
+Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t count)
+{
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(offset + count));
+}
+
+std::uint32_t TrackLength(const Bytes& file)
+{
+    return (std::uint32_t{file[18]} << 24) | (std::uint32_t{file[19]} << 16) | (std::uint32_t{file[20]} << 8) |
+           file[21];
+}
+
+TEST(MidiFile, EmptyFileIsHeaderMeterTempoNameAndEnd)
+{
+    const Bytes file = Format({});
+    const Bytes expected = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 0x30, 'M', 'T', 'r', 'k', 0, 0, 0, 39,
+                            0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,
+                            0x00, 0xFF, 0x03, 0x10, 'K', 'o', 'r', 'v', 'a', 'n', 'e', ' ', 'T', '2', 'T', 'K', ' ',
+                            '1', '.', '0', 0x30, 0xFF, 0x2F, 0x00};
+    EXPECT_EQ(file, expected);
+}
+
+TEST(MidiFile, OnePresetLayout)
+{
+    test::TempDir dir;
+    const std::string preset = test::WritePreset(dir.File("kit.fxp"), test::UniformPreset(0.0f));
+    const char* names[] = {preset.c_str(), nullptr};
+    ASSERT_EQ(ConvertFilesToMidi("", names, dir.File("kit.mid").c_str(), 0, 0), 0);
+    const Bytes file = test::ReadBytes(dir.File("kit.mid"));
+
+    ASSERT_EQ(file.size(), 3132U);
+    EXPECT_EQ(TrackLength(file), 3110U);
+    EXPECT_EQ(Slice(file, 57, 12), (Bytes{0x18, 0xF0, 0x09, 0x3E, 0x11, 0x00, 0x07, 0x04, 0x30, 0x00, 0x3B, 0xF7}));
+    EXPECT_EQ(Slice(file, 69, 9), (Bytes{0x60, 0xF0, 0x30, 0x3E, 0x11, 0x00, 0x11, 0x30, 0x00}));
+    EXPECT_EQ(Slice(file, 120, 4), (Bytes{0x18, 0xF0, 0x75, 0x3E}));  // first voice dump
+    EXPECT_EQ(Slice(file, file.size() - 16, 16), (Bytes{0x18, 0xF0, 0x09, 0x3E, 0x11, 0x00, 0x07, 0x01, 0x30, 0x00,
+                                                        0x38, 0xF7, 0x30, 0xFF, 0x2F, 0x00}));
+}
+
+TEST(MidiFile, FiftyPresetsSize)
+{
+    test::TempDir dir;
+    const std::string preset = test::WritePreset(dir.File("kit.fxp"), fxp::MakeKit("Kit", 7));
+    std::vector<const char*> names(50, preset.c_str());
+    names.push_back(nullptr);
+    ASSERT_EQ(ConvertFilesToMidi("", names.data(), dir.File("all.mid").c_str(), 0, 0), 0);
+    const Bytes file = test::ReadBytes(dir.File("all.mid"));
+    EXPECT_EQ(file.size(), 153023U);
+    EXPECT_EQ(TrackLength(file), 153001U);
+}
+
+TEST(MidiFile, LengthsAreVariableLengthQuantities)
+{
+    for (const auto& [length, expected] : std::initializer_list<std::pair<std::size_t, Bytes>>{
+             {127, {0x7F}}, {128, {0x81, 0x00}}, {200, {0x81, 0x48}}, {20000, {0x81, 0x9C, 0x20}}}) {
+        Bytes message(length + 1, 0x01);
+        message.front() = 0xF0;
+        message.back() = 0xF7;
+        const Bytes file = Format(message);
+        EXPECT_EQ(Slice(file, 58, expected.size() + 1), test::Concat({{0xF0}, expected})) << length;
+        EXPECT_EQ(file.size(), 61 + 2 + expected.size() + length);
+        EXPECT_EQ(TrackLength(file), file.size() - 22);
+    }
+}
+
+TEST(MidiFile, WalkStopsWhereNoMessageBegins)
+{
+    // A program dump type byte gets a second's delta; a stray byte ends the walk;
+    // a message without its end runs to the end of the buffer.
+    EXPECT_EQ(Slice(Format({0xF0, 0x3E, 0x11, 0x00, 0x11, 0xF7, 0x42, 0xF0, 0xF7}), 57, 8),
+              (Bytes{0x60, 0xF0, 0x05, 0x3E, 0x11, 0x00, 0x11, 0xF7}));
+    EXPECT_EQ(Format({0xF0, 0x3E, 0x11, 0x00, 0x11, 0xF7, 0x42, 0xF0, 0xF7}).size(), 61U + 8U);
+    EXPECT_EQ(Slice(Format({0xF0, 0x01, 0x02}), 57, 5), (Bytes{0x18, 0xF0, 0x02, 0x01, 0x02}));
+}
+
+}  // namespace
+}  // namespace t2tk

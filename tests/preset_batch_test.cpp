@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <climits>
+#include <filesystem>
+
+#include "convert/convert.h"
+#include "tests/test_support.h"
+
+namespace t2tk {
+namespace {
+
+using test::Bytes;
+
+class PresetBatchTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    ConversionReport report{};
+
+    std::string Preset(const std::string& name, const fxp::Preset& preset)
+    {
+        return test::WritePreset(dir.File(name), preset);
+    }
+    // Converts the named files (full paths) and returns the result.
+    int Convert(std::vector<std::string> paths, int firstSlot = 0, int compatibility = 0,
+                const std::string& output = "")
+    {
+        std::vector<const char*> names;
+        for (const std::string& path : paths) {
+            names.push_back(path.c_str());
+        }
+        names.push_back(nullptr);
+        return ConvertFilesToMidi("", names.data(), (output.empty() ? dir.File("out.mid") : output).c_str(),
+                                  compatibility, firstSlot, &report);
+    }
+    // Slots of the program dumps and store requests, in buffer order.
+    std::vector<int> Slots()
+    {
+        std::vector<int> slots;
+        for (int i = 0; test::MessageOffset(i) < static_cast<std::size_t>(MessageBuffer.fillCount); ++i) {
+            const std::uint8_t* m = MessageBuffer.bytes + test::MessageOffset(i);
+            if (m[4] == 0x11) {
+                slots.push_back(m[6]);
+            } else if (m[4] == 0x07 && m[5] == 0x01) {
+                slots.push_back(m[7]);
+            }
+        }
+        return slots;
+    }
+};
+
+TEST_F(PresetBatchTest, OnePresetGivesThirtyOneMessagesInOrder)
+{
+    ASSERT_EQ(Convert({Preset("kit.fxp", fxp::MakeKit("Kit", 1))}), 0);
+    ASSERT_EQ(MessageBuffer.fillCount, 3009);
+    std::vector<int> types;
+    for (int i = 0; i < 31; ++i) {
+        const std::uint8_t* m = MessageBuffer.bytes + test::MessageOffset(i);
+        types.push_back(m[4]);
+        if (m[4] == 0x10) {
+            EXPECT_EQ(m[6], i - 2);
+            EXPECT_EQ(m[7], i - 1) << "voice number";
+        }
+    }
+    std::vector<int> expected = {0x07, 0x11};
+    expected.insert(expected.end(), 24, 0x10);
+    expected.insert(expected.end(), 4, 0x15);
+    expected.push_back(0x07);
+    EXPECT_EQ(types, expected);
+    EXPECT_EQ(test::MessageOffset(31), 3009U);
+    EXPECT_EQ(report.presetCount, 1);
+    EXPECT_TRUE(IsCompletePreset(report.presets[0]));
+}
+
+TEST_F(PresetBatchTest, ConsecutiveSlotsHeldWithin0To49)
+{
+    const std::string kit = Preset("kit.fxp", fxp::MakeKit("Kit", 1));
+    ASSERT_EQ(Convert({kit, kit, kit}, 48), 0);
+    EXPECT_EQ(MessageBuffer.fillCount, 10 + 3 * 2999);
+    EXPECT_EQ(Slots(), (std::vector<int>{48, 48, 49, 49, 49, 49}));
+    ASSERT_EQ(Convert({kit, kit, kit}, -3), 0);
+    EXPECT_EQ(Slots(), (std::vector<int>{0, 0, 1, 1, 2, 2}));
+    ASSERT_EQ(Convert({kit}, 2147483647), 0);
+    EXPECT_EQ(Slots(), (std::vector<int>{49, 49}));
+}
+
+TEST_F(PresetBatchTest, CompatibilityMarksEveryProgramDump)
+{
+    const std::string kit = Preset("kit.fxp", fxp::MakeKit("Kit", 1));
+    for (const int compatibility : {0, 1}) {
+        ASSERT_EQ(Convert({kit, kit}, 0, compatibility), 0);
+        EXPECT_EQ(MessageBuffer.bytes[test::MessageOffset(1) + 7 + kCompatibilityByte], compatibility);
+        EXPECT_EQ(MessageBuffer.bytes[test::MessageOffset(31) + 7 + kCompatibilityByte], compatibility);
+    }
+}
+
+TEST_F(PresetBatchTest, EmptyListWritesAnEmptyTrack)
+{
+    ASSERT_EQ(Convert({}), 0);
+    EXPECT_EQ(MessageBuffer.fillCount, 0);
+    EXPECT_EQ(test::ReadBytes(dir.File("out.mid")).size(), kEmptyMidiFileSize);
+}
+
+TEST_F(PresetBatchTest, MissingPresetWritesNothing)
+{
+    const std::string kit = Preset("kit.fxp", fxp::MakeKit("Kit", 1));
+    test::WriteBytes(dir.File("out.mid"), {1, 2, 3});
+    EXPECT_EQ(Convert({kit, dir.File("missing.fxp"), kit}), -1);
+    EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), (Bytes{1, 2, 3}));
+    EXPECT_EQ(report.failure, ConversionFailure::PresetOpen);
+    char text[5000];
+    DescribeConversionFailure(report, text, sizeof text);
+    EXPECT_EQ(std::string(text), "cannot open preset \"" + dir.File("missing.fxp") + "\": No such file or directory");
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"kit.fxp", "out.mid"}));
+}
+
+TEST_F(PresetBatchTest, DirectoryAsPresetFailsLikeAMissingFile)
+{
+    EXPECT_EQ(Convert({dir.path()}), -1);
+    EXPECT_EQ(report.failure, ConversionFailure::PresetRead);
+    EXPECT_STREQ(report.reason, "Is a directory");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.mid")));
+}
+
+TEST_F(PresetBatchTest, OverlongPathFailsLikeAMissingFile)
+{
+    const std::string prefix(PATH_MAX, 'd');
+    const char* names[] = {"kit.fxp", nullptr};
+    EXPECT_EQ(ConvertFilesToMidi(prefix.c_str(), names, dir.File("out.mid").c_str(), 0, 0, &report), -1);
+    EXPECT_EQ(report.failure, ConversionFailure::PresetOpen);
+    EXPECT_STREQ(report.reason, "File name too long");
+}
+
+TEST_F(PresetBatchTest, MorePresetsThanTheBufferHoldsAreRefused)
+{
+    const std::string kit = Preset("kit.fxp", fxp::MakeKit("Kit", 1));
+    ASSERT_EQ(Convert(std::vector<std::string>(kMaxPresetsPerBatch, kit)), 0);
+    EXPECT_EQ(MessageBuffer.fillCount, 10 + 2999 * kMaxPresetsPerBatch);
+    EXPECT_EQ(Convert(std::vector<std::string>(kMaxPresetsPerBatch + 1, kit), 0, 0, dir.File("more.mid")), -1);
+    EXPECT_EQ(report.failure, ConversionFailure::TooManyPresets);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("more.mid")));
+}
+
+TEST_F(PresetBatchTest, OutputThatIsAPresetIsRefused)
+{
+    const std::string kit = Preset("kit.fxp", fxp::MakeKit("Kit", 1));
+    const Bytes before = test::ReadBytes(kit);
+    std::filesystem::create_symlink(kit, dir.File("link.mid"));
+    for (const std::string& output : {kit, dir.path() + "/./kit.fxp", dir.File("link.mid")}) {
+        EXPECT_EQ(Convert({dir.File("other.fxp"), kit}, 0, 0, output), -1) << output;
+        EXPECT_EQ(report.failure, ConversionFailure::OutputIsPreset);
+        EXPECT_EQ(test::ReadBytes(kit), before);
+    }
+}
+
+// A short file must not pick up what an earlier preset left in the image.
+TEST_F(PresetBatchTest, EveryPresetConvertsAsInAFreshProcess)
+{
+    const std::string full = Preset("full.fxp", test::UniformPreset(1.0f));
+    Bytes shortBytes = fxp::Encode(fxp::MakeKit("Short", 2));
+    shortBytes.resize(4000);
+    test::WriteBytes(dir.File("short.fxp"), shortBytes);
+    fxp::Preset zeroTail = fxp::MakeKit("Short", 2);
+    std::fill(zeroTail.parameters.begin() + (4000 - 56) / 4, zeroTail.parameters.end(), 0.0f);
+    const std::string reference = Preset("reference.fxp", zeroTail);
+
+    ASSERT_EQ(Convert({reference}), 0);
+    const Bytes expected = test::MessageBytes();
+    ASSERT_EQ(Convert({full, full, full}), 0);
+    ASSERT_EQ(Convert({dir.File("short.fxp")}), 0);
+    EXPECT_EQ(test::MessageBytes(), expected);
+    EXPECT_EQ(report.presets[0].bytesRead, 4000U);
+    EXPECT_FALSE(IsCompletePreset(report.presets[0]));
+}
+
+TEST_F(PresetBatchTest, ParameterCountBoundsTheByteOrderConversion)
+{
+    const fxp::Preset kit = fxp::MakeKit("Kit", 3);
+    ASSERT_EQ(Convert({Preset("kit.fxp", kit)}), 0);
+    const Bytes normal = test::MessageBytes();
+
+    // Counts past the parameters (up to the image's end and beyond) change nothing used.
+    for (const std::int64_t count : {2487, 10000}) {
+        fxp::Preset counted = kit;
+        counted.parameterCount = count;
+        ASSERT_EQ(Convert({Preset("counted.fxp", counted)}), 0);
+        EXPECT_EQ(test::MessageBytes(), normal) << count;
+    }
+    // Above 10,000 nothing is converted: the parameters are read in file order.
+    fxp::Preset foreign = kit;
+    foreign.parameterCount = 10001;
+    ASSERT_EQ(Convert({Preset("foreign.fxp", foreign)}), 0);
+    fxp::Preset swapped = kit;
+    for (float& parameter : swapped.parameters) {
+        parameter = std::bit_cast<float>(__builtin_bswap32(std::bit_cast<std::uint32_t>(parameter)));
+    }
+    ASSERT_EQ(Convert({Preset("swapped.fxp", swapped)}), 0);
+    const Bytes swappedBytes = test::MessageBytes();
+    ASSERT_EQ(Convert({dir.File("foreign.fxp")}), 0);
+    EXPECT_EQ(test::MessageBytes(), swappedBytes);
+}
+
+TEST_F(PresetBatchTest, OnlyTheFirst9000BytesAreRead)
+{
+    const fxp::Preset kit = fxp::MakeKit("Kit", 4);
+    Bytes longer = fxp::Encode(kit);
+    longer.resize(12000, 0xFF);
+    test::WriteBytes(dir.File("long.fxp"), longer);
+    ASSERT_EQ(Convert({Preset("kit.fxp", kit)}), 0);
+    const Bytes normal = test::MessageBytes();
+    ASSERT_EQ(Convert({dir.File("long.fxp")}), 0);
+    EXPECT_EQ(test::MessageBytes(), normal);
+    EXPECT_EQ(report.presets[0].bytesRead, 9000U);
+}
+
+}  // namespace
+}  // namespace t2tk

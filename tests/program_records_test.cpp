@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <limits>
+
+#include "convert/convert.h"
+
+namespace t2tk {
+namespace {
+
+using Record = std::array<std::uint8_t, 40>;
+
+Record HeaderFor(const char* name, std::size_t length)
+{
+    std::uint8_t field[28] = {};
+    std::copy_n(name, length, field);
+    Record record;
+    record.fill(0xAA);
+    BuildProgramHeader(record.data(), field);
+    return record;
+}
+
+TEST(ProgramHeader, NameAndCommonSettings)
+{
+    const Record record = HeaderFor("Kit 1", 5);
+    const Record expected = {0, 'K', 'i', 't', ' ', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                             0, 0x64, 0x01, 0x64, 0x02, 0x64, 0x00, 0x64};
+    EXPECT_EQ(record, expected);
+}
+
+TEST(ProgramHeader, TakesSixteenCharactersWithoutTerminator)
+{
+    const Record record = HeaderFor("Twenty-eight characters long", 28);
+    EXPECT_EQ(std::string(record.begin() + 1, record.begin() + 17), "Twenty-eight cha");
+    EXPECT_EQ(record[17], 0);
+}
+
+TEST(ProgramHeader, EightBitCharactersBecomeQuestionMarks)
+{
+    const Record record = HeaderFor("Caf\xE9 \x80\xFF!", 8);
+    EXPECT_EQ(std::string(record.begin() + 1, record.begin() + 9), "Caf? ?" "?!");
+}
+
+class EffectRecordTest : public ::testing::Test {
+protected:
+    std::array<float, 12> p{};
+    std::array<std::uint8_t, 18> record{};
+
+    std::array<std::uint8_t, 18> Build(int unit)
+    {
+        BuildEffectRecord(reinterpret_cast<const std::uint8_t*>(p.data()), record.data(), unit);
+        return record;
+    }
+};
+
+TEST_F(EffectRecordTest, LevelFollowsTheMagnitudeOfParameter0)
+{
+    const std::pair<float, int> cases[] = {{0.0f, 0},    {0.25f, 37},   {0.5f, 74}, {0.75f, 111},
+                                           {0.855f, 126}, {0.856f, 127}, {1.0f, 127}, {-0.5f, 74}};
+    for (const auto& [value, expected] : cases) {
+        p[0] = value;
+        EXPECT_EQ(Build(0)[5], expected) << value;
+    }
+}
+
+TEST_F(EffectRecordTest, Parameter1InTwentyOneSteps)
+{
+    const std::pair<float, int> cases[] = {{0.0f, 0},       {1.0f / 21.0f, 1}, {0.5f, 10}, {20.0f / 21.0f, 20},
+                                           {0.999f, 20},    {1.0f, 21},
+                                           {100.0f, 127},   {-1.0f, 0},  // held in range, not wrapped
+                                           {std::numeric_limits<float>::infinity(), 127}};
+    for (const auto& [value, expected] : cases) {
+        p[1] = value;
+        EXPECT_EQ(Build(1)[4], expected) << value;
+    }
+}
+
+TEST_F(EffectRecordTest, ScaledParametersAndFixedUnits)
+{
+    p = {0.0f, 0.0f, 0.125f, 0.25f, 0.375f, 0.5f, 0.625f, 0.75f, 1.0f, 1.0f, 1.0f, 1.0f};
+    const std::array<std::uint8_t, 18> first = {6, 1, 48, 64, 0, 0, 16, 80, 96, 32};
+    EXPECT_EQ(Build(0), first);
+    const std::array<std::uint8_t, 18> fixed = {0, 1};
+    EXPECT_EQ(Build(2), fixed);
+    EXPECT_EQ(Build(3), fixed);
+}
+
+}  // namespace
+}  // namespace t2tk

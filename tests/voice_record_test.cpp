@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <map>
+
+#include "convert/convert.h"
+
+namespace t2tk {
+namespace {
+
+// One voice's 87 parameters in host order, and the record built from them.
+class VoiceRecordTest : public ::testing::Test {
+protected:
+    std::array<float, 87> x{};
+    std::uint8_t record[kVoiceRecordClearSize + 1] = {};
+
+    int Build()
+    {
+        std::fill(std::begin(record), std::end(record), 0xAA);
+        return BuildVoiceRecord(reinterpret_cast<const std::uint8_t*>(x.data()), record);
+    }
+    // Record byte when parameter index holds value and every other one 0.
+    int ByteFor(int byte, int index, float value)
+    {
+        x.fill(0.0f);
+        x[static_cast<std::size_t>(index)] = value;
+        Build();
+        return record[byte];
+    }
+    // Bytes outside the given map are expected 0 (byte 0 belongs to the caller).
+    void ExpectRecord(const std::map<int, int>& nonZero)
+    {
+        for (int byte = 1; byte < kVoiceRecordClearSize; ++byte) {
+            const auto it = nonZero.find(byte);
+            EXPECT_EQ(record[byte], it == nonZero.end() ? 0 : it->second) << "byte " << byte;
+        }
+        EXPECT_EQ(record[kVoiceRecordClearSize], 0xAA) << "wrote past the cleared area";
+    }
+};
+
+const std::map<int, int> kFixedBytes = {{42, 64}, {48, 64}, {49, 2},  {56, 1}, {59, 64},
+                                        {60, 64}, {61, 3},  {76, 1}, {79, 32}, {85, 1}, {89, 64}};
+
+TEST_F(VoiceRecordTest, AllZeroVoice)
+{
+    x.fill(0.0f);
+    ASSERT_EQ(Build(), 0);
+    auto expected = kFixedBytes;
+    expected[38] = 1;
+    ExpectRecord(expected);
+}
+
+TEST_F(VoiceRecordTest, AllOneVoice)
+{
+    x.fill(1.0f);
+    ASSERT_EQ(Build(), 0);
+    auto expected = kFixedBytes;
+    for (const int scaled : {2, 5, 6, 9, 10, 11, 13, 17, 20, 21, 26, 27, 28, 29, 30, 31, 36, 39, 40, 41,
+                             43, 44, 47, 53, 55, 58, 63, 64, 65, 66, 69, 70, 71, 72, 75}) {
+        expected[scaled] = 127;
+    }
+    for (const int onOff : {7, 12, 22, 32, 45}) {
+        expected[onOff] = 1;
+    }
+    expected[1] = expected[16] = 8;
+    expected[37] = 50;
+    expected[38] = 6;
+    expected[67] = expected[73] = 105;
+    expected[77] = 24;
+    expected[86] = 3;
+    expected[94] = 3;
+    ExpectRecord(expected);
+}
+
+TEST_F(VoiceRecordTest, StepAndCurveEdges)
+{
+    struct Case {
+        int byte, index;
+        float value;
+        int expected;
+    };
+    const Case cases[] = {
+        // 14-bit pairs
+        {2, 2, 0.25f, 32}, {3, 2, 0.25f, 0}, {2, 2, 0.3f, 38}, {3, 2, 0.3f, 51}, {17, 13, 0.7f, 89},
+        {18, 13, 0.7f, 76}, {17, 13, 0.99999994f, 127}, {18, 13, 0.99999994f, 127}, {18, 13, 1.0f, 0},
+        // steps
+        {1, 1, 0.5f, 4}, {1, 1, 0.98f, 7}, {16, 12, 0.99f, 8}, {16, 12, 1.0f, 8},
+        {37, 20, 0.02f, 0},  // the double product is just below 1; in single precision it would be 1
+        {77, 37, 1.0f, 24}, {94, 47, 0.5f, 1}, {94, 47, 1.0f, 3},
+        // step table
+        {38, 30, 0.2f, 2}, {38, 30, 0.4f, 5}, {38, 30, 0.6f, 3}, {38, 30, 0.8f, 4},
+        // curves
+        {67, 52, 1.0f / 3.0f, 42}, {67, 52, 0.5f, 63}, {73, 58, 2.0f / 3.0f, 84}, {73, 58, 0.9f, 98},
+        // flags follow the byte before them
+        {70, 57, 0.9921875f, 127}, {71, 57, 0.9921875f, 127}, {64, 51, 0.99f, 126}, {65, 51, 0.99f, 0},
+        // selector
+        {86, 42, 0.2f, 1}, {86, 42, 0.5f, 3}, {86, 42, 1.0f, 3},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ByteFor(c.byte, c.index, c.value), c.expected)
+            << "byte " << c.byte << " from parameter " << c.index << " = " << c.value;
+    }
+}
+
+TEST_F(VoiceRecordTest, SelectorDecidesWhetherByte87IsSent)
+{
+    x.fill(0.0f);
+    x[46] = 0.5f;
+    for (const float selector : {0.0f, 0.2f, -0.2f}) {  // t = 0, 1, -1
+        x[42] = selector;
+        Build();
+        EXPECT_EQ(record[87], 64) << selector;
+    }
+    EXPECT_EQ(record[86], 0) << "a negative selector is held at 0";
+    x[42] = 0.5f;
+    Build();
+    EXPECT_EQ(record[86], 3);
+    EXPECT_EQ(record[87], 0);
+}
+
+TEST_F(VoiceRecordTest, IntegrityTestWantsAWholeSum)
+{
+    x.fill(0.0f);
+    x[5] = x[9] = 0.5f;
+    EXPECT_EQ(Build(), 0);
+    EXPECT_EQ(record[7], 0);
+    EXPECT_EQ(record[13], 64);
+
+    x.fill(0.5f);
+    EXPECT_EQ(Build(), -1);
+    ExpectRecord({{89, 64}});
+
+    x.fill(0.0f);
+    x[36] = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(Build(), -1);
+    x[36] = std::nanf("");
+    EXPECT_EQ(Build(), -1);
+}
+
+TEST_F(VoiceRecordTest, EveryByteIsADataByteWhateverTheInput)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    // Out-of-range values are held at the ends of the data byte range.
+    EXPECT_EQ(ByteFor(37, 20, 3.0f), 127);  // 150 before it was held
+    EXPECT_EQ(ByteFor(1, 1, -1.0f), 0);
+    EXPECT_EQ(ByteFor(67, 52, 10.0f), 127);
+    EXPECT_EQ(ByteFor(73, 58, -1.0f), 0);
+    EXPECT_EQ(ByteFor(38, 30, -0.2f), 0);  // index -1: its low three bits pick entry 7
+    EXPECT_EQ(ByteFor(77, 37, 1e30f), 127);
+    for (const float hostile : {inf, -inf, std::nanf(""), 1e30f, -1e30f, 1e-40f, 3.0f, -3.0f}) {
+        x.fill(hostile);
+        x[5] = x[9] = x[16] = x[26] = x[36] = 0.0f;
+        ASSERT_EQ(Build(), 0);
+        for (int byte = 0; byte < kVoiceRecordSize; ++byte) {
+            EXPECT_LT(record[byte], 0x80) << "byte " << byte << " for " << hostile;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace t2tk
