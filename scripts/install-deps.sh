@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, skipping those already installed.
+# Usage: scripts/install-deps.sh build|test|bench|lint|package|windows ...
+set -euo pipefail
+
+packages=()
+for task in "$@"; do
+  case "$task" in
+    build)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev) ;;
+    test)    packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev googletest libgtest-dev
+                        clang libclang-rt-14-dev) ;;
+    bench)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev libbenchmark-dev time) ;;
+    lint)    packages+=(clang-tidy cppcheck) ;;
+    *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+# Sort out duplicates between tasks.
+mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
+echo "Installing: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps.sh: run as root or install sudo" >&2; exit 1; }
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
