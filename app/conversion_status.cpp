@@ -1,0 +1,28 @@
+#include "app/conversion_status.h"
+
+#include <algorithm>
+
+namespace t2tk::app {
+
+std::string DescribeConversion(std::string_view outputPath, int presets, int firstSlot, int filesLeftOut)
+{
+    constexpr int lastProgram = 50;
+    const std::string_view fileName = outputPath.substr(outputPath.find_last_of("/\\") + 1);
+    const int first = firstSlot + 1;
+    const int last = std::min(first + presets - 1, lastProgram);
+    std::string text = "Wrote " + std::string(fileName) + ": ";
+    text += presets == 1 ? "1 preset, program " + std::to_string(first)
+                         : std::to_string(presets) + " presets, programs " + std::to_string(first) + " to " +
+                               std::to_string(last);
+    text += ".";
+    if (filesLeftOut > 0) {
+        text += " " + std::to_string(filesLeftOut) + (filesLeftOut == 1 ? " file" : " files") +
+                " past the 50th left out.";
+    }
+    if (first + presets - 1 > lastProgram) {
+        text += " Presets past program 50 all went to program 50.";
+    }
+    return text;
+}
+
+}  // namespace t2tk::app

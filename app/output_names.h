@@ -1,0 +1,33 @@
+#pragma once
+// How a conversion request suggests the name of the MIDI file it writes.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace t2tk::app {
+
+// The most presets one request converts; further files are left out.
+inline constexpr int MaxRequestFiles = 50;
+// The suggestion whenever several presets are converted.
+inline constexpr const char* DefaultOutputName = "Thumpkrate.mid";
+
+// Where an output extension goes: the last "." at position 3 or later (a dot in
+// a folder name counts too); without one, position 2, or the end of a name of
+// two characters or less.
+std::size_t FindExtensionStart(std::string_view name);
+
+// One name from the command line: ".MID" at the extension when the character
+// before it sorts below "Z" as a signed byte (upper case, digits), else ".mid".
+std::string CommandLineOutputName(std::string_view name);
+
+// One dropped file: ".mid" at the extension.
+std::string DroppedOutputName(std::string_view path);
+
+// One file chosen with Convert...: its last three characters become "mid".
+std::string ChosenOutputName(std::string_view path);
+
+// Several files chosen with Convert...: DefaultOutputName in their folder.
+std::string ChosenFolderOutputName(std::string_view prefix);
+
+}  // namespace t2tk::app

@@ -1,0 +1,38 @@
+#include "app/settings_rules.h"
+
+#include <charconv>
+#include <string>
+
+namespace t2tk::app {
+
+int ParseSettingInt(std::string_view text, int defaultValue)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return defaultValue;
+    }
+    return value;
+}
+
+int ProgramSlotFromSetting(int stored)
+{
+    return stored < 0 || stored > 49 ? 0 : stored;
+}
+
+std::string SettingsFilePath(std::string_view configHome, std::string_view home, std::string_view executableName)
+{
+    std::string folder = configHome.empty() ? std::string(home) + "/.config" : std::string(configHome);
+    return folder + "/" + std::string(executableName) + ".ini";
+}
+
+}  // namespace t2tk::app

@@ -1,0 +1,25 @@
+#pragma once
+// The three settings the dialog keeps between runs, and how stored text is read.
+
+#include <string>
+#include <string_view>
+
+namespace t2tk::app {
+
+inline constexpr const char* kSettingsSection = "t2tk";
+inline constexpr const char* kProgramKey = "Program";
+inline constexpr const char* kSamePathKey = "SamePath";
+inline constexpr const char* kCompatibilityKey = "Compatibility";
+
+// A stored value: an optionally signed decimal integer that fits an int.
+// Anything else (missing, garbage, too large) gives defaultValue.
+int ParseSettingInt(std::string_view text, int defaultValue);
+
+// A stored program slot outside 0..49 becomes 0, not 49.
+int ProgramSlotFromSetting(int stored);
+
+// Where the settings file lives: configHome if set ($XDG_CONFIG_HOME), else
+// home/.config; the file is named after the executable, with ".ini".
+std::string SettingsFilePath(std::string_view configHome, std::string_view home, std::string_view executableName);
+
+}  // namespace t2tk::app

@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include "app/output_names.h"
+
+namespace t2tk::app {
+namespace {
+
+TEST(FindExtensionStart, LastDotFromPositionThreeOn)
+{
+    EXPECT_EQ(FindExtensionStart("C:\\Kits\\Kick.fxp"), 12U);
+    EXPECT_EQ(FindExtensionStart("C:\\Kits.old\\Kick"), 7U);  // a folder's dot counts
+    EXPECT_EQ(FindExtensionStart("Kick"), 2U);
+    EXPECT_EQ(FindExtensionStart(".fx"), 2U);  // positions 0 to 2 are never the dot
+    EXPECT_EQ(FindExtensionStart("ab"), 2U);
+    EXPECT_EQ(FindExtensionStart(""), 0U);
+}
+
+TEST(OutputNames, CommandLineCaseFollowsTheCharacterBeforeTheDot)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\PRESETS\\KICK.FXP", "C:\\PRESETS\\KICK.MID"}, {"C:\\Presets\\Kick.fxp", "C:\\Presets\\Kick.mid"},
+        {"C:\\PRESETS\\FUZZ.FXP", "C:\\PRESETS\\FUZZ.mid"}, {"C:\\PRESETS\\KIT01.FXP", "C:\\PRESETS\\KIT01.MID"},
+        {"C:\\Kits.old\\Kick", "C:\\Kits.mid"},             {"Kick", "Ki.mid"},
+        {"KICK", "KI.MID"},                                 {"ab", "ab.mid"},
+        {"kits/caf\xC3\xA9.fxp", "kits/caf\xC3\xA9.MID"},  // a byte above 0x7F is negative
+        {"", ".MID"},
+    };
+    for (const auto& [name, expected] : cases) {
+        EXPECT_EQ(CommandLineOutputName(name), expected) << name;
+    }
+}
+
+TEST(OutputNames, DroppedAndChosenFiles)
+{
+    EXPECT_EQ(DroppedOutputName("C:\\PRESETS\\KICK.FXP"), "C:\\PRESETS\\KICK.mid");
+    EXPECT_EQ(DroppedOutputName("C:\\Kits.old\\Kick"), "C:\\Kits.mid");
+    EXPECT_EQ(ChosenOutputName("D:\\Kits\\Kick.fxp"), "D:\\Kits\\Kick.mid");
+    EXPECT_EQ(ChosenOutputName("D:\\Kits\\Kick.fx"), "D:\\Kits\\Kickmid");
+    EXPECT_EQ(ChosenOutputName("ab"), "mid");
+    EXPECT_EQ(ChosenFolderOutputName("/home/me/kits/"), "/home/me/kits/Thumpkrate.mid");
+    const std::string longPath = "/" + std::string(600, 'k') + ".fxp";  // used whole
+    EXPECT_EQ(DroppedOutputName(longPath), "/" + std::string(600, 'k') + ".mid");
+}
+
+}  // namespace
+}  // namespace t2tk::app
