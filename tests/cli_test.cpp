@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -23,10 +24,11 @@ class CliTest : public ::testing::Test {
 protected:
     test::TempDir dir;
 
-    // Runs t2tk-convert in the temporary folder with no standard input.
-    Outcome Run(const std::string& arguments)
+    // Runs t2tk-convert in the temporary folder with no standard input,
+    // through launcher when one is given.
+    Outcome Run(const std::string& arguments, const std::string& launcher = "", const std::string& exe = T2TK_CONVERT_EXE)
     {
-        const std::string command = "cd '" + dir.path() + "' && '" T2TK_CONVERT_EXE "' " + arguments +
+        const std::string command = "cd '" + dir.path() + "' && " + launcher + "'" + exe + "' " + arguments +
                                     " </dev/null >'" + dir.File(".out") + "' 2>'" + dir.File(".err") + "'";
         const int status = std::system(command.c_str());
         Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(".out"), Text(".err")};
@@ -125,7 +127,9 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
         {"-o out.mid a.fxp .", "cannot read preset \".\": Is a directory"},
         {"-o out.mid a.fxp ''", "cannot open preset \"\": No such file or directory"},
         {"-o a.fxp a.fxp", "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
+        {"-o ./a.fxp a.fxp", "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
         {"-o nowhere/out.mid a.fxp", "cannot write \"nowhere/out.mid\": No such file or directory"},
+        {"-o /dev/full a.fxp", "cannot write \"/dev/full\": No space left on device"},
     };
     for (const Case& c : cases) {
         const Outcome outcome = Run(c.arguments);
@@ -134,6 +138,60 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
     }
     EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), (Bytes{7, 7, 7}));
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "out.mid"}));
+}
+
+TEST_F(CliTest, OverlongPathIsRefused)
+{
+    const Outcome outcome = Run(std::string(5000, 'k') + ".fxp");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find(": File name too long\n"), std::string::npos) << outcome.err;
+    EXPECT_TRUE(dir.List().empty());
+}
+
+TEST_F(CliTest, OutputInAFolderWithoutWritePermission)
+{
+    namespace fs = std::filesystem;
+    Kits({"a.fxp"});
+    fs::create_directory(dir.File("locked"));
+    test::WriteBytes(dir.File("locked/out.mid"), {7});
+    fs::permissions(dir.File("locked"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    // Root may write anywhere: the converter then runs as nobody, from a copy it can reach.
+    std::string launcher;
+    std::string exe = T2TK_CONVERT_EXE;
+    if (geteuid() == 0) {
+        if (std::system("command -v setpriv >/dev/null") != 0) {
+            GTEST_SKIP() << "running as root without setpriv, so nothing can be kept from writing";
+        }
+        launcher = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        exe = dir.File("t2tk-convert");
+        fs::copy_file(T2TK_CONVERT_EXE, exe);
+        fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    }
+    const Outcome outcome = Run("-o locked/out.mid a.fxp", launcher, exe);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "t2tk-convert: cannot write \"locked/out.mid\": Permission denied\n");
+    EXPECT_EQ(test::ReadBytes(dir.File("locked/out.mid")), Bytes{7});
+    EXPECT_EQ(fs::directory_iterator(dir.File("locked"))->path().filename(), "out.mid");
+    fs::permissions(dir.File("locked"), fs::perms::owner_write, fs::perm_options::add);
+}
+
+TEST_F(CliTest, EveryCorpusPresetConvertsAndWarnsWhenIncomplete)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(T2TK_CORPUS_DIR)) {
+        if (entry.path().extension() != ".fxp") {
+            continue;
+        }
+        const std::string path = entry.path().string();
+        const Bytes preset = test::ReadBytes(path);
+        const bool complete = preset.size() >= 8600 && preset[24] == 0 && preset[25] == 0 && preset[26] == 0x08 &&
+                              preset[27] == 0x58;
+        const Outcome outcome = Run("-o out.syx '" + path + "'");
+        EXPECT_EQ(outcome.status, 0) << path;
+        EXPECT_EQ(outcome.err.find("is not a complete Tolvin preset") != std::string::npos, !complete) << path;
+        const Bytes messages = test::ReadBytes(dir.File("out.syx"));
+        EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "") << path;
+    }
 }
 
 TEST_F(CliTest, IncompletePresetIsConvertedWithAWarning)

@@ -60,7 +60,7 @@ std::size_t FileSize(const std::string& path)
 class ConverterDialogTest : public QObject {
     Q_OBJECT
 
-private:
+public:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<IniSettingsStore> m_settings;
     FakeDialogs m_dialogs;
@@ -166,6 +166,22 @@ private slots:
         QTEST(dialog.m_samePath, "samePath");
         QCOMPARE(dialog.m_samePathBox->isChecked(), dialog.m_samePath != 0);
         QVERIFY(dialog.m_quitButton->isDefault());
+    }
+
+    void settingsThatCannotBeWritten()
+    {
+        QFile blocker(m_dir->filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        IniSettingsStore settings(m_dir->filePath(QStringLiteral("blocker/t2tk.ini")));  // its folder is a file
+        ConverterDialog dialog(settings, m_dialogs);
+        QVERIFY(dialog.OnInitDialog());
+        QCOMPARE(dialog.m_program, 0);
+        QCOMPARE(dialog.m_programEdit->text(), QStringLiteral("1"));
+        dialog.m_programEdit->setText(QStringLiteral("9"));
+        dialog.OnOK();  // the settings are lost, and nothing else happens
+        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("blocker/t2tk.ini"))));
+        QVERIFY(m_dialogs.errors.empty());
     }
 
     void typingAProgramNumber()

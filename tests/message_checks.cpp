@@ -82,9 +82,12 @@ std::string CheckMidiFile(const std::uint8_t* file, std::size_t size, const std:
     while (offset < count) {
         const std::uint8_t* m = messages + offset;
         const auto* end = static_cast<const std::uint8_t*>(std::memchr(m, 0xF7, count - offset));
-        const std::size_t length = static_cast<std::size_t>(end - m);  // after the 0xF0, 0xF7 included
+        if (end == nullptr || end - m < 5) {
+            return At(offset, "no whole message");
+        }
+        const auto length = static_cast<std::size_t>(end - m);  // after the 0xF0, 0xF7 included
         const std::uint8_t delta = m[4] == 0x11 ? 0x60 : 0x18;
-        if (end == nullptr || length >= 0x80 || at + 3 + length > size - 4 || file[at] != delta ||
+        if (length >= 0x80 || at + 3 + length > size - 4 || file[at] != delta ||
             file[at + 1] != 0xF0 || file[at + 2] != length || std::memcmp(file + at + 3, m + 1, length) != 0) {
             return At(at, "event does not carry the message at " + std::to_string(offset));
         }

@@ -22,10 +22,11 @@ protected:
         return test::WritePreset(dir.File(name), preset);
     }
     // Converts the named files (full paths) and returns the result.
-    int Convert(std::vector<std::string> paths, int firstSlot = 0, int compatibility = 0,
+    int Convert(const std::vector<std::string>& paths, int firstSlot = 0, int compatibility = 0,
                 const std::string& output = "")
     {
         std::vector<const char*> names;
+        names.reserve(paths.size() + 1);
         for (const std::string& path : paths) {
             names.push_back(path.c_str());
         }
@@ -147,7 +148,7 @@ TEST_F(PresetBatchTest, OutputThatIsAPresetIsRefused)
     const Bytes before = test::ReadBytes(kit);
     std::filesystem::create_symlink(kit, dir.File("link.mid"));
     for (const std::string& output : {kit, dir.path() + "/./kit.fxp", dir.File("link.mid")}) {
-        EXPECT_EQ(Convert({dir.File("other.fxp"), kit}, 0, 0, output), -1) << output;
+        EXPECT_EQ(Convert({Preset("other.fxp", fxp::MakeKit("Other", 2)), kit}, 0, 0, output), -1) << output;
         EXPECT_EQ(report.failure, ConversionFailure::OutputIsPreset);
         EXPECT_EQ(test::ReadBytes(kit), before);
     }

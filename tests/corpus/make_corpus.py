@@ -187,6 +187,10 @@ presets = {
 for count in (0, 2135, 2487, 10000, 10001, 0xFFFFFFFF):
     presets[f'count-{count}.fxp'] = fxp(unit_params(), b'Count %d' % count, count=count)
 
+presets['one-byte.fxp'] = b'C'
+presets['short-55.fxp'] = fxp(unit_params())[:55]
+presets['wrong-magics.fxp'] = fxp(unit_params(), b'Wrong Magics', magic=b'XXXX').replace(b'CcnK', b'RIFF', 1)
+
 # expected file, first slot, compatibility, presets
 cases = [
     ('in-range.mid', 0, 0, ['in-range.fxp']),
@@ -200,6 +204,7 @@ cases = [
     ('counts.mid', 10, 0, ['count-0.fxp', 'count-2135.fxp', 'count-2487.fxp', 'count-10000.fxp',
                            'count-10001.fxp', 'count-4294967295.fxp']),
     ('after-long.mid', 48, 1, ['long-9500.fxp', 'short-100.fxp', 'random-bits.fxp']),
+    ('tiny.mid', 0, 1, ['one-byte.fxp', 'short-55.fxp', 'wrong-magics.fxp']),
 ]
 
 if __name__ == '__main__':
