@@ -1,8 +1,11 @@
 #pragma once
 // Conversions from parameter arithmetic to the module's 7-bit data bytes.
+// Inline: every record byte goes through them.
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <span>
 
 namespace t2tk {
@@ -17,14 +20,38 @@ inline float ReadParameter(const std::uint8_t* block, int index)
 
 // Truncates toward zero into a 32-bit signed integer. Defined for every input:
 // NaN gives 0 and values beyond the 32-bit range saturate.
-std::int32_t TruncToInt32(double value);
+inline std::int32_t TruncToInt32(double value)
+{
+    if (std::isnan(value)) {
+        return 0;
+    }
+    if (value >= 2147483648.0) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (value <= -2147483649.0) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(value);
+}
 
 // Limits an integer to the data byte range 0..127.
-std::uint8_t ClampToDataByte(std::int32_t value);
+inline std::uint8_t ClampToDataByte(std::int32_t value)
+{
+    return static_cast<std::uint8_t>(value < 0 ? 0 : (value > 127 ? 127 : value));
+}
 
 // Maps a 0-to-1 parameter to a data byte: times 128, truncated, narrowed to its
 // low 16 bits, limited to 0..127. So 1.0 gives 127 and 256.0 gives 0.
-std::int8_t ScaleToDataByte(float x);
+inline std::int8_t ScaleToDataByte(float x)
+{
+    const double steps = static_cast<double>(x) * 128.0;
+    if (steps >= 0.0 && steps < 32768.0) {  // the usual case: no narrowing to do, NaN excluded
+        const auto t = static_cast<std::int32_t>(steps);
+        return static_cast<std::int8_t>(t > 127 ? 127 : t);
+    }
+    const auto narrowed = static_cast<std::int16_t>(TruncToInt32(steps));
+    return static_cast<std::int8_t>(narrowed < 0 ? 0 : (narrowed > 127 ? 127 : narrowed));
+}
 
 // A record byte that holds one parameter scaled to a data byte.
 struct ScaledByte {
@@ -33,6 +60,11 @@ struct ScaledByte {
 };
 
 // Fills each listed record byte with its scaled parameter from block.
-void FillScaledBytes(const std::uint8_t* block, std::uint8_t* record, std::span<const ScaledByte> bytes);
+inline void FillScaledBytes(const std::uint8_t* block, std::uint8_t* record, std::span<const ScaledByte> bytes)
+{
+    for (const ScaledByte& b : bytes) {
+        record[b.byte] = static_cast<std::uint8_t>(ScaleToDataByte(ReadParameter(block, b.parameter)));
+    }
+}
 
 }  // namespace t2tk

@@ -3,29 +3,67 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#ifdef _WIN32
 #include <filesystem>
 #include <system_error>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace t2tk {
 
 namespace {
 
+// What the writer needs to know of the file system, with no allocation on
+// POSIX systems; Windows has no stat() that tells files apart, so it asks
+// std::filesystem there.
+#ifdef _WIN32
 namespace fs = std::filesystem;
 
-int Fail(ConversionReport* report, const char* path, const char* reason)
+bool ExistsAsOtherThanRegularFile(const char* path)
 {
-    ReportFailure(report, ConversionFailure::OutputWrite, path, reason);
+    std::error_code ignored;
+    const fs::file_status status = fs::status(path, ignored);
+    return fs::exists(status) && !fs::is_regular_file(status);
+}
+
+// Replaces target whole; false with errno set.
+bool ReplaceFile(const char* source, const char* target)
+{
+    std::error_code error;
+    fs::rename(source, target, error);
+    errno = error ? error.value() : 0;
+    return !error;
+}
+
+#else
+bool ExistsAsOtherThanRegularFile(const char* path)
+{
+    struct stat status {};
+    return ::stat(path, &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+bool ReplaceFile(const char* source, const char* target)
+{
+    return std::rename(source, target) == 0;
+}
+#endif
+
+int Fail(ConversionReport* report, const char* path, int error)
+{
+    ReportFailure(report, ConversionFailure::OutputWrite, path, std::strerror(error));
     return -1;
 }
 
-// Writes everything and closes the file; false with errno set on any error.
+// Writes everything and closes the file; false with the reason in error.
 bool WriteAndClose(std::FILE* file, const std::uint8_t* data, std::size_t size, int* error)
 {
-    bool ok = std::fwrite(data, 1, size, file) == size;
-    if (ok && std::fflush(file) != 0) {
-        ok = false;
+    bool ok = std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
+    if (!ok) {
+        *error = errno;
     }
-    *error = errno;
     if (std::fclose(file) != 0 && ok) {
         ok = false;
         *error = errno;
@@ -55,11 +93,11 @@ int WriteInPlace(const char* path, const std::uint8_t* data, std::size_t size, C
 {
     std::FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
-        return Fail(report, path, std::strerror(errno));
+        return Fail(report, path, errno);
     }
     int error = 0;
     if (!WriteAndClose(file, data, size, &error)) {
-        return Fail(report, path, std::strerror(error));
+        return Fail(report, path, error);
     }
     return 0;
 }
@@ -68,9 +106,7 @@ int WriteInPlace(const char* path, const std::uint8_t* data, std::size_t size, C
 
 int WriteOutputFile(const char* path, const std::uint8_t* data, std::size_t size, ConversionReport* report)
 {
-    std::error_code ignored;
-    const fs::file_status status = fs::status(path, ignored);
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
+    if (ExistsAsOtherThanRegularFile(path)) {
         // A device or a pipe cannot be replaced by renaming; a directory fails here.
         return WriteInPlace(path, data, size, report);
     }
@@ -78,26 +114,51 @@ int WriteOutputFile(const char* path, const std::uint8_t* data, std::size_t size
     char temp[kPathCapacity];
     std::FILE* file = CreateTemporaryBeside(path, temp, sizeof temp);
     if (file == nullptr) {
-        return Fail(report, path, std::strerror(errno));
+        return Fail(report, path, errno);
     }
     int error = 0;
     if (!WriteAndClose(file, data, size, &error)) {
         std::remove(temp);
-        return Fail(report, path, std::strerror(error));
+        return Fail(report, path, error);
     }
-    std::error_code renameError;
-    fs::rename(temp, path, renameError);
-    if (renameError) {
+    if (!ReplaceFile(temp, path)) {
+        error = errno;
         std::remove(temp);
-        return Fail(report, path, renameError.message().c_str());
+        return Fail(report, path, error);
     }
     return 0;
 }
 
-bool IsSameFile(const char* first, const char* second)
+#ifdef _WIN32
+// Windows' stat() has no file numbers, so the paths are compared there.
+OutputIdentity::OutputIdentity(const char* outputPath) : m_outputPath(outputPath)
+{
+    std::error_code ignored;
+    m_exists = fs::exists(outputPath, ignored);
+}
+
+bool OutputIdentity::Matches(const char* path, std::FILE* /*file*/) const
 {
     std::error_code error;
-    return fs::equivalent(first, second, error) && !error;
+    return m_exists && fs::equivalent(path, m_outputPath, error) && !error;
 }
+#else
+// One stat() of the output and one fstat() of each preset already open.
+OutputIdentity::OutputIdentity(const char* outputPath)
+{
+    struct stat status {};
+    if (::stat(outputPath, &status) == 0) {
+        m_exists = true;
+        m_device = status.st_dev;
+        m_inode = status.st_ino;
+    }
+}
+
+bool OutputIdentity::Matches(const char* /*path*/, std::FILE* file) const
+{
+    struct stat status {};
+    return m_exists && ::fstat(fileno(file), &status) == 0 && status.st_dev == m_device && status.st_ino == m_inode;
+}
+#endif
 
 }  // namespace t2tk

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "convert/conversion_report.h"
 
@@ -15,7 +16,22 @@ namespace t2tk {
 // Returns 0, or -1 with the reason in report.
 int WriteOutputFile(const char* path, const std::uint8_t* data, std::size_t size, ConversionReport* report);
 
-// True when both paths name one existing file, also through links.
-bool IsSameFile(const char* first, const char* second);
+// Tells whether a file that was opened is the output, also through links and
+// other names: the conversion must never overwrite a preset with its own output.
+class OutputIdentity {
+public:
+    explicit OutputIdentity(const char* outputPath);
+    // True when file, opened from path, is the output.
+    bool Matches(const char* path, std::FILE* file) const;
+
+private:
+    bool m_exists = false;
+#ifdef _WIN32
+    const char* m_outputPath;
+#else
+    unsigned long long m_device = 0;
+    unsigned long long m_inode = 0;
+#endif
+};
 
 }  // namespace t2tk

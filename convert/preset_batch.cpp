@@ -45,12 +45,19 @@ int CountNames(const char* const* names)
 }
 
 // Reads up to kPresetReadSize bytes of path into the image and zeroes the rest,
-// so that a short file never carries an earlier preset's bytes.
-int ReadPresetImage(const char* path, std::size_t* bytesRead, ConversionReport* report)
+// so that a short file never carries an earlier preset's bytes. Refuses the
+// output of the conversion, which would be overwritten.
+int ReadPresetImage(const char* path, const OutputIdentity* output, std::size_t* bytesRead,
+                    ConversionReport* report)
 {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
         ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(errno));
+        return -1;
+    }
+    if (output != nullptr && output->Matches(path, file)) {
+        std::fclose(file);
+        ReportFailure(report, ConversionFailure::OutputIsPreset, path, "it is one of the presets being converted");
         return -1;
     }
     const std::size_t got = std::fread(PresetImage, 1, kPresetReadSize, file);
@@ -66,16 +73,40 @@ int ReadPresetImage(const char* path, std::size_t* bytesRead, ConversionReport* 
     return 0;
 }
 
-// Refuses an output that is one of the presets, before anything is read or written.
-int CheckOutputIsNoPreset(const char* prefix, const char* const* names, const char* outputPath,
-                          ConversionReport* report)
+int AppendPresetFilesFor(const char* prefix, const char* const* names, int compatibility, int firstSlot,
+                         const OutputIdentity* output, ConversionReport* report)
 {
+    MessageBuffer.fillCount = 0;
+    ClearReport(report);
+
+    const int count = CountNames(names);
+    if (count > kMaxPresetsPerBatch) {
+        char reason[128];
+        std::snprintf(reason, sizeof reason, "too many presets: %d given, at most %d fit in one conversion", count,
+                      kMaxPresetsPerBatch);
+        ReportFailure(report, ConversionFailure::TooManyPresets, "", reason);
+        return -1;
+    }
+
     char path[kPathCapacity];
-    for (int i = 0; names[i] != nullptr; ++i) {
-        if (JoinPresetPath(prefix, names[i], path, sizeof path) && IsSameFile(path, outputPath)) {
-            ReportFailure(report, ConversionFailure::OutputIsPreset, path, "it is one of the presets being converted");
+    int slot = firstSlot;
+    for (int i = 0; i < count; ++i) {
+        if (!JoinPresetPath(prefix, names[i], path, sizeof path)) {
+            ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(ENAMETOOLONG));
             return -1;
         }
+        std::size_t bytesRead = 0;
+        if (ReadPresetImage(path, output, &bytesRead, report) != 0) {
+            return -1;
+        }
+        if (report != nullptr) {
+            report->presets[i] = {static_cast<std::uint32_t>(bytesRead),
+                                  ReadBigEndian32(PresetImage + kParameterCountOffset)};
+            report->presetCount = i + 1;
+        }
+        slot = std::clamp(slot, kFirstSlot, kLastSlot);
+        AppendPresetMessages(PresetImage, slot, compatibility, i == 0 ? 1 : 0);
+        ++slot;
     }
     return 0;
 }
@@ -91,11 +122,9 @@ int WriteSysExFile(const std::uint8_t* messages, int count, const char* outputPa
 int ConvertFiles(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
                  int firstSlot, ConversionReport* report, OutputWriter write)
 {
-    ClearReport(report);
-    if (CheckOutputIsNoPreset(prefix, names, outputPath, report) != 0) {
-        return -1;
-    }
-    if (const int result = AppendPresetFiles(prefix, names, compatibility, firstSlot, report); result != 0) {
+    const OutputIdentity output(outputPath);
+    if (const int result = AppendPresetFilesFor(prefix, names, compatibility, firstSlot, &output, report);
+        result != 0) {
         return result;
     }
     return write(MessageBuffer.bytes, MessageBuffer.fillCount, outputPath, report);
@@ -118,39 +147,7 @@ int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char
 int AppendPresetFiles(const char* prefix, const char* const* names, int compatibility, int firstSlot,
                       ConversionReport* report)
 {
-    MessageBuffer.fillCount = 0;
-    ClearReport(report);
-
-    const int count = CountNames(names);
-    if (count > kMaxPresetsPerBatch) {
-        char reason[128];
-        std::snprintf(reason, sizeof reason, "too many presets: %d given, at most %d fit in one conversion", count,
-                      kMaxPresetsPerBatch);
-        ReportFailure(report, ConversionFailure::TooManyPresets, "", reason);
-        return -1;
-    }
-
-    char path[kPathCapacity];
-    int slot = firstSlot;
-    for (int i = 0; i < count; ++i) {
-        if (!JoinPresetPath(prefix, names[i], path, sizeof path)) {
-            ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(ENAMETOOLONG));
-            return -1;
-        }
-        std::size_t bytesRead = 0;
-        if (ReadPresetImage(path, &bytesRead, report) != 0) {
-            return -1;
-        }
-        if (report != nullptr) {
-            report->presets[i] = {static_cast<std::uint32_t>(bytesRead),
-                                  ReadBigEndian32(PresetImage + kParameterCountOffset)};
-            report->presetCount = i + 1;
-        }
-        slot = std::clamp(slot, kFirstSlot, kLastSlot);
-        AppendPresetMessages(PresetImage, slot, compatibility, i == 0 ? 1 : 0);
-        ++slot;
-    }
-    return 0;
+    return AppendPresetFilesFor(prefix, names, compatibility, firstSlot, nullptr, report);
 }
 
 int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int firstFile)
