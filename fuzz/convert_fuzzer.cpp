@@ -1,0 +1,116 @@
+// Converts arbitrary bytes as preset files and checks the messages and the MIDI
+// file against their structure.
+//
+// Input: byte 0 holds the compatibility switch (bit 0) and the number of
+// presets less one (bits 1 and 2), byte 1 the first program slot as a signed
+// byte; the rest is cut into that many preset files.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "convert/convert.h"
+#include "tests/message_checks.h"
+
+namespace {
+
+std::string g_folder;
+
+void Fail(const char* what, const std::string& detail)
+{
+    std::fprintf(stderr, "invariant broken: %s: %s\n", what, detail.c_str());
+    std::abort();
+}
+
+void WriteAll(const std::string& path, const std::uint8_t* data, std::size_t size)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0) {
+        Fail("cannot write", path);
+    }
+}
+
+std::vector<std::uint8_t> ReadAll(const std::string& path)
+{
+    std::vector<std::uint8_t> bytes(200000);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        Fail("cannot read", path);
+    }
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    return bytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    const char* shm = "/dev/shm";
+    std::string pattern = std::string(access(shm, W_OK) == 0 ? shm : "/tmp") + "/t2tk-fuzz-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        Fail("cannot create", pattern);
+    }
+    g_folder = pattern;
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) {  // the conversion's diagnostic lines
+        Fail("cannot silence", "standard output");
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 2) {
+        return 0;
+    }
+    const int compatibility = data[0] & 1;
+    const int presets = ((data[0] >> 1) & 3) + 1;
+    const int firstSlot = data[1] < 128 ? data[1] : data[1] - 256;
+    data += 2;
+    size -= 2;
+
+    std::vector<std::string> paths;
+    std::vector<const char*> names;
+    for (int i = 0; i < presets; ++i) {
+        const std::size_t begin = size * static_cast<std::size_t>(i) / static_cast<std::size_t>(presets);
+        const std::size_t end = size * static_cast<std::size_t>(i + 1) / static_cast<std::size_t>(presets);
+        paths.push_back(g_folder + "/preset" + std::to_string(i) + ".fxp");
+        WriteAll(paths.back(), data + begin, end - begin);
+    }
+    names.reserve(paths.size() + 1);
+    for (const std::string& path : paths) {
+        names.push_back(path.c_str());
+    }
+    names.push_back(nullptr);
+
+    const std::string output = g_folder + "/out.mid";
+    if (t2tk::ConvertFilesToMidi("", names.data(), output.c_str(), compatibility, firstSlot) != 0) {
+        Fail("conversion failed", output);
+    }
+    const auto count = static_cast<std::size_t>(t2tk::MessageBuffer.fillCount);
+    std::string problem = t2tk::test::CheckMessages(t2tk::MessageBuffer.bytes, count, presets);
+    if (!problem.empty()) {
+        Fail("messages", problem);
+    }
+    const std::vector<std::uint8_t> file = ReadAll(output);
+    if (file.size() != 73 + 3059 * static_cast<std::size_t>(presets)) {
+        Fail("file size", std::to_string(file.size()));
+    }
+    problem = t2tk::test::CheckMidiFile(file.data(), file.size(), t2tk::MessageBuffer.bytes, count);
+    if (!problem.empty()) {
+        Fail("MIDI file", problem);
+    }
+    // Program dumps and store requests carry the clamped, consecutive slots.
+    int slot = firstSlot;
+    for (int i = 0; i < presets; ++i, ++slot) {
+        slot = slot < 0 ? 0 : (slot > 49 ? 49 : slot);
+        const std::size_t dump = 10 + 2999 * static_cast<std::size_t>(i);
+        if (t2tk::MessageBuffer.bytes[dump + 6] != slot || t2tk::MessageBuffer.bytes[dump + 2996] != slot ||
+            t2tk::MessageBuffer.bytes[dump + 7 + 17] != compatibility) {
+            Fail("slot or compatibility", std::to_string(i));
+        }
+    }
+    return 0;
+}
