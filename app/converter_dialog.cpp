@@ -260,6 +260,7 @@ bool ConverterDialog::Convert(const std::string& prefix, const std::vector<std::
                               const std::string& output, int leftOut)
 {
     std::vector<const char*> list;
+    list.reserve(names.size() + 1);
     for (const std::string& name : names) {
         list.push_back(name.c_str());
     }

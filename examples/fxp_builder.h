@@ -28,13 +28,20 @@ struct Preset {
     // The count the header states; by default the number of parameters.
     std::int64_t parameterCount = -1;
 
-    float& Voice(int voice, int index) { return parameters.at(static_cast<std::size_t>(voice * kVoiceParameters + index)); }
+    float& Voice(int voice, int index) { return parameters.at(At(voice, kVoiceParameters, index)); }
     float& Effect(int unit, int index)
     {
-        return parameters.at(static_cast<std::size_t>(kVoices * kVoiceParameters + unit * kEffectParameters + index));
+        return parameters.at(At(kVoices, kVoiceParameters, 0) + At(unit, kEffectParameters, index));
     }
     // Copies text into the name field, cut to 28 bytes, zero-filled behind it.
     void SetName(std::string_view text);
+
+private:
+    // Position of parameter index in block number block of the given size.
+    static std::size_t At(int block, int size, int index)
+    {
+        return static_cast<std::size_t>(block) * static_cast<std::size_t>(size) + static_cast<std::size_t>(index);
+    }
 };
 
 // The file's bytes: 56 header bytes and 4 per parameter (8,600 for a full preset).
