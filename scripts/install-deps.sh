@@ -9,7 +9,7 @@ for task in "$@"; do
     build)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev) ;;
     test)    packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev googletest libgtest-dev
                         clang libclang-rt-14-dev) ;;
-    bench)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev libbenchmark-dev time) ;;
+    bench)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev libbenchmark-dev time python3) ;;
     lint)    packages+=(clang-tidy cppcheck) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
   esac

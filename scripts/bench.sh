@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds a Release and measures: the mapping of one preset, the conversion of
+# 1, 10 and 50 presets against the file-system floor, t2tk-convert against a
+# process that only copies the same bytes, and the dialog's start-up. Prints one
+# table of medians and ratios.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh bench
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DT2TK_BUILD_TESTS=OFF >/dev/null
+cmake --build build/bench >/dev/null
+
+build/bench/bench/conversion_bench --benchmark_repetitions=15 --benchmark_report_aggregates_only=true \
+    --benchmark_format=json --benchmark_out=build/bench/conversion.json --benchmark_out_format=json >/dev/null
+python3 scripts/bench_report.py build/bench
