@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the Debian package build/package/t2tk_<version>_<arch>.deb with
+# Debian's hardening flags, checks it with lintian and the desktop validators,
+# and tries it installed into a temporary root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh package
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release -DT2TK_BUILD_TESTS=OFF \
+      -DT2TK_BUILD_BENCHMARKS=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+      -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+      -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+cmake --build build/package
+rm -f build/package/*.deb
+(cd build/package && cpack -G DEB >/dev/null)
+deb=$(ls build/package/t2tk_*.deb)
+
+desktop-file-validate res/org.t2tk.t2tk.desktop
+appstreamcli validate --no-net res/appdata/org.t2tk.t2tk.metainfo.xml
+lintian --fail-on error --suppress-tags-from-file /dev/null "$deb"
+tests/package_test.sh "$deb"
+echo "$PWD/$deb"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Unpacks the Debian package given into a temporary root and runs what it
+# installed: t2tk-convert --version, and a conversion of the example presets.
+set -euo pipefail
+deb=$1
+examples=$(cd "$(dirname "$0")/../examples/presets" && pwd)
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+
+dpkg -x "$deb" "$root"
+convert=$root/usr/bin/t2tk-convert
+for file in usr/bin/t2tk usr/share/applications/org.t2tk.t2tk.desktop usr/share/man/man1/t2tk-convert.1.gz \
+            usr/share/icons/hicolor/scalable/apps/t2tk.svg usr/share/metainfo/org.t2tk.t2tk.metainfo.xml; do
+  [ -e "$root/$file" ] || { echo "package_test: $file is missing" >&2; exit 1; }
+done
+
+version=$("$convert" --version)
+expected="t2tk-convert $(dpkg-deb -f "$deb" Version)"
+[ "$version" = "$expected" ] || { echo "package_test: '$version', not '$expected'" >&2; exit 1; }
+
+"$convert" -o "$root/examples.mid" "$examples"/*.fxp >/dev/null
+count=$(ls "$examples"/*.fxp | wc -l)
+size=$(stat -c %s "$root/examples.mid")
+[ "$size" -eq $((73 + 3059 * count)) ] || { echo "package_test: examples.mid has $size bytes" >&2; exit 1; }
+echo "package_test: $version converted $count example presets into $size bytes"
