@@ -5,6 +5,10 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <system_error>
 #else
@@ -21,6 +25,21 @@ namespace {
 // std::filesystem there.
 #ifdef _WIN32
 namespace fs = std::filesystem;
+
+// A new file for writing, failing with EEXIST when one is there: the C
+// library of Windows does not know fopen's "x".
+std::FILE* CreateNewFile(const char* path)
+{
+    const int descriptor = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (file == nullptr) {
+        _close(descriptor);
+    }
+    return file;
+}
 
 bool ExistsAsOtherThanRegularFile(const char* path)
 {
@@ -39,6 +58,11 @@ bool ReplaceFile(const char* source, const char* target)
 }
 
 #else
+std::FILE* CreateNewFile(const char* path)
+{
+    return std::fopen(path, "wbx");  // "x": fails instead of opening a file that is already there
+}
+
 bool ExistsAsOtherThanRegularFile(const char* path)
 {
     struct stat status {};
@@ -80,8 +104,7 @@ std::FILE* CreateTemporaryBeside(const char* path, char* temp, std::size_t tempS
             errno = ENAMETOOLONG;
             return nullptr;
         }
-        // "x": fails instead of opening a file that is already there.
-        std::FILE* file = std::fopen(temp, "wbx");
+        std::FILE* file = CreateNewFile(temp);
         if (file != nullptr || errno != EEXIST) {
             return file;
         }

@@ -11,6 +11,9 @@ for task in "$@"; do
                         clang libclang-rt-14-dev) ;;
     bench)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev libbenchmark-dev time python3) ;;
     lint)    packages+=(clang-tidy cppcheck) ;;
+    windows) packages+=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest libcli11-dev) ;;
+    package) packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev dpkg-dev file lintian
+                        desktop-file-utils appstream) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
   esac
 done

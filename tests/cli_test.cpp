@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
+#endif
 
 #include "cli/cli_options.h"
 #include "tests/message_checks.h"
@@ -20,26 +24,58 @@ struct Outcome {
     std::string err;
 };
 
+// Paths the converter is given from another working folder (on Windows,
+// maybe another drive) must be whole.
+std::string Absolute(const char* path)
+{
+    return std::filesystem::absolute(path).make_preferred().string();
+}
+const std::string kConvertExe = Absolute(T2TK_CONVERT_EXE);
+const std::string kCorpusDir = Absolute(T2TK_CORPUS_DIR);
+const std::string kSharedTestData = Absolute(T2TK_SHARED_TESTDATA);
+
+// One argument as the shell that std::system runs takes it.
+std::string Quote(const std::string& text)
+{
+#ifdef _WIN32
+    return "\"" + text + "\"";
+#else
+    return "'" + text + "'";
+#endif
+}
+
 class CliTest : public ::testing::Test {
 protected:
     test::TempDir dir;
 
     // Runs t2tk-convert in the temporary folder with no standard input,
     // through launcher when one is given.
-    Outcome Run(const std::string& arguments, const std::string& launcher = "", const std::string& exe = T2TK_CONVERT_EXE)
+    Outcome Run(const std::string& arguments, [[maybe_unused]] const std::string& launcher = "",
+                const std::string& exe = kConvertExe)
     {
-        const std::string command = "cd '" + dir.path() + "' && " + launcher + "'" + exe + "' " + arguments +
-                                    " </dev/null >'" + dir.File(".out") + "' 2>'" + dir.File(".err") + "'";
+        const std::string folder = std::filesystem::path(dir.path()).make_preferred().string();
+#ifdef _WIN32
+        const std::string command = "cd /d " + Quote(folder) + " && " + Quote(exe) + " " + arguments +
+                                    " <NUL >.out 2>.err";
         const int status = std::system(command.c_str());
-        Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(".out"), Text(".err")};
+#else
+        const std::string command = "cd " + Quote(folder) + " && " + launcher + Quote(exe) + " " + arguments +
+                                    " </dev/null >.out 2>.err";
+        const int raw = std::system(command.c_str());
+        const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+        Outcome outcome{status, Text(".out"), Text(".err")};
         std::filesystem::remove(dir.File(".out"));
         std::filesystem::remove(dir.File(".err"));
         return outcome;
     }
+    // The text of a file, with Windows' line ends as "\n".
     std::string Text(const std::string& name)
     {
         const Bytes bytes = test::ReadBytes(dir.File(name));
-        return std::string(bytes.begin(), bytes.end());
+        std::string text(bytes.begin(), bytes.end());
+        std::erase(text, '\r');
+        return text;
     }
     void Kits(std::initializer_list<const char*> names)
     {
@@ -122,15 +158,18 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
     struct Case {
         std::string arguments, message;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"-o out.mid a.fxp gone.fxp", "cannot open preset \"gone.fxp\": No such file or directory"},
-        {"-o out.mid a.fxp .", "cannot read preset \".\": Is a directory"},
-        {"-o out.mid a.fxp ''", "cannot open preset \"\": No such file or directory"},
+        {"-o out.mid a.fxp .", std::string(test::kFolderOpens ? "cannot read" : "cannot open") + " preset \".\": " +
+                                   std::strerror(test::kFolderAsFileError)},
+        {"-o out.mid a.fxp " + Quote(""), "cannot open preset \"\": No such file or directory"},
         {"-o a.fxp a.fxp", "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
         {"-o ./a.fxp a.fxp", "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
         {"-o nowhere/out.mid a.fxp", "cannot write \"nowhere/out.mid\": No such file or directory"},
-        {"-o /dev/full a.fxp", "cannot write \"/dev/full\": No space left on device"},
     };
+    if (std::filesystem::exists("/dev/full")) {
+        cases.push_back({"-o /dev/full a.fxp", "cannot write \"/dev/full\": No space left on device"});
+    }
     for (const Case& c : cases) {
         const Outcome outcome = Run(c.arguments);
         EXPECT_EQ(outcome.status, 1) << c.arguments;
@@ -144,10 +183,12 @@ TEST_F(CliTest, OverlongPathIsRefused)
 {
     const Outcome outcome = Run(std::string(5000, 'k') + ".fxp");
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_NE(outcome.err.find(": File name too long\n"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find(std::string(": ") + std::strerror(ENAMETOOLONG) + "\n"), std::string::npos)
+        << outcome.err;
     EXPECT_TRUE(dir.List().empty());
 }
 
+#ifndef _WIN32  // Windows keeps writers out with access lists, not permission bits
 TEST_F(CliTest, OutputInAFolderWithoutWritePermission)
 {
     namespace fs = std::filesystem;
@@ -158,14 +199,14 @@ TEST_F(CliTest, OutputInAFolderWithoutWritePermission)
                     fs::perm_options::remove);
     // Root may write anywhere: the converter then runs as nobody, from a copy it can reach.
     std::string launcher;
-    std::string exe = T2TK_CONVERT_EXE;
+    std::string exe = kConvertExe;
     if (geteuid() == 0) {
         if (std::system("command -v setpriv >/dev/null") != 0) {
             GTEST_SKIP() << "running as root without setpriv, so nothing can be kept from writing";
         }
         launcher = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
         exe = dir.File("t2tk-convert");
-        fs::copy_file(T2TK_CONVERT_EXE, exe);
+        fs::copy_file(kConvertExe, exe);
         fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
     }
     const Outcome outcome = Run("-o locked/out.mid a.fxp", launcher, exe);
@@ -175,10 +216,11 @@ TEST_F(CliTest, OutputInAFolderWithoutWritePermission)
     EXPECT_EQ(fs::directory_iterator(dir.File("locked"))->path().filename(), "out.mid");
     fs::permissions(dir.File("locked"), fs::perms::owner_write, fs::perm_options::add);
 }
+#endif
 
 TEST_F(CliTest, EveryCorpusPresetConvertsAndWarnsWhenIncomplete)
 {
-    for (const auto& entry : std::filesystem::directory_iterator(T2TK_CORPUS_DIR)) {
+    for (const auto& entry : std::filesystem::directory_iterator(kCorpusDir)) {
         if (entry.path().extension() != ".fxp") {
             continue;
         }
@@ -186,7 +228,7 @@ TEST_F(CliTest, EveryCorpusPresetConvertsAndWarnsWhenIncomplete)
         const Bytes preset = test::ReadBytes(path);
         const bool complete = preset.size() >= 8600 && preset[24] == 0 && preset[25] == 0 && preset[26] == 0x08 &&
                               preset[27] == 0x58;
-        const Outcome outcome = Run("-o out.syx '" + path + "'");
+        const Outcome outcome = Run("-o out.syx " + Quote(path));
         EXPECT_EQ(outcome.status, 0) << path;
         EXPECT_EQ(outcome.err.find("is not a complete Tolvin preset") != std::string::npos, !complete) << path;
         const Bytes messages = test::ReadBytes(dir.File("out.syx"));
@@ -208,18 +250,18 @@ TEST_F(CliTest, IncompletePresetIsConvertedWithAWarning)
 
 TEST_F(CliTest, ForeignPresetFromElsewhere)
 {
-    const std::string foreign = T2TK_SHARED_TESTDATA "/again-test.fxp";
+    const std::string foreign = kSharedTestData + "/again-test.fxp";
     if (!std::filesystem::exists(foreign)) {
         GTEST_SKIP() << foreign << " is not here";
     }
-    const Outcome outcome = Run("-o again.mid '" + foreign + "'");
+    const Outcome outcome = Run("-o again.mid " + Quote(foreign));
     EXPECT_EQ(outcome.status, 0);
     EXPECT_NE(outcome.err.find("is not a complete Tolvin preset (60 of 8600 bytes, 1 of 2136 parameters)"),
               std::string::npos);
     const Bytes file = test::ReadBytes(dir.File("again.mid"));
     ASSERT_EQ(file.size(), 3132U);
     EXPECT_EQ(std::string(file.begin() + 79, file.begin() + 86), "Default");
-    ASSERT_EQ(Run("-o again.syx '" + foreign + "'").status, 0);
+    ASSERT_EQ(Run("-o again.syx " + Quote(foreign)).status, 0);
     const Bytes messages = test::ReadBytes(dir.File("again.syx"));
     EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "");
     EXPECT_EQ(test::CheckMidiFile(file.data(), file.size(), messages.data(), messages.size()), "");
@@ -233,6 +275,10 @@ TEST(CliOptions, DefaultOutputPath)
     EXPECT_TRUE(cli::IsSysExPath("kit.SyX"));
     EXPECT_FALSE(cli::IsSysExPath("syx"));
     EXPECT_FALSE(cli::IsSysExPath("kit.syx.mid"));
+#ifdef _WIN32
+    EXPECT_EQ(cli::DefaultOutputPath({"D:\\Kits.old\\Kick"}), "D:\\Kits.old\\Kick.mid");
+    EXPECT_EQ(cli::DefaultOutputPath({"D:\\Kits\\Rock.fxp"}), "D:\\Kits\\Rock.mid");
+#endif
 }
 
 }  // namespace

@@ -17,12 +17,14 @@ TEST(ParseFileSelection, OneFileIsAFullPath)
 
 TEST(ParseFileSelection, SeveralFilesShareTheirFolder)
 {
+    // The prefix ends in the platform's separator, "/" here and "\\" on Windows.
+    const std::string separator(1, kPathSeparator);
     const FileSelection selection = ParseFileSelection("/home/me/kits\0Rock.fxp\0Jazz.fxp\0\0"s);
-    EXPECT_EQ(selection.prefix, "/home/me/kits/");
+    EXPECT_EQ(selection.prefix, "/home/me/kits" + separator);
     EXPECT_EQ(selection.names, (std::vector<std::string>{"Rock.fxp", "Jazz.fxp"}));
-    EXPECT_EQ(selection.suggestion, "/home/me/kits/Thumpkrate.mid");
+    EXPECT_EQ(selection.suggestion, "/home/me/kits" + separator + "Thumpkrate.mid");
     EXPECT_EQ(selection.leftOut, 0);
-    EXPECT_EQ(ParseFileSelection("/\0a.fxp\0b.fxp\0\0"s).prefix, "//");
+    EXPECT_EQ(ParseFileSelection("D:\\Kits\\\0a.fxp\0b.fxp\0\0"s).prefix, "D:\\Kits\\" + separator);
 }
 
 TEST(ParseFileSelection, TakesFiftyNamesAndCountsTheRest)
@@ -35,7 +37,7 @@ TEST(ParseFileSelection, TakesFiftyNamesAndCountsTheRest)
     ASSERT_EQ(selection.names.size(), 50U);
     EXPECT_EQ(selection.names.back(), "k49.fxp");
     EXPECT_EQ(selection.leftOut, 3);
-    EXPECT_EQ(selection.suggestion, "/kits/Thumpkrate.mid");
+    EXPECT_EQ(selection.suggestion, "/kits" + std::string(1, kPathSeparator) + "Thumpkrate.mid");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "convert/output_file.h"
@@ -46,7 +47,7 @@ TEST_F(OutputFileTest, FailuresNameTheFileAndTheReason)
     EXPECT_STREQ(report.reason, "No such file or directory");
 
     EXPECT_EQ(Write(dir.path(), {1}), -1);
-    EXPECT_STREQ(report.reason, "Is a directory");
+    EXPECT_STREQ(report.reason, std::strerror(test::kFolderAsFileError));
     EXPECT_TRUE(dir.List().empty());
 }
 

@@ -2,6 +2,7 @@
 // What the tests share: a temporary folder, file bytes, presets on disk and
 // message lookups in the message buffer.
 
+#include <cerrno>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -13,6 +14,16 @@
 namespace t2tk::test {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// A folder given where a file is expected: Linux opens it and fails to read
+// it, Windows refuses to open it.
+#ifdef _WIN32
+inline constexpr int kFolderAsFileError = EACCES;
+inline constexpr bool kFolderOpens = false;
+#else
+inline constexpr int kFolderAsFileError = EISDIR;
+inline constexpr bool kFolderOpens = true;
+#endif
 
 // A fresh folder that is removed with everything in it at the end of the test.
 class TempDir {
