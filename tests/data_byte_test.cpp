@@ -34,17 +34,5 @@ TEST(ScaleToDataByte, DefinedForValuesNoIntegerHolds)
     EXPECT_EQ(ScaleToDataByte(1e-40f), 0);  // a denormal
 }
 
-TEST(TruncToInt32, TruncatesTowardZeroAndSaturates)
-{
-    EXPECT_EQ(TruncToInt32(-1.9), -1);
-    EXPECT_EQ(TruncToInt32(1.9), 1);
-    EXPECT_EQ(TruncToInt32(std::nan("")), 0);
-    EXPECT_EQ(TruncToInt32(2147483647.9), 2147483647);
-    EXPECT_EQ(TruncToInt32(2147483648.0), 2147483647);
-    EXPECT_EQ(TruncToInt32(-2147483648.9), -2147483647 - 1);
-    EXPECT_EQ(TruncToInt32(-1e300), -2147483647 - 1);
-    EXPECT_EQ(TruncToInt32(std::numeric_limits<double>::infinity()), 2147483647);
-}
-
 }  // namespace
 }  // namespace t2tk

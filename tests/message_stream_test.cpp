@@ -59,28 +59,5 @@ TEST(MessageStream, EffectDumpsOfSilentUnits)
                                             head, {0x03, 0x00, 0x01}, Zeros(16), {0x49, 0xF7}}));
 }
 
-TEST(MessageStream, VoiceDumpFramesTheRecord)
-{
-    std::uint8_t record[kVoiceRecordSize] = {};
-    record[0] = 24;
-    record[108] = 0x7F;
-    MessageBuffer.fillCount = 0;
-    AppendVoiceDump(record, 23);
-    const Bytes bytes = test::MessageBytes();
-    ASSERT_EQ(bytes.size(), 118U);
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 8), (Bytes{0xF0, 0x3E, 0x11, 0x00, 0x10, 0x30, 23, 24}));
-    EXPECT_EQ(bytes[115], 0x7F);
-    EXPECT_EQ(bytes[116], (0x10 + 0x30 + 23 + 24 + 0x7F) & 0x7F);
-    EXPECT_EQ(bytes[117], 0xF7);
-}
-
-TEST(SetChecksum, StopsInFrontOfTheFirstByteWithBit7Set)
-{
-    std::uint8_t message[] = {0xF0, 0x3E, 0x11, 0x00, 0x7F, 0x7F, 0x02, 0x55, 0xF7};
-    SetChecksum(message);
-    EXPECT_EQ(message[7], (0x7F + 0x7F + 0x02) & 0x7F);
-    EXPECT_EQ(message[8], 0xF7);
-}
-
 }  // namespace
 }  // namespace t2tk
