@@ -13,6 +13,11 @@ namespace t2tk {
 std::uint8_t PresetImage[kPresetImageSize];
 std::uint8_t ScratchRecord[kScratchRecordSize];
 
+// The batch limit is what the message buffer holds: an init request, then the
+// messages of each preset.
+static_assert(kRequestLength + kMaxPresetsPerBatch * kPresetMessagesLength <= static_cast<int>(kMessageBufferSize));
+static_assert(kRequestLength + (kMaxPresetsPerBatch + 1) * kPresetMessagesLength > static_cast<int>(kMessageBufferSize));
+
 namespace {
 
 void ToHostOrder(std::uint8_t* bytes)
