@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "convert/convert.h"
+
 namespace t2tk::app {
 
 std::string DescribeConversion(std::string_view outputPath, int presets, int firstSlot, int filesLeftOut)
 {
-    constexpr int lastProgram = 50;
+    constexpr int lastProgram = kLastSlot + 1;
     const std::string_view fileName = outputPath.substr(outputPath.find_last_of("/\\") + 1);
     const int first = firstSlot + 1;
     const int last = std::min(first + presets - 1, lastProgram);

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 
-namespace t2tk::app {
+#include "convert/convert.h"
 
-namespace {
-constexpr int kLastSlot = 49;
-}
+namespace t2tk::app {
 
 std::optional<ProgramEntry> ReadProgramField(std::string_view text)
 {

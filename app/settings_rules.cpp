@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string>
 
+#include "convert/convert.h"
+
 namespace t2tk::app {
 
 int ParseSettingInt(std::string_view text, int defaultValue)
@@ -26,7 +28,7 @@ int ParseSettingInt(std::string_view text, int defaultValue)
 
 int ProgramSlotFromSetting(int stored)
 {
-    return stored < 0 || stored > 49 ? 0 : stored;
+    return stored < kFirstSlot || stored > kLastSlot ? 0 : stored;
 }
 
 std::string SettingsFilePath(std::string_view configHome, std::string_view home, std::string_view executableName)

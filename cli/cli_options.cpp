@@ -4,6 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
+#include "convert/convert.h"
+
 namespace t2tk::cli {
 
 std::optional<int> ParseOptions(int argc, const char* const* argv, Options& options, std::ostream& out,
@@ -13,7 +15,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
                  "t2tk-convert"};
     app.set_version_flag("--version", "t2tk-convert " T2TK_VERSION);
     app.add_option("-p,--program", options.program, "First program number, 1 to 50 (default 1)")
-        ->check(CLI::Range(1, MaxRequestFiles))
+        ->check(CLI::Range(1, kLastSlot + 1))
         ->type_name("N");
     app.add_flag("-c,--compatibility", options.compatibility, "Set compatibility mode in every program");
     app.add_option("-o,--output", options.output,

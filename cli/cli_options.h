@@ -7,12 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "app/output_names.h"
+
 namespace t2tk::cli {
 
-// The most presets one request converts, on every road.
-inline constexpr int MaxRequestFiles = 50;
-// The output when several presets are converted and none is named.
-inline constexpr const char* DefaultOutputName = "Thumpkrate.mid";
+// Both front ends take the same number of presets and suggest the same name.
+using app::DefaultOutputName;
+using app::MaxRequestFiles;
 
 inline constexpr int kExitConverted = 0;
 inline constexpr int kExitFailed = 1;
