@@ -1,5 +1,5 @@
 #pragma once
-// The line the dialog shows after a conversion.
+// What the dialog says after a conversion.
 
 #include <string>
 #include <string_view>
@@ -8,6 +8,13 @@ namespace t2tk::app {
 
 // E.g. "Wrote Thumpkrate.mid: 3 presets, programs 1 to 3." with notes when
 // files past the 50th were left out or presets past program 50 all went to 50.
+// Only the file name of outputPath is shown.
 std::string DescribeConversion(std::string_view outputPath, int presets, int firstSlot, int filesLeftOut);
+
+// E.g. "5 files past the 50th left out".
+std::string LeftOutNotice(int filesLeftOut);
+
+// The last part of a path.
+std::string_view FileNameOf(std::string_view path);
 
 }  // namespace t2tk::app

@@ -1,5 +1,7 @@
 #include "app/file_selection.h"
 
+#include <algorithm>
+
 #include "app/output_names.h"
 
 namespace t2tk::app {
@@ -14,6 +16,17 @@ std::string_view TextAt(std::string_view result, std::size_t position)
     }
     const std::string_view rest = result.substr(position);
     return rest.substr(0, rest.find('\0'));
+}
+
+// Length of the folder part of path: up to its last separator, which stays out,
+// except for the root, which keeps it.
+std::size_t FolderLength(std::string_view path)
+{
+    const std::size_t separator = path.rfind(kPathSeparator);
+    if (separator == std::string_view::npos) {
+        return 0;
+    }
+    return separator == 0 ? 1 : separator;
 }
 
 }  // namespace
@@ -40,6 +53,29 @@ FileSelection ParseFileSelection(std::string_view result)
         position += name.size() + 1;
     }
     return selection;
+}
+
+std::string BuildFileSelection(const std::vector<std::string>& paths)
+{
+    if (paths.size() == 1) {
+        return paths.front() + '\0' + '\0';
+    }
+    // Shorten the first file's folder until every path lies inside it.
+    std::string_view folder(paths.front());
+    folder = folder.substr(0, FolderLength(folder));
+    const auto inside = [&folder](std::string_view path) {
+        return path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
+               (folder.back() == kPathSeparator || path[folder.size()] == kPathSeparator);
+    };
+    while (!folder.empty() && !std::all_of(paths.begin(), paths.end(), inside)) {
+        folder = folder.substr(0, folder.size() > 1 ? FolderLength(folder) : 0);
+    }
+    std::string result = std::string(folder) + '\0';
+    const std::size_t skip = folder.empty() || folder.back() == kPathSeparator ? folder.size() : folder.size() + 1;
+    for (const std::string& path : paths) {
+        result += path.substr(skip) + '\0';
+    }
+    return result + '\0';
 }
 
 }  // namespace t2tk::app

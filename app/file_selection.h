@@ -26,4 +26,10 @@ struct FileSelection {
 // count as NULs. Names past the 50th are left out.
 FileSelection ParseFileSelection(std::string_view result);
 
+// The text ParseFileSelection reads, for files chosen as full paths, wherever
+// they lie: one path alone, or the folder all of them share (their nearest
+// common ancestor, at worst the root) and each path relative to it, in the
+// order chosen.
+std::string BuildFileSelection(const std::vector<std::string>& paths);
+
 }  // namespace t2tk::app

@@ -5,12 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace t2tk::app {
+#include "convert/conversion_request.h"  // MaxRequestFiles, DefaultOutputName
 
-// The most presets one request converts; further files are left out.
-inline constexpr int MaxRequestFiles = 50;
-// The suggestion whenever several presets are converted.
-inline constexpr const char* DefaultOutputName = "Thumpkrate.mid";
+namespace t2tk::app {
 
 // Where an output extension goes: the last "." at position 3 or later (a dot in
 // a folder name counts too); without one, position 2, or the end of a name of

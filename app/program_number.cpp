@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "convert/convert.h"
+#include "convert/conversion_request.h"
 
 namespace t2tk::app {
 
@@ -22,12 +22,12 @@ std::optional<ProgramEntry> ReadProgramField(std::string_view text)
 
 int SlotFromSliderPosition(int position)
 {
-    return std::clamp(position / 100, 0, kLastSlot);
+    return std::clamp(position / kSliderPositionsPerSlot, 0, kLastSlot);
 }
 
 int SliderPositionForSlot(int slot)
 {
-    return slot * 100;
+    return slot * kSliderPositionsPerSlot;
 }
 
 }  // namespace t2tk::app

@@ -6,6 +6,7 @@
 
 namespace t2tk::app {
 
+inline constexpr int kSliderPositionsPerSlot = 100;
 inline constexpr int kSliderMaximum = 4950;
 
 struct ProgramEntry {

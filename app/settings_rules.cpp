@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string>
 
-#include "convert/convert.h"
+#include "convert/conversion_request.h"
 
 namespace t2tk::app {
 
@@ -31,9 +31,14 @@ int ProgramSlotFromSetting(int stored)
     return stored < kFirstSlot || stored > kLastSlot ? 0 : stored;
 }
 
-std::string SettingsFilePath(std::string_view configHome, std::string_view home, std::string_view executableName)
+std::optional<std::string> SettingsFilePath(std::string_view configHome, std::string_view home,
+                                            std::string_view accountHome, std::string_view executableName)
 {
-    std::string folder = configHome.empty() ? std::string(home) + "/.config" : std::string(configHome);
+    const std::string_view someHome = home.empty() ? accountHome : home;
+    if (configHome.empty() && someHome.empty()) {
+        return std::nullopt;
+    }
+    const std::string folder = configHome.empty() ? std::string(someHome) + "/.config" : std::string(configHome);
     return folder + "/" + std::string(executableName) + ".ini";
 }
 

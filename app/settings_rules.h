@@ -1,6 +1,7 @@
 #pragma once
 // The three settings the dialog keeps between runs, and how stored text is read.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,7 @@ inline constexpr const char* kSettingsSection = "t2tk";
 inline constexpr const char* kProgramKey = "Program";
 inline constexpr const char* kSamePathKey = "SamePath";
 inline constexpr const char* kCompatibilityKey = "Compatibility";
+inline constexpr const char* kSendPortKey = "SendPort";
 
 // A stored value: an optionally signed decimal integer that fits an int.
 // Anything else (missing, garbage, too large) gives defaultValue.
@@ -19,7 +21,10 @@ int ParseSettingInt(std::string_view text, int defaultValue);
 int ProgramSlotFromSetting(int stored);
 
 // Where the settings file lives: configHome if set ($XDG_CONFIG_HOME), else
-// home/.config; the file is named after the executable, with ".ini".
-std::string SettingsFilePath(std::string_view configHome, std::string_view home, std::string_view executableName);
+// .config in home ($HOME), else in accountHome (the password database's); the
+// file is named after the executable, with ".ini". Nothing when all are empty:
+// then there is no place for settings.
+std::optional<std::string> SettingsFilePath(std::string_view configHome, std::string_view home,
+                                            std::string_view accountHome, std::string_view executableName);
 
 }  // namespace t2tk::app

@@ -1,7 +1,8 @@
 #pragma once
-// Where the dialog's settings live: integers by section and key.
+// Where the dialog's settings live: values by section and key, behind an
+// interface so that each platform brings its own store and tests a fake.
 
-#include <QSettings>
+#include <string>
 
 namespace t2tk::app {
 
@@ -10,18 +11,22 @@ public:
     virtual ~SettingsStore() = default;
     // The stored value, or defaultValue when it is missing or not a whole number.
     virtual int ReadInt(const char* section, const char* key, int defaultValue) = 0;
+    // The stored text, or an empty one when it is missing.
+    virtual std::string ReadText(const char* section, const char* key) = 0;
+    // Writes keep the values until Save puts them where they last.
     virtual void WriteInt(const char* section, const char* key, int value) = 0;
+    virtual void WriteText(const char* section, const char* key, const std::string& value) = 0;
+    virtual void Save() = 0;
 };
 
-// The settings in an INI file. Nothing is reported when it cannot be written.
-class IniSettingsStore : public SettingsStore {
+// No place to keep settings: every value reads as its default and nothing is kept.
+class NoSettingsStore : public SettingsStore {
 public:
-    explicit IniSettingsStore(const QString& path);
-    int ReadInt(const char* section, const char* key, int defaultValue) override;
-    void WriteInt(const char* section, const char* key, int value) override;
-
-private:
-    QSettings m_settings;
+    int ReadInt(const char* /*section*/, const char* /*key*/, int defaultValue) override { return defaultValue; }
+    std::string ReadText(const char* /*section*/, const char* /*key*/) override { return {}; }
+    void WriteInt(const char* /*section*/, const char* /*key*/, int /*value*/) override {}
+    void WriteText(const char* /*section*/, const char* /*key*/, const std::string& /*value*/) override {}
+    void Save() override {}
 };
 
 }  // namespace t2tk::app

@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "convert/conversion_request.h"
 #include "convert/convert.h"
-#include "examples/fxp_builder.h"
+#include "tests/support/fxp_builder.h"
 
 // Every operator new of the process is counted, so that a benchmark can show
 // that the conversion allocates nothing. The replacement pairs malloc with
@@ -65,16 +66,10 @@ public:
     PresetFolder(const PresetFolder&) = delete;
     PresetFolder& operator=(const PresetFolder&) = delete;
 
-    // The first count presets, as a list ended by a null entry.
-    std::vector<const char*> Names(int count) const
+    // The first count presets.
+    std::vector<std::string> Presets(int count) const
     {
-        std::vector<const char*> names;
-        names.reserve(static_cast<std::size_t>(count) + 1);
-        for (int i = 0; i < count; ++i) {
-            names.push_back(m_presets[static_cast<std::size_t>(i)].c_str());
-        }
-        names.push_back(nullptr);
-        return names;
+        return {m_presets.begin(), m_presets.begin() + count};
     }
     const std::string& Output() const { return m_output; }
 
@@ -110,7 +105,8 @@ BENCHMARK(BM_MapOnePreset);
 
 void BM_Convert(benchmark::State& state)
 {
-    const std::vector<const char*> names = Folder().Names(static_cast<int>(state.range(0)));
+    const std::vector<std::string> presets = Folder().Presets(static_cast<int>(state.range(0)));
+    const t2tk::NameList names(presets);
     const long allocationsBefore = g_allocations.load();
     while (state.KeepRunning()) {
         if (t2tk::ConvertFilesToMidi("", names.data(), Folder().Output().c_str(), 0, 0) != 0) {
@@ -126,14 +122,14 @@ BENCHMARK(BM_Convert)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMicrosecond);
 // renamed over it.
 void BM_Floor(benchmark::State& state)
 {
-    const std::vector<const char*> names = Folder().Names(static_cast<int>(state.range(0)));
+    const std::vector<std::string> presets = Folder().Presets(static_cast<int>(state.range(0)));
     static std::uint8_t buffer[t2tk::kPresetImageSize];
     const std::size_t fileSize = 73 + 3059 * static_cast<std::size_t>(state.range(0));
     static std::uint8_t file[73 + 3059 * 50];
     const std::string temp = Folder().Output() + ".floor.tmp";
     while (state.KeepRunning()) {
-        for (std::size_t i = 0; names[i] != nullptr; ++i) {
-            std::FILE* in = std::fopen(names[i], "rb");
+        for (const std::string& preset : presets) {
+            std::FILE* in = std::fopen(preset.c_str(), "rb");
             if (in == nullptr) {
                 state.SkipWithError("cannot read a preset");
                 return;
@@ -158,17 +154,9 @@ BENCHMARK(BM_Floor)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    // The conversion's diagnostic lines go to /dev/null, the report to where
-    // standard output went.
-    std::ofstream console("/dev/fd/" + std::to_string(dup(STDOUT_FILENO)));
-    if (!console || std::freopen("/dev/null", "w", stdout) == nullptr) {
-        return 1;
-    }
+    t2tk::ProgressLines = nullptr;  // the conversion's own lines would only fill the report
     benchmark::Initialize(&argc, argv);
-    benchmark::ConsoleReporter reporter;
-    reporter.SetOutputStream(&console);
-    reporter.SetErrorStream(&std::cerr);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
 }

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/converter_dialog.h"
-#include "app/qt_request_dialogs.h"
+#include "app/qt/converter_dialog.h"
+#include "app/qt/ini_settings_store.h"
+#include "app/qt/qt_request_dialogs.h"
 #include "app/settings_rules.h"
-#include "app/settings_store.h"
 
 namespace {
 
@@ -37,9 +37,9 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
-    const std::string path = t2tk::app::SettingsFilePath(config != nullptr ? config : "", home != nullptr ? home : "",
-                                                         "t2tk-bench");
-    t2tk::app::IniSettingsStore settings(QString::fromStdString(path));
+    const auto path = t2tk::app::SettingsFilePath(config != nullptr ? config : "", home != nullptr ? home : "", "",
+                                                  "t2tk-bench");
+    t2tk::app::IniSettingsStore settings(QString::fromStdString(path.value_or("t2tk-bench.ini")));
     t2tk::app::QtRequestDialogs dialogs;
     t2tk::app::ConverterDialog dialog(settings, dialogs);
     ShownReporter reporter;

@@ -2,25 +2,54 @@
 
 #include <CLI/CLI.hpp>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 
-#include "convert/convert.h"
+#include "convert/conversion_request.h"
 
 namespace t2tk::cli {
+
+namespace {
+
+// A program number is decimal digits only: CLI11 would read "010" as octal
+// and "0x1f" as hex, and send the preset to another memory than meant.
+std::string CheckProgram(const std::string& text)
+{
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+    if (!digits || error != std::errc() || end != text.data() + text.size() || number < 1 ||
+        number > kLastSlot + 1) {
+        return "the program number is 1 to 50, in decimal digits";
+    }
+    return "";
+}
+
+std::string CheckOutput(const std::string& text)
+{
+    return text.empty() ? "the output name is empty" : "";
+}
+
+}  // namespace
 
 std::optional<int> ParseOptions(int argc, const char* const* argv, Options& options, std::ostream& out,
                                 std::ostream& err)
 {
     CLI::App app{"Converts Tolvin FXP drum presets into one MIDI file of Thumpkrate SysEx messages.",
                  "t2tk-convert"};
+    app.allow_windows_style_options(false);  // "/kits/rock.fxp" is a preset on every system
     app.set_version_flag("--version", "t2tk-convert " T2TK_VERSION);
-    app.add_option("-p,--program", options.program, "First program number, 1 to 50 (default 1)")
-        ->check(CLI::Range(1, kLastSlot + 1))
+    std::string program = "1";
+    app.add_option("-p,--program", program, "First program number, 1 to 50 (default 1)")
+        ->check(CLI::Validator(CheckProgram, "N"))
         ->type_name("N");
     app.add_flag("-c,--compatibility", options.compatibility, "Set compatibility mode in every program");
     app.add_option("-o,--output", options.output,
-                   "MIDI file to write (a .syx name gets the raw messages); default: the preset's name with .mid, "
-                   "or Thumpkrate.mid for several presets")
+                   "MIDI file to write (a .syx name gets the raw messages; - is standard output); default: the "
+                   "preset's name with .mid, or Thumpkrate.mid for several presets")
+        ->check(CLI::Validator(CheckOutput, "FILE"))
         ->type_name("FILE");
     app.add_option("presets", options.presets, "Preset files, 1 to 50; they go to consecutive programs")
         ->type_name("PRESET");
@@ -34,6 +63,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
         err << "t2tk-convert: " << error.what() << "\nRun 't2tk-convert --help' for more information.\n";
         return kExitUsage;
     }
+    std::from_chars(program.data(), program.data() + program.size(), options.program);
 
     const auto count = options.presets.size();
     if (count == 0 || count > static_cast<std::size_t>(MaxRequestFiles)) {

@@ -7,13 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/output_names.h"
-
 namespace t2tk::cli {
-
-// Both front ends take the same number of presets and suggest the same name.
-using app::DefaultOutputName;
-using app::MaxRequestFiles;
 
 inline constexpr int kExitConverted = 0;
 inline constexpr int kExitFailed = 1;

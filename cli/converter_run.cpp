@@ -1,9 +1,7 @@
 #include "cli/converter_run.h"
 
-#include <vector>
-
 #include "cli/cli_options.h"
-#include "convert/convert.h"
+#include "convert/conversion_request.h"
 
 namespace t2tk::cli {
 
@@ -11,17 +9,22 @@ namespace {
 
 constexpr const char* kProgramName = "t2tk-convert: ";
 
-void WarnAboutIncompletePresets(const ConversionReport& report, const std::vector<std::string>& presets,
+void WarnAboutIncompletePresets(const ConversionResult& result, const std::vector<std::string>& presets,
                                 std::ostream& err)
 {
-    for (int i = 0; i < report.presetCount; ++i) {
-        const PresetSummary& preset = report.presets[i];
-        if (!IsCompletePreset(preset)) {
-            err << kProgramName << "warning: \"" << presets[static_cast<std::size_t>(i)]
-                << "\" is not a complete Tolvin preset (" << preset.bytesRead << " of " << kCompletePresetSize
-                << " bytes, " << preset.parameterCount << " of " << kCompleteParameterCount
-                << " parameters); converted as it is\n";
+    for (std::size_t i = 0; i < result.presets.size(); ++i) {
+        const PresetSummary& preset = result.presets[i];
+        if (IsCompletePreset(preset)) {
+            continue;
         }
+        err << kProgramName << "warning: \"" << Printable(presets[i]) << "\" is not a complete Tolvin preset (";
+        if (preset.bytesRead > kCompletePresetSize) {
+            err << "longer than " << kCompletePresetSize << " bytes, the rest is ignored";
+        } else {
+            err << preset.bytesRead << " of " << kCompletePresetSize << " bytes";
+        }
+        err << ", " << preset.parameterCount << " of " << kCompleteParameterCount
+            << " parameters); converted as it is\n";
     }
 }
 
@@ -44,27 +47,19 @@ int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostr
     if (const auto exitStatus = ParseOptions(argc, argv, options, out, err)) {
         return *exitStatus;
     }
-    const std::string output = options.output.empty() ? DefaultOutputPath(options.presets) : options.output;
-
-    std::vector<const char*> names;
-    names.reserve(options.presets.size() + 1);
-    for (const std::string& preset : options.presets) {
-        names.push_back(preset.c_str());
-    }
-    names.push_back(nullptr);
+    ConversionRequest request;
+    request.names = options.presets;
+    request.output = options.output.empty() ? DefaultOutputPath(options.presets) : options.output;
+    request.compatibility = options.compatibility;
+    request.firstSlot = options.program - 1;
+    request.format = IsSysExPath(request.output) ? OutputFormat::SysEx : OutputFormat::Midi;
 
     WarnAboutProgramOverflow(options, err);
-    out.flush();  // the conversion prints its own lines through C's stdout
-
-    static ConversionReport report;
-    const auto convert = IsSysExPath(output) ? ConvertFilesToSysEx : ConvertFilesToMidi;
-    const int result = convert("", names.data(), output.c_str(), options.compatibility ? 1 : 0,
-                               options.program - 1, &report);
-    WarnAboutIncompletePresets(report, options.presets, err);
-    if (result != 0) {
-        char message[kPathCapacity + 512];
-        DescribeConversionFailure(report, message, sizeof message);
-        err << kProgramName << message << "\n";
+    // A MIDI stream on standard output keeps it clean of the progress lines.
+    const ConversionResult result = Convert(request, IsStandardOutput(request.output) ? err : out);
+    WarnAboutIncompletePresets(result, options.presets, err);
+    if (!result.written) {
+        err << kProgramName << result.failure << "\n";
         return kExitFailed;
     }
     return kExitConverted;

@@ -1,9 +1,20 @@
 // t2tk-convert: converts Tolvin presets into a MIDI file for the Thumpkrate.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "cli/converter_run.h"
 
 int main(int argc, char** argv)
 {
-    return t2tk::cli::RunConverter(argc, argv, std::cout, std::cerr);
+    const int status = t2tk::cli::RunConverter(argc, argv, std::cout, std::cerr);
+    // Lines that never reached standard output are a failure too, as the GNU
+    // tools have it: a script must not take a full disk for success.
+    std::cout.flush();
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::cerr << "t2tk-convert: cannot write standard output: " << std::strerror(errno) << "\n";
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

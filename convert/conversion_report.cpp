@@ -1,7 +1,6 @@
 #include "convert/conversion_report.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace t2tk {
 
@@ -33,32 +32,6 @@ void ReportFailure(ConversionReport* report, ConversionFailure failure, const ch
     report->failure = failure;
     CopyText(report->file, sizeof report->file, file);
     CopyText(report->reason, sizeof report->reason, reason);
-}
-
-void DescribeConversionFailure(const ConversionReport& report, char* text, std::size_t size)
-{
-    const char* what = "";
-    switch (report.failure) {
-    case ConversionFailure::None:
-        CopyText(text, size, "");
-        return;
-    case ConversionFailure::TooManyPresets:
-        std::snprintf(text, size, "%s", report.reason);
-        return;
-    case ConversionFailure::PresetOpen:
-        what = "cannot open preset";
-        break;
-    case ConversionFailure::PresetRead:
-        what = "cannot read preset";
-        break;
-    case ConversionFailure::OutputIsPreset:
-        what = "will not overwrite preset";
-        break;
-    case ConversionFailure::OutputWrite:
-        what = "cannot write";
-        break;
-    }
-    std::snprintf(text, size, "%s \"%s\": %s", what, report.file, report.reason);
 }
 
 }  // namespace t2tk

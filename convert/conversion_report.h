@@ -25,6 +25,8 @@ enum class ConversionFailure {
     PresetRead,      // a preset opened but could not be read (a directory, say)
     OutputIsPreset,  // the output would overwrite one of the presets
     OutputWrite,     // the output cannot be created or fully written
+    OutputFolder,    // no new file can be made in the output's folder
+    OutputLink,      // the output is a link another user planted in a shared folder
 };
 
 // What was read of one preset, before any conversion.
@@ -56,10 +58,5 @@ void ClearReport(ConversionReport* report);
 // Records a failure with the file it names and the reason; does nothing for a
 // null report. Both texts are cut to fit.
 void ReportFailure(ConversionReport* report, ConversionFailure failure, const char* file, const char* reason);
-
-// One line that says what failed, e.g.
-//   cannot open preset "kick.fxp": No such file or directory
-// Empty when the report holds no failure.
-void DescribeConversionFailure(const ConversionReport& report, char* text, std::size_t size);
 
 }  // namespace t2tk

@@ -13,6 +13,7 @@
 #include "convert/message_stream.h"
 #include "convert/midi_file.h"
 #include "convert/program_header.h"
+#include "convert/program_slots.h"
 #include "convert/voice_record.h"
 
 namespace t2tk {
@@ -36,16 +37,9 @@ inline constexpr int kVoices = 24;
 inline constexpr std::size_t kVoiceBlockOffset = 56;
 inline constexpr std::size_t kVoiceBlockSize = 87 * 4;
 inline constexpr int kEffectUnits = 4;
-inline constexpr std::size_t kEffectBlockOffset = 8408;
+// The effect units follow the last voice.
+inline constexpr std::size_t kEffectBlockOffset = kVoiceBlockOffset + kVoices * kVoiceBlockSize;
 inline constexpr std::size_t kEffectBlockSize = 12 * 4;
-
-// Program memories of the module: slots 0..49, shown to users as 1..50.
-inline constexpr int kFirstSlot = 0;
-inline constexpr int kLastSlot = 49;
-
-// Where each record is built just before its dump is appended.
-inline constexpr std::size_t kScratchRecordSize = 1024;
-extern std::uint8_t ScratchRecord[kScratchRecordSize];
 
 // Converts the presets prefix+names[0], prefix+names[1], ... (names ends with a
 // null entry) to one MIDI file at outputPath. The first preset goes to
@@ -61,10 +55,6 @@ int ConvertFilesToMidi(const char* prefix, const char* const* names, const char*
 int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
                         int firstSlot, ConversionReport* report = nullptr);
 
-// Reads and converts every preset into the message buffer, after emptying it.
-int AppendPresetFiles(const char* prefix, const char* const* names, int compatibility, int firstSlot,
-                      ConversionReport* report = nullptr);
-
 // Appends the 30 messages of the preset in image (preceded by the init request
 // when firstFile is nonzero). Always returns 0.
 int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int firstFile);
@@ -72,8 +62,5 @@ int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int f
 // Brings the image's header counts and parameters from file order to host
 // order. Returns -1, having converted no parameter, when the count is above 10,000.
 int SwapPresetByteOrder(std::uint8_t* image);
-
-// Reverses the four bytes at bytes.
-void SwapBytes32(std::uint8_t* bytes);
 
 }  // namespace t2tk

@@ -1,21 +1,38 @@
 #include "convert/message_stream.h"
 
-#include <cstdio>
 #include <cstring>
+#include <iostream>
 
 namespace t2tk {
 
 MessageBufferData MessageBuffer;
+std::ostream* ProgressLines = &std::cout;
 
 namespace {
 
 constexpr std::uint8_t kRequestType = 0x07;
 constexpr std::uint8_t kVoiceDumpType = 0x10;
-constexpr std::uint8_t kProgramDumpType = 0x11;
 constexpr std::uint8_t kEffectDumpType = 0x15;
 constexpr std::uint8_t kInitCode = 0x04;
 constexpr std::uint8_t kStoreCode = 0x01;
 constexpr std::uint8_t kBank = 0x30;
+
+// Stores the 7-bit sum of the bytes from the type byte up to the last data byte
+// into the byte in front of the first byte (from offset 5 on) with bit 7 set.
+void SetChecksum(std::uint8_t* message)
+{
+    // First the end, then the sum: two simple loops run faster than one that
+    // tests the next byte before it adds this one.
+    std::size_t end = 5;
+    while ((message[end] & 0x80) == 0) {
+        ++end;
+    }
+    unsigned sum = 0;
+    for (std::size_t i = 4; i + 1 < end; ++i) {
+        sum += message[i];
+    }
+    message[end - 1] = static_cast<std::uint8_t>(sum & 0x7F);
+}
 
 std::uint8_t* BeginMessage(std::uint8_t type, std::uint8_t byte5, std::uint8_t byte6)
 {
@@ -56,13 +73,17 @@ void AppendDump(std::uint8_t type, int index, const std::uint8_t* record, int re
 
 void AppendInitRequest()
 {
-    std::printf("initreq\n");
+    if (ProgressLines != nullptr) {
+        *ProgressLines << "initreq\n";
+    }
     AppendRequest(kInitCode, 0);
 }
 
 void AppendStoreRequest(int slot)
 {
-    std::printf("storereq %d\n", slot);
+    if (ProgressLines != nullptr) {
+        *ProgressLines << "storereq " << slot << '\n';
+    }
     AppendRequest(kStoreCode, slot);
 }
 
@@ -79,21 +100,6 @@ void AppendVoiceDump(const std::uint8_t* record, int voiceIndex)
 void AppendEffectDump(const std::uint8_t* record, int unitIndex)
 {
     AppendDump(kEffectDumpType, unitIndex, record, kEffectRecordSize);
-}
-
-void SetChecksum(std::uint8_t* message)
-{
-    // First the end, then the sum: two simple loops run faster than one that
-    // tests the next byte before it adds this one.
-    std::size_t end = 5;
-    while ((message[end] & 0x80) == 0) {
-        ++end;
-    }
-    unsigned sum = 0;
-    for (std::size_t i = 4; i + 1 < end; ++i) {
-        sum += message[i];
-    }
-    message[end - 1] = static_cast<std::uint8_t>(sum & 0x7F);
 }
 
 }  // namespace t2tk

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 
 namespace t2tk {
 
@@ -14,6 +15,11 @@ struct MessageBufferData {
     std::int32_t fillCount;
 };
 extern MessageBufferData MessageBuffer;
+
+// The type byte (offset 4) of a program dump, the message the module needs
+// most time for.
+inline constexpr std::size_t kTypeOffset = 4;
+inline constexpr std::uint8_t kProgramDumpType = 0x11;
 
 // Message lengths, framing and checksum included.
 inline constexpr int kRequestLength = 10;
@@ -30,6 +36,10 @@ inline constexpr int kEffectRecordSize = 18;
 inline constexpr int kPresetMessagesLength =
     kProgramDumpLength + 24 * kVoiceDumpLength + 4 * kEffectDumpLength + kRequestLength;
 
+// Where the init and store requests announce themselves ("initreq",
+// "storereq <slot>"): standard output unless pointed elsewhere; null for none.
+extern std::ostream* ProgressLines;
+
 // The appenders write one complete message at the fill count and advance it.
 // They do not test the room left; callers keep within the buffer.
 void AppendInitRequest();
@@ -37,9 +47,5 @@ void AppendStoreRequest(int slot);
 void AppendProgramDump(const std::uint8_t* record, int slot);
 void AppendVoiceDump(const std::uint8_t* record, int voiceIndex);
 void AppendEffectDump(const std::uint8_t* record, int unitIndex);
-
-// Stores the 7-bit sum of the bytes from the type byte up to the last data byte
-// into the byte in front of the first byte (from offset 5 on) with bit 7 set.
-void SetChecksum(std::uint8_t* message);
 
 }  // namespace t2tk

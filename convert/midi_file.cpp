@@ -26,7 +26,6 @@ constexpr std::uint8_t kEndOfTrack[] = {0x30, 0xFF, 0x2F, 0x00};  // half a seco
 
 constexpr std::uint8_t kProgramDumpDelta = 0x60;  // 96 ticks: one second
 constexpr std::uint8_t kMessageDelta = 0x18;      // 24 ticks: a quarter second
-constexpr std::uint8_t kProgramDumpType = 0x11;
 
 static_assert(sizeof kHeader + sizeof kTrackOpening + sizeof kEndOfTrack == kEmptyMidiFileSize);
 
@@ -63,7 +62,7 @@ std::size_t FormatMidiFile(const std::uint8_t* messages, std::size_t count, std:
 
     std::size_t position = 0;
     while (position < count && messages[position] == 0xF0) {
-        const bool programDump = position + 4 < count && messages[position + 4] == kProgramDumpType;
+        const bool programDump = position + kTypeOffset < count && messages[position + kTypeOffset] == kProgramDumpType;
         *out++ = programDump ? kProgramDumpDelta : kMessageDelta;
         *out++ = 0xF0;
         ++position;

@@ -11,7 +11,6 @@
 namespace t2tk {
 
 std::uint8_t PresetImage[kPresetImageSize];
-std::uint8_t ScratchRecord[kScratchRecordSize];
 
 // The batch limit is what the message buffer holds: an init request, then the
 // messages of each preset.
@@ -19,6 +18,15 @@ static_assert(kRequestLength + kMaxPresetsPerBatch * kPresetMessagesLength <= st
 static_assert(kRequestLength + (kMaxPresetsPerBatch + 1) * kPresetMessagesLength > static_cast<int>(kMessageBufferSize));
 
 namespace {
+
+// Where each record is built just before its dump is appended.
+std::uint8_t ScratchRecord[1024];
+
+void SwapBytes32(std::uint8_t* bytes)
+{
+    std::swap(bytes[0], bytes[3]);
+    std::swap(bytes[1], bytes[2]);
+}
 
 void ToHostOrder(std::uint8_t* bytes)
 {
@@ -55,7 +63,7 @@ int CountNames(const char* const* names)
 int ReadPresetImage(const char* path, const OutputIdentity* output, std::size_t* bytesRead,
                     ConversionReport* report)
 {
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = OpenPreset(path);
     if (file == nullptr) {
         ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(errno));
         return -1;
@@ -78,7 +86,8 @@ int ReadPresetImage(const char* path, const OutputIdentity* output, std::size_t*
     return 0;
 }
 
-int AppendPresetFilesFor(const char* prefix, const char* const* names, int compatibility, int firstSlot,
+// Reads and converts every preset into the message buffer, after emptying it.
+int AppendPresetFiles(const char* prefix, const char* const* names, int compatibility, int firstSlot,
                          const OutputIdentity* output, ConversionReport* report)
 {
     MessageBuffer.fillCount = 0;
@@ -97,7 +106,7 @@ int AppendPresetFilesFor(const char* prefix, const char* const* names, int compa
     int slot = firstSlot;
     for (int i = 0; i < count; ++i) {
         if (!JoinPresetPath(prefix, names[i], path, sizeof path)) {
-            ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(ENAMETOOLONG));
+            ReportFailure(report, ConversionFailure::PresetOpen, names[i], std::strerror(ENAMETOOLONG));
             return -1;
         }
         std::size_t bytesRead = 0;
@@ -128,7 +137,7 @@ int ConvertFiles(const char* prefix, const char* const* names, const char* outpu
                  int firstSlot, ConversionReport* report, OutputWriter write)
 {
     const OutputIdentity output(outputPath);
-    if (const int result = AppendPresetFilesFor(prefix, names, compatibility, firstSlot, &output, report);
+    if (const int result = AppendPresetFiles(prefix, names, compatibility, firstSlot, &output, report);
         result != 0) {
         return result;
     }
@@ -147,12 +156,6 @@ int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char
                         int firstSlot, ConversionReport* report)
 {
     return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, WriteSysExFile);
-}
-
-int AppendPresetFiles(const char* prefix, const char* const* names, int compatibility, int firstSlot,
-                      ConversionReport* report)
-{
-    return AppendPresetFilesFor(prefix, names, compatibility, firstSlot, nullptr, report);
 }
 
 int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int firstFile)
@@ -199,12 +202,6 @@ int SwapPresetByteOrder(std::uint8_t* image)
         ToHostOrder(image + kParametersOffset + 4 * std::size_t{i});
     }
     return 0;
-}
-
-void SwapBytes32(std::uint8_t* bytes)
-{
-    std::swap(bytes[0], bytes[3]);
-    std::swap(bytes[1], bytes[2]);
 }
 
 }  // namespace t2tk

@@ -8,15 +8,24 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "convert/conversion_request.h"
 #include "convert/convert.h"
-#include "tests/message_checks.h"
+#include "tests/support/message_checks.h"
 
 namespace {
 
 std::string g_folder;
+
+void RemoveFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(g_folder, ignored);
+}
 
 void Fail(const char* what, const std::string& detail)
 {
@@ -54,9 +63,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         Fail("cannot create", pattern);
     }
     g_folder = pattern;
-    if (std::freopen("/dev/null", "w", stdout) == nullptr) {  // the conversion's diagnostic lines
-        Fail("cannot silence", "standard output");
-    }
+    std::atexit(RemoveFolder);
     return 0;
 }
 
@@ -71,23 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     data += 2;
     size -= 2;
 
-    std::vector<std::string> paths;
-    std::vector<const char*> names;
+    t2tk::ConversionRequest request;
     for (int i = 0; i < presets; ++i) {
         const std::size_t begin = size * static_cast<std::size_t>(i) / static_cast<std::size_t>(presets);
         const std::size_t end = size * static_cast<std::size_t>(i + 1) / static_cast<std::size_t>(presets);
-        paths.push_back(g_folder + "/preset" + std::to_string(i) + ".fxp");
-        WriteAll(paths.back(), data + begin, end - begin);
+        request.names.push_back(g_folder + "/preset" + std::to_string(i) + ".fxp");
+        WriteAll(request.names.back(), data + begin, end - begin);
     }
-    names.reserve(paths.size() + 1);
-    for (const std::string& path : paths) {
-        names.push_back(path.c_str());
-    }
-    names.push_back(nullptr);
-
-    const std::string output = g_folder + "/out.mid";
-    if (t2tk::ConvertFilesToMidi("", names.data(), output.c_str(), compatibility, firstSlot) != 0) {
-        Fail("conversion failed", output);
+    request.output = g_folder + "/out.mid";
+    request.compatibility = compatibility != 0;
+    request.firstSlot = firstSlot;
+    std::ostream silent(nullptr);  // the progress lines
+    const std::string& output = request.output;
+    if (const t2tk::ConversionResult result = t2tk::Convert(request, silent); !result.written) {
+        Fail("conversion failed", result.failure);
     }
     const auto count = static_cast<std::size_t>(t2tk::MessageBuffer.fillCount);
     std::string problem = t2tk::test::CheckMessages(t2tk::MessageBuffer.bytes, count, presets);

@@ -1,20 +1,19 @@
+// t2tk-convert run in-process, its streams captured, in a folder of its own.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include <sstream>
 
 #include "cli/cli_options.h"
-#include "tests/message_checks.h"
-#include "tests/test_support.h"
+#include "cli/converter_run.h"
+#include "tests/support/message_checks.h"
+#include "tests/support/test_support.h"
 
 namespace t2tk {
 namespace {
 
+namespace fs = std::filesystem;
 using test::Bytes;
 
 struct Outcome {
@@ -23,252 +22,178 @@ struct Outcome {
     std::string err;
 };
 
-// Paths the converter is given from another working folder (on Windows,
-// maybe another drive) must be whole.
-std::string Absolute(const char* path)
-{
-    return std::filesystem::absolute(path).make_preferred().string();
-}
-const std::string kConvertExe = Absolute(T2TK_CONVERT_EXE);
-const std::string kCorpusDir = Absolute(T2TK_CORPUS_DIR);
-const std::string kSharedTestData = Absolute(T2TK_SHARED_TESTDATA);
-
-// One argument as the shell that std::system runs takes it.
-std::string Quote(const std::string& text)
-{
-#ifdef _WIN32
-    return "\"" + text + "\"";
-#else
-    return "'" + text + "'";
-#endif
-}
-
 class CliTest : public ::testing::Test {
 protected:
     test::TempDir dir;
+    fs::path m_previous = fs::current_path();
 
-    // Runs t2tk-convert in the temporary folder with no standard input,
-    // through launcher when one is given.
-    Outcome Run(const std::string& arguments, [[maybe_unused]] const std::string& launcher = "",
-                const std::string& exe = kConvertExe)
+    CliTest()
     {
-        const std::string folder = std::filesystem::path(dir.path()).make_preferred().string();
-#ifdef _WIN32
-        const std::string command = "cd /d " + Quote(folder) + " && " + Quote(exe) + " " + arguments +
-                                    " <NUL >.out 2>.err";
-        const int status = std::system(command.c_str());
-#else
-        const std::string command = "cd " + Quote(folder) + " && " + launcher + Quote(exe) + " " + arguments +
-                                    " </dev/null >.out 2>.err";
-        const int raw = std::system(command.c_str());
-        const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-        Outcome outcome{status, Text(".out"), Text(".err")};
-        std::filesystem::remove(dir.File(".out"));
-        std::filesystem::remove(dir.File(".err"));
-        return outcome;
-    }
-    // The text of a file, with Windows' line ends as "\n".
-    std::string Text(const std::string& name)
-    {
-        const Bytes bytes = test::ReadBytes(dir.File(name));
-        std::string text(bytes.begin(), bytes.end());
-        std::erase(text, '\r');
-        return text;
-    }
-    void Kits(std::initializer_list<const char*> names)
-    {
+        fs::current_path(dir.path());
         std::uint32_t seed = 1;
-        for (const char* name : names) {
-            test::WritePreset(dir.File(name), fxp::MakeKit(name, seed++));
+        for (const char* name : {"a.fxp", "b.fxp", "c.fxp"}) {
+            test::WritePreset(name, fxp::MakeKit(name, seed++));
         }
+    }
+    ~CliTest() override { fs::current_path(m_previous); }
+
+    static Outcome Run(const std::vector<std::string>& arguments)
+    {
+        std::vector<const char*> argv = {"t2tk-convert"};
+        for (const std::string& argument : arguments) {
+            argv.push_back(argument.c_str());
+        }
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = cli::RunConverter(static_cast<int>(argv.size()), argv.data(), out, err);
+        return {status, out.str(), err.str()};
     }
 };
 
-TEST_F(CliTest, OnePresetGoesNextToItWithMid)
+std::vector<std::string> Times(int count, const std::string& name)
 {
-    std::filesystem::create_directory(dir.File("kits.v2"));
-    test::WritePreset(dir.File("kits.v2/kick.fxp"), fxp::MakeKit("Kick", 1));
-    test::WritePreset(dir.File("kits.v2/snare"), fxp::MakeKit("Snare", 2));
-    const Outcome outcome = Run("kits.v2/kick.fxp");
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out, "initreq\nstorereq 0\n");
-    EXPECT_EQ(outcome.err, "");
-    EXPECT_EQ(test::ReadBytes(dir.File("kits.v2/kick.mid")).size(), 3132U);
-    EXPECT_EQ(Run("kits.v2/snare").status, 0);
-    EXPECT_TRUE(std::filesystem::exists(dir.File("kits.v2/snare.mid")));
+    return std::vector<std::string>(static_cast<std::size_t>(count), name);
 }
 
-TEST_F(CliTest, SeveralPresetsGoToConsecutivePrograms)
+std::vector<std::string> Join(std::vector<std::string> first, const std::vector<std::string>& second)
 {
-    Kits({"a.fxp", "b.fxp", "c.fxp"});
-    Outcome outcome = Run("a.fxp b.fxp c.fxp");
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out, "initreq\nstorereq 0\nstorereq 1\nstorereq 2\n");
-    EXPECT_EQ(test::ReadBytes(dir.File("Thumpkrate.mid")).size(), 73U + 3 * 3059U);
-
-    outcome = Run("--program 49 -c -o kits.mid a.fxp b.fxp c.fxp");
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out, "initreq\nstorereq 48\nstorereq 49\nstorereq 49\n");
-    EXPECT_EQ(outcome.err, "t2tk-convert: warning: there is no program past 50; presets 2 to 3 all go to program 50\n");
-    const Bytes file = test::ReadBytes(dir.File("kits.mid"));
-    EXPECT_EQ(file[77], 48) << "first program dump's slot";
-    EXPECT_EQ(file[78 + 17], 1) << "compatibility byte";
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
 }
 
-TEST_F(CliTest, SyxOutputHoldsTheRawMessages)
+TEST_F(CliTest, Converts)
 {
-    Kits({"a.fxp", "b.fxp"});
-    ASSERT_EQ(Run("-o kits.SYX a.fxp b.fxp").status, 0);
-    ASSERT_EQ(Run("-o kits.mid a.fxp b.fxp").status, 0);
-    const Bytes syx = test::ReadBytes(dir.File("kits.SYX"));
-    ASSERT_EQ(syx.size(), 10U + 2 * 2999U);
-    EXPECT_EQ(Bytes(syx.begin(), syx.begin() + 10),
-              (Bytes{0xF0, 0x3E, 0x11, 0x00, 0x07, 0x04, 0x30, 0x00, 0x3B, 0xF7}));
-    // The MIDI file carries the same messages, each behind its delta, status and length.
-    const Bytes midi = test::ReadBytes(dir.File("kits.mid"));
-    EXPECT_TRUE(std::equal(syx.begin() + 1, syx.begin() + 10, midi.begin() + 60));
-    EXPECT_TRUE(std::equal(syx.end() - 9, syx.end(), midi.end() - 13));
+    fs::create_directory("kits.v2");
+    test::WritePreset("kits.v2/kick", fxp::MakeKit("Kick", 1));
+    const struct {
+        std::vector<std::string> arguments;
+        std::string out, err, file;
+        std::size_t size;
+        int slot, compatibility;  // of the first program dump, when the file is MIDI
+    } cases[] = {
+        {{"a.fxp"}, "initreq\nstorereq 0\n", "", "a.mid", test::MidiFileSize(1), 0, 0},
+        {{"kits.v2/kick"}, "initreq\nstorereq 0\n", "", "kits.v2/kick.mid", test::MidiFileSize(1), 0, 0},
+        {{"-p", "50", "a.fxp"}, "initreq\nstorereq 49\n", "", "a.mid", test::MidiFileSize(1), 49, 0},
+        {{"-p", "010", "a.fxp"}, "initreq\nstorereq 9\n", "", "a.mid", test::MidiFileSize(1), 9, 0},
+        {{"--program", "49", "-c", "-o", "kits.mid", "a.fxp", "b.fxp", "c.fxp"},
+         "initreq\nstorereq 48\nstorereq 49\nstorereq 49\n",
+         "t2tk-convert: warning: there is no program past 50; presets 2 to 3 all go to program 50\n", "kits.mid",
+         test::MidiFileSize(3), 48, 1},
+        {Times(50, "a.fxp"), "", "", "Thumpkrate.mid", test::MidiFileSize(50), 0, 0},
+        {{"-o", "k.SYX", "a.fxp"}, "initreq\nstorereq 0\n", "", "k.SYX", 3009, -1, -1},
+        {{"-o", ".syx", "a.fxp"}, "initreq\nstorereq 0\n", "", ".syx", 3009, -1, -1},
+        {{"-o", "syx", "a.fxp"}, "initreq\nstorereq 0\n", "", "syx", test::MidiFileSize(1), 0, 0},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = Run(c.arguments);
+        EXPECT_EQ(outcome.status, 0) << c.file;
+        if (!c.out.empty()) {
+            EXPECT_EQ(outcome.out, c.out) << c.file;
+        }
+        EXPECT_EQ(outcome.err, c.err) << c.file;
+        const Bytes file = test::ReadBytes(c.file);
+        ASSERT_EQ(file.size(), c.size) << c.file;
+        if (c.slot >= 0) {
+            EXPECT_EQ(file[77], c.slot) << c.file << ": first program dump's slot";
+            EXPECT_EQ(file[95], c.compatibility) << c.file << ": its compatibility byte";
+        } else {
+            EXPECT_EQ(Bytes(file.begin(), file.begin() + 10),
+                      (Bytes{0xF0, 0x3E, 0x11, 0x00, 0x07, 0x04, 0x30, 0x00, 0x3B, 0xF7}));
+        }
+    }
 }
 
 TEST_F(CliTest, UsageErrorsExitWith2)
 {
-    Kits({"a.fxp"});
-    std::string many;
-    for (int i = 0; i < 51; ++i) {
-        many += " a.fxp";
-    }
-    for (const std::string& arguments : {std::string(""), std::string("-p 0 a.fxp"), std::string("-p 51 a.fxp"),
-                                         std::string("-p x a.fxp"), std::string("--bogus a.fxp"), many}) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {}, {"-p", "0", "a.fxp"}, {"-p", "51", "a.fxp"}, {"-p", "x", "a.fxp"}, {"-p", " 5", "a.fxp"},
+             {"-p", "0x10", "a.fxp"}, {"-p", "1e1", "a.fxp"}, {"-p", "+5", "a.fxp"}, {"-o", "", "a.fxp"},
+             {"--bogus", "a.fxp"}, Times(51, "a.fxp")}) {
         const Outcome outcome = Run(arguments);
-        EXPECT_EQ(outcome.status, 2) << arguments;
+        EXPECT_EQ(outcome.status, 2) << arguments.size();
         EXPECT_EQ(outcome.err.rfind("t2tk-convert: ", 0), 0U) << outcome.err;
         EXPECT_EQ(outcome.out, "");
     }
-    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.fxp"});
-    EXPECT_EQ(Run("--version").out, "t2tk-convert " T2TK_VERSION "\n");
-    EXPECT_EQ(Run("--help").status, 0);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp"}));
+    EXPECT_EQ(Run({"--version"}).out, "t2tk-convert " T2TK_VERSION "\n");
+    EXPECT_EQ(Run({"--help"}).status, 0);
 }
 
 TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
 {
-    Kits({"a.fxp"});
-    test::WriteBytes(dir.File("out.mid"), {7, 7, 7});
+    test::WriteBytes("out.mid", {7, 7, 7});
+    const std::vector<std::string> toOut = {"-o", "out.mid", "a.fxp"};
     struct Case {
-        std::string arguments, message;
+        std::vector<std::string> arguments;
+        std::string message;
     };
     std::vector<Case> cases = {
-        {"-o out.mid a.fxp gone.fxp", "cannot open preset \"gone.fxp\": No such file or directory"},
-        {"-o out.mid a.fxp .", std::string(test::kFolderOpens ? "cannot read" : "cannot open") + " preset \".\": " +
-                                   std::strerror(test::kFolderAsFileError)},
-        {"-o out.mid a.fxp " + Quote(""), "cannot open preset \"\": No such file or directory"},
-        {"-o a.fxp a.fxp", "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
-        {"-o ./a.fxp a.fxp", "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
-        {"-o nowhere/out.mid a.fxp", "cannot write \"nowhere/out.mid\": No such file or directory"},
+        {Join(toOut, {"gone.fxp"}), "cannot open preset \"gone.fxp\": No such file or directory"},
+        {Join(toOut, {"."}), std::string(test::kFolderOpens ? "cannot read" : "cannot open") + " preset \".\": " +
+                                 std::strerror(test::kFolderAsFileError)},
+        {Join(toOut, {""}), "cannot open preset \"\": No such file or directory"},
+        {Join(toOut, {"\x1b]0;owned\x07.fxp"}),
+         "cannot open preset \"\\x1B]0;owned\\x07.fxp\": No such file or directory"},
+        {{"-o", "a.fxp", "a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
+        {{"-o", "./a.fxp", "a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
+        {{"-o", "nowhere/out.mid", "a.fxp"}, "cannot create a file in \"nowhere\": No such file or directory"},
     };
-    if (std::filesystem::exists("/dev/full")) {
-        cases.push_back({"-o /dev/full a.fxp", "cannot write \"/dev/full\": No space left on device"});
-    }
+#ifndef _WIN32  // links there need rights users seldom have
+    fs::create_symlink("a.fxp", "link.mid");
+    cases.push_back({{"-o", "link.mid", "a.fxp"},
+                     "will not overwrite preset \"a.fxp\": it is one of the presets being converted"});
+    cases.push_back({{"-o", "/dev/full", "a.fxp"}, "cannot write \"/dev/full\": No space left on device"});
+#endif
     for (const Case& c : cases) {
         const Outcome outcome = Run(c.arguments);
-        EXPECT_EQ(outcome.status, 1) << c.arguments;
+        EXPECT_EQ(outcome.status, 1) << c.message;
         EXPECT_EQ(outcome.err, "t2tk-convert: " + c.message + "\n");
     }
-    EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), (Bytes{7, 7, 7}));
-    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "out.mid"}));
+    EXPECT_EQ(test::ReadBytes("out.mid"), (Bytes{7, 7, 7}));
+    fs::remove("link.mid");
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "out.mid"}));
 }
 
-#ifndef _WIN32  // Windows keeps writers out with access lists, not permission bits
-TEST_F(CliTest, OutputInAFolderWithoutWritePermission)
-{
-    namespace fs = std::filesystem;
-    Kits({"a.fxp"});
-    fs::create_directory(dir.File("locked"));
-    test::WriteBytes(dir.File("locked/out.mid"), {7});
-    fs::permissions(dir.File("locked"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    // Root may write anywhere: the converter then runs as nobody, from a copy it can reach.
-    std::string launcher;
-    std::string exe = kConvertExe;
-    if (geteuid() == 0) {
-        if (std::system("command -v setpriv >/dev/null") != 0) {
-            GTEST_SKIP() << "running as root without setpriv, so nothing can be kept from writing";
-        }
-        launcher = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-        exe = dir.File("t2tk-convert");
-        fs::copy_file(kConvertExe, exe);
-        fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
-    }
-    const Outcome outcome = Run("-o locked/out.mid a.fxp", launcher, exe);
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, "t2tk-convert: cannot write \"locked/out.mid\": Permission denied\n");
-    EXPECT_EQ(test::ReadBytes(dir.File("locked/out.mid")), Bytes{7});
-    EXPECT_EQ(fs::directory_iterator(dir.File("locked"))->path().filename(), "out.mid");
-    fs::permissions(dir.File("locked"), fs::perms::owner_write, fs::perm_options::add);
-}
-#endif
-
-TEST_F(CliTest, EveryCorpusPresetConvertsAndWarnsWhenIncomplete)
-{
-    for (const auto& entry : std::filesystem::directory_iterator(kCorpusDir)) {
-        if (entry.path().extension() != ".fxp") {
-            continue;
-        }
-        const std::string path = entry.path().string();
-        const Bytes preset = test::ReadBytes(path);
-        const bool complete = preset.size() >= 8600 && preset[24] == 0 && preset[25] == 0 && preset[26] == 0x08 &&
-                              preset[27] == 0x58;
-        const Outcome outcome = Run("-o out.syx " + Quote(path));
-        EXPECT_EQ(outcome.status, 0) << path;
-        EXPECT_EQ(outcome.err.find("is not a complete Tolvin preset") != std::string::npos, !complete) << path;
-        const Bytes messages = test::ReadBytes(dir.File("out.syx"));
-        EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "") << path;
-    }
-}
-
-TEST_F(CliTest, IncompletePresetIsConvertedWithAWarning)
+TEST_F(CliTest, IncompletePresetsAreConvertedWithAWarning)
 {
     Bytes preset = fxp::Encode(fxp::MakeKit("Half", 1));
     preset.resize(4000);
-    test::WriteBytes(dir.File("half.fxp"), preset);
-    const Outcome outcome = Run("half.fxp");
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.err, "t2tk-convert: warning: \"half.fxp\" is not a complete Tolvin preset (4000 of 8600 "
-                           "bytes, 2136 of 2136 parameters); converted as it is\n");
-    EXPECT_EQ(test::ReadBytes(dir.File("half.mid")).size(), 3132U);
+    test::WriteBytes("half.fxp", preset);
+    fxp::Preset counted = fxp::MakeKit("Count", 1);
+    counted.parameterCount = 2135;
+    test::WritePreset("count.fxp", counted);
+    test::WriteBytes("zeros.fxp", Bytes(9500, 0));
+    const std::pair<const char*, const char*> cases[] = {
+        {"half.fxp", "4000 of 8600 bytes, 2136 of 2136 parameters"},
+        {"count.fxp", "8600 of 8600 bytes, 2135 of 2136 parameters"},
+        {"zeros.fxp", "longer than 8600 bytes, the rest is ignored, 0 of 2136 parameters"},
+    };
+    for (const auto& [name, what] : cases) {
+        const Outcome outcome = Run({"-o", "out.mid", name});
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.err, "t2tk-convert: warning: \"" + std::string(name) +
+                                   "\" is not a complete Tolvin preset (" + what + "); converted as it is\n");
+        EXPECT_EQ(test::ReadBytes("out.mid").size(), test::MidiFileSize(1));
+    }
 }
 
 TEST_F(CliTest, ForeignPresetFromElsewhere)
 {
-    const std::string foreign = kSharedTestData + "/again-test.fxp";
-    if (!std::filesystem::exists(foreign)) {
+    const std::string foreign = T2TK_SHARED_TESTDATA "/again-test.fxp";
+    if (!fs::exists(foreign)) {
         GTEST_SKIP() << foreign << " is not here";
     }
-    const Outcome outcome = Run("-o again.mid " + Quote(foreign));
+    const Outcome outcome = Run({"-o", "again.mid", foreign});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_NE(outcome.err.find("is not a complete Tolvin preset (60 of 8600 bytes, 1 of 2136 parameters)"),
               std::string::npos);
-    const Bytes file = test::ReadBytes(dir.File("again.mid"));
-    ASSERT_EQ(file.size(), 3132U);
+    const Bytes file = test::ReadBytes("again.mid");
+    ASSERT_EQ(file.size(), test::MidiFileSize(1));
     EXPECT_EQ(std::string(file.begin() + 79, file.begin() + 86), "Default");
-    ASSERT_EQ(Run("-o again.syx " + Quote(foreign)).status, 0);
-    const Bytes messages = test::ReadBytes(dir.File("again.syx"));
+    ASSERT_EQ(Run({"-o", "again.syx", foreign}).status, 0);
+    const Bytes messages = test::ReadBytes("again.syx");
     EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "");
     EXPECT_EQ(test::CheckMidiFile(file.data(), file.size(), messages.data(), messages.size()), "");
-}
-
-TEST(CliOptions, DefaultOutputPath)
-{
-    EXPECT_EQ(cli::DefaultOutputPath({"kits/Kick.FXP"}), "kits/Kick.mid");
-    EXPECT_EQ(cli::DefaultOutputPath({"kits.old/kick"}), "kits.old/kick.mid");
-    EXPECT_EQ(cli::DefaultOutputPath({"a.fxp", "b.fxp"}), "Thumpkrate.mid");
-    EXPECT_TRUE(cli::IsSysExPath("kit.SyX"));
-    EXPECT_FALSE(cli::IsSysExPath("syx"));
-    EXPECT_FALSE(cli::IsSysExPath("kit.syx.mid"));
-#ifdef _WIN32
-    EXPECT_EQ(cli::DefaultOutputPath({"D:\\Kits.old\\Kick"}), "D:\\Kits.old\\Kick.mid");
-    EXPECT_EQ(cli::DefaultOutputPath({"D:\\Kits\\Rock.fxp"}), "D:\\Kits\\Rock.mid");
-#endif
 }
 
 }  // namespace

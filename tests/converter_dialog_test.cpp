@@ -1,140 +1,116 @@
 // The dialog on the offscreen platform, with fake request dialogs and the
-// settings in a temporary folder.
+// settings in a temporary folder. The rules have tests of their own: these
+// check that the window feeds them and shows what they give.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
+#include <QScreen>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <QtTest>
-#include <deque>
-#include <filesystem>
+#include <qpa/qplatformdrag.h>
+#include <qpa/qwindowsysteminterface.h>
+#include <sstream>
 
-#include "app/converter_dialog.h"
-#include "app/request_dialogs.h"
-#include "app/settings_store.h"
-#include "examples/fxp_builder.h"
+#include "app/qt/converter_app.h"
+#include "app/qt/converter_dialog.h"
+#include "app/qt/ini_settings_store.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/fxp_builder.h"
 
 using namespace t2tk::app;
-
-namespace {
-
-class FakeDialogs : public RequestDialogs {
-public:
-    std::deque<std::optional<std::string>> openResults;
-    std::deque<std::optional<std::string>> saveResults;
-    std::vector<std::string> suggestions;
-    std::vector<std::string> errors;
-
-    std::optional<std::string> OpenPresets() override { return Take(openResults); }
-    std::optional<std::string> SaveOutput(const std::string& suggestion) override
-    {
-        suggestions.push_back(suggestion);
-        return Take(saveResults);
-    }
-    void ShowError(const std::string& message) override { errors.push_back(message); }
-
-private:
-    static std::optional<std::string> Take(std::deque<std::optional<std::string>>& queue)
-    {
-        if (queue.empty()) {
-            return std::nullopt;
-        }
-        auto front = queue.front();
-        queue.pop_front();
-        return front;
-    }
-};
-
-std::size_t FileSize(const std::string& path)
-{
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    return error ? 0 : static_cast<std::size_t>(size);
-}
-
-}  // namespace
 
 class ConverterDialogTest : public QObject {
     Q_OBJECT
 
-public:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<IniSettingsStore> m_settings;
-    FakeDialogs m_dialogs;
+    t2tk::test::FakeDialogs m_dialogs;
     std::unique_ptr<ConverterDialog> m_dialog;
+    int m_iniFile = 0;  // each test's file has a name of its own: Qt caches what it read by name
 
-    std::string Path(const std::string& name) const { return m_dir->filePath(QString::fromStdString(name)).toStdString(); }
-    // Each stored file gets a name of its own: Qt caches what it read of a file by name.
-    int m_iniFile = 0;
-    QString IniPath() const { return m_dir->filePath(QStringLiteral("t2tk-%1.ini").arg(m_iniFile)); }
-    void Store(const QByteArray& ini)
+    std::string Path(const std::string& name) const
     {
-        ++m_iniFile;
-        QFile file(IniPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(ini);
+        return m_dir->filePath(QString::fromStdString(name)).toStdString();
     }
+    QString IniPath() const { return m_dir->filePath(QStringLiteral("t2tk-%1.ini").arg(m_iniFile)); }
     QString StoredIni()
     {
         QFile file(IniPath());
         return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
     }
-    // A dialog opened on the settings stored so far.
-    ConverterDialog& Open(const std::string& commandLine = "")
+    ConverterDialog& Open(const QByteArray& ini = {})
     {
+        ++m_iniFile;
+        QFile file(IniPath());
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(ini);
+        }
+        file.close();
         m_settings = std::make_unique<IniSettingsStore>(IniPath());
         m_dialog = std::make_unique<ConverterDialog>(*m_settings, m_dialogs);
-        m_dialog->m_cmdLine = commandLine;
         m_dialog->OnInitDialog();
         m_dialog->show();
         m_dialog->activateWindow();
         (void)QTest::qWaitForWindowActive(m_dialog.get());
         return *m_dialog;
     }
-    void Kits(std::initializer_list<const char*> names)
+    template <typename Widget>
+    Widget* Child(const char* name) const
     {
-        for (const char* name : names) {
-            t2tk::fxp::WriteFile(Path(name), t2tk::fxp::Encode(t2tk::fxp::MakeKit(name, 1)));
-        }
+        return m_dialog->findChild<Widget*>(QString::fromLatin1(name));
     }
-    static void Tick(QCheckBox* box)
+    QString Field() const { return Child<QLineEdit>("program")->text(); }
+    // Drops data onto target the way the platform delivers a drag: to the
+    // window, at a point, and Qt finds the widget that takes it.
+    bool DropOn(QWidget* target, const QMimeData& data)
     {
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));  // on the box, not beside it
+        QWindow* window = m_dialog->windowHandle();
+        const QPoint point = target->mapTo(m_dialog.get(), target->rect().center());
+        QWindowSystemInterface::handleDrag(window, &data, point, Qt::CopyAction, Qt::LeftButton, {});
+        return QWindowSystemInterface::handleDrop(window, &data, point, Qt::CopyAction, Qt::LeftButton, {})
+            .isAccepted();
     }
-    QString Field() const { return m_dialog->m_programEdit->text(); }
-    void Type(const char* keys)
+    static QMimeData* Files(const std::vector<std::string>& paths)
     {
-        m_dialog->m_programEdit->setFocus();
-        m_dialog->m_programEdit->clear();
-        QTest::keyClicks(m_dialog->m_programEdit, QString::fromLatin1(keys));
-    }
-    void ReleaseSlider(int position)
-    {
-        m_dialog->m_programSlider->setSliderDown(true);
-        m_dialog->m_programSlider->setSliderPosition(position);
-        m_dialog->m_programSlider->setSliderDown(false);
-    }
-    void Drop(int files)
-    {
+        auto* data = new QMimeData;
         QList<QUrl> urls;
-        for (int i = 0; i < files; ++i) {
-            urls.append(QUrl::fromLocalFile(QString::fromStdString(Path("a.fxp"))));
+        for (const std::string& path : paths) {
+            urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
         }
-        QMimeData data;
-        data.setUrls(urls);
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        // Straight to the widget: the application delivers drops only during a drag.
-        static_cast<QObject*>(m_dialog.get())->event(&drop);
+        data->setUrls(urls);
+        return data;
+    }
+    // What t2tk-convert writes for the presets with the options given.
+    QByteArray Reference(QStringList arguments)
+    {
+        arguments << QStringLiteral("-o") << QString::fromStdString(Path("reference.mid"));
+        arguments << QString::fromStdString(Path("a.fxp")) << QString::fromStdString(Path("b.fxp"));
+        if (QProcess::execute(QStringLiteral(T2TK_CONVERT_EXE), arguments) != 0) {
+            return {};
+        }
+        QFile file(QString::fromStdString(Path("reference.mid")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QByteArray Written(const std::string& name)
+    {
+        QFile file(QString::fromStdString(Path(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
 private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_dialogs = FakeDialogs();
+        m_dialogs = t2tk::test::FakeDialogs();
+        std::uint32_t seed = 1;
+        for (const char* name : {"a.fxp", "b.fxp"}) {
+            t2tk::fxp::WriteFile(Path(name), t2tk::fxp::Encode(t2tk::fxp::MakeKit(name, seed++)));
+        }
     }
     void cleanup()
     {
@@ -142,231 +118,137 @@ private slots:
         m_settings.reset();
     }
 
-    void opensWithStoredSettingsHeldInRange_data()
+    void opensWithTheStoredSettings()
     {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<int>("slot");
-        QTest::addColumn<int>("samePath");
-        QTest::newRow("program 50") << QByteArray("[t2tk]\nProgram=50\n") << 0 << 0;
-        QTest::newRow("program -3") << QByteArray("[t2tk]\nProgram=-3\n") << 0 << 0;
-        QTest::newRow("program 49") << QByteArray("[t2tk]\nProgram=49\nSamePath=-1\n") << 49 << -1;
-        QTest::newRow("garbage") << QByteArray("[t2tk]\nProgram=abc\nSamePath=1,2\n\x01\xFF=\n") << 0 << 0;
-        QTest::newRow("huge") << QByteArray("[t2tk]\nProgram=99999999999999\n") << 0 << 0;
-        QTest::newRow("no section") << QByteArray("Program=7\n") << 0 << 0;
-    }
-    void opensWithStoredSettingsHeldInRange()
-    {
-        QFETCH(QByteArray, ini);
-        Store(ini);
-        ConverterDialog& dialog = Open();
-        QTEST(dialog.m_program, "slot");
-        QCOMPARE(Field(), QString::number(dialog.m_program + 1));
-        QCOMPARE(dialog.m_programSlider->value(), dialog.m_program * 100);
-        QCOMPARE(dialog.m_programSlider->maximum(), 4950);
-        QTEST(dialog.m_samePath, "samePath");
-        QCOMPARE(dialog.m_samePathBox->isChecked(), dialog.m_samePath != 0);
-        QVERIFY(dialog.m_quitButton->isDefault());
+        Open("[t2tk]\nProgram=7\nSamePath=1\n");
+        QCOMPARE(Field(), QStringLiteral("8"));
+        QCOMPARE(Child<QSlider>("programSlider")->value(), 700);
+        QCOMPARE(Child<QSlider>("programSlider")->maximum(), 4950);
+        QVERIFY(Child<QCheckBox>("samePath")->isChecked());
+        QVERIFY(!Child<QCheckBox>("compatibility")->isChecked());
+        QVERIFY(Child<QPushButton>("quit")->isDefault());
     }
 
-    void settingsThatCannotBeWritten()
+    // However the program is set, the field shows it and the conversion uses it.
+    void programReachesTheConversion_data()
     {
-        QFile blocker(m_dir->filePath(QStringLiteral("blocker")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        IniSettingsStore settings(m_dir->filePath(QStringLiteral("blocker/t2tk.ini")));  // its folder is a file
-        ConverterDialog dialog(settings, m_dialogs);
-        QVERIFY(dialog.OnInitDialog());
-        QCOMPARE(dialog.m_program, 0);
-        QCOMPARE(dialog.m_programEdit->text(), QStringLiteral("1"));
-        dialog.m_programEdit->setText(QStringLiteral("9"));
-        dialog.OnOK();  // the settings are lost, and nothing else happens
-        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("blocker/t2tk.ini"))));
-        QVERIFY(m_dialogs.errors.empty());
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("typed") << "type 75" << "50";
+        QTest::newRow("dragged") << "release 4899" << "49";
+        QTest::newRow("arrow keys") << "key Right" << "3";
+        QTest::newRow("wheel") << "wheel 3" << "11";  // three slots a notch
     }
-
-    void typingAProgramNumber()
+    void programReachesTheConversion()
     {
-        ConverterDialog& dialog = Open();
-        Type("0");
-        QCOMPARE(dialog.m_program, 0);
-        QCOMPARE(Field(), QStringLiteral("1"));
-        Type("75");
-        QCOMPARE(dialog.m_program, 49);
-        QCOMPARE(Field(), QStringLiteral("50"));
-        Type("123");
-        QCOMPARE(Field(), QStringLiteral("50"));
-        Type("7");
-        QCOMPARE(dialog.m_program, 6);
-        QCOMPARE(dialog.m_programSlider->value(), 600);
-        Type("x-");  // not digits: nothing reaches the field
-        QCOMPARE(Field(), QString());
-        QCOMPARE(dialog.m_program, 6);
-    }
-
-    void leavingTheFieldShowsTheProgram()
-    {
-        ConverterDialog& dialog = Open();
-        for (const char* text : {"0123", "012"}) {
-            dialog.m_programEdit->setFocus();
-            dialog.m_programEdit->setText(QString::fromLatin1(text));
-            QCOMPARE(dialog.m_program, 11);
-            QCOMPARE(Field(), QString::fromLatin1(text));
-            dialog.m_quitButton->setFocus();
-            QCOMPARE(Field(), QStringLiteral("12"));
+        QFETCH(QString, how);
+        Open("[t2tk]\nProgram=1\n");
+        auto* slider = Child<QSlider>("programSlider");
+        const QStringList words = how.split(' ');
+        if (words[0] == QStringLiteral("type")) {
+            Child<QLineEdit>("program")->clear();
+            QTest::keyClicks(Child<QLineEdit>("program"), words[1]);
+        } else if (words[0] == QStringLiteral("release")) {
+            slider->setSliderDown(true);
+            slider->setSliderPosition(words[1].toInt());
+            slider->setSliderDown(false);
+        } else if (words[0] == QStringLiteral("key")) {
+            slider->setFocus();
+            QTest::keyClick(slider, Qt::Key_Right);
+        } else {
+            const QPoint centre = slider->rect().center();
+            for (int notch = 0; notch < words[1].toInt(); ++notch) {
+                QWheelEvent wheel(centre, slider->mapToGlobal(centre), {}, QPoint(0, 120), Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(slider, &wheel);
+            }
         }
-        dialog.m_programEdit->setFocus();
-        dialog.m_programEdit->clear();
-        dialog.m_quitButton->setFocus();
-        QCOMPARE(Field(), QStringLiteral("12"));
+        QTEST(Field(), "field");
+        m_dialogs.saveResults = {Path("out.mid")};
+        QVERIFY(DropOn(Child<QLabel>("status"), *std::unique_ptr<QMimeData>(Files({Path("a.fxp")}))));
+        QCOMPARE(Written("out.mid").at(77), static_cast<char>(Field().toInt() - 1));  // the program dump's slot
     }
 
-    void sliderAndFieldAgree()
+    void switchesReachTheConversion()
     {
-        ConverterDialog& dialog = Open();
-        ReleaseSlider(4950);
-        QCOMPARE(dialog.m_program, 49);
-        QCOMPARE(Field(), QStringLiteral("50"));
-        ReleaseSlider(4899);
-        QCOMPARE(dialog.m_program, 48);
-        QCOMPARE(Field(), QStringLiteral("49"));
-        dialog.m_programSlider->setFocus();
-        QTest::keyClick(dialog.m_programSlider, Qt::Key_Home);
-        QCOMPARE(Field(), QStringLiteral("1"));
-        QTest::keyClick(dialog.m_programSlider, Qt::Key_Right);
-        QTest::keyClick(dialog.m_programSlider, Qt::Key_Right);
-        QCOMPARE(dialog.m_program, 2);
-        QCOMPARE(Field(), QStringLiteral("3"));
-        QTest::keyClick(dialog.m_programSlider, Qt::Key_End);
-        QCOMPARE(Field(), QStringLiteral("50"));
-    }
-
-    void switchesAndSettingsWrittenOnClose()
-    {
-        ConverterDialog& dialog = Open();
-        Tick(dialog.m_samePathBox);
-        Tick(dialog.m_compatibilityBox);
-        QCOMPARE(dialog.m_samePath, 1);
-        QCOMPARE(dialog.m_compatibility, 1);
-        Type("12");
-        dialog.m_programEdit->setFocus();
-        QTest::keyClick(dialog.m_programEdit, Qt::Key_Return);  // Enter anywhere means Quit
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(StoredIni(), QStringLiteral("[t2tk]\nCompatibility=1\nProgram=11\nSamePath=1\n"));
-
-        // Escape closes too, and writes back what was read, held in range.
-        Store("[t2tk]\nProgram=75\nSamePath=0\nCompatibility=3\n");
         Open();
-        QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
-        QCOMPARE(StoredIni(), QStringLiteral("[t2tk]\nCompatibility=3\nProgram=0\nSamePath=0\n"));
+        QTest::mouseClick(Child<QCheckBox>("compatibility"), Qt::LeftButton, {}, QPoint(6, 6));
+        Child<QLineEdit>("program")->setText(QStringLiteral("12"));
+        m_dialogs.saveResults = {Path("out.mid")};
+        QVERIFY(DropOn(Child<QLineEdit>("program"), *std::unique_ptr<QMimeData>(Files({Path("a.fxp"), Path("b.fxp")}))));
+        QCOMPARE(Written("out.mid"), Reference({QStringLiteral("-c"), QStringLiteral("-p"), QStringLiteral("12")}));
+        // Convert... asks for the presets.
+        m_dialogs.openResults = {Path("a.fxp") + '\0' + '\0'};
+        QTest::mouseClick(Child<QPushButton>("convert"), Qt::LeftButton);
+        QCOMPARE(m_dialogs.suggestions.back(), Path("a.mid"));
     }
 
-    void convertWithSamePath()
+    void textDroppedOnTheFieldChangesNothing()
     {
-        Kits({"a.fxp", "b.fxp"});
-        ConverterDialog& dialog = Open();
-        Tick(dialog.m_samePathBox);
-        m_dialogs.openResults = {Path("a.fxp") + '\0' + '\0',
-                                 m_dir->path().toStdString() + '\0' + "a.fxp" + '\0' + "b.fxp" + '\0' + '\0'};
-        QTest::mouseClick(dialog.m_convertButton, Qt::LeftButton);
-        QCOMPARE(FileSize(Path("a.mid")), std::size_t{3132});
-        QTest::mouseClick(dialog.m_convertButton, Qt::LeftButton);
-        QCOMPARE(FileSize(Path("Thumpkrate.mid")), std::size_t{73 + 2 * 3059});
+        Open();
+        QMimeData text;
+        text.setText(QStringLiteral("42"));
+        QVERIFY(!DropOn(Child<QLineEdit>("program"), text));
+        QCOMPARE(Field(), QStringLiteral("1"));
         QVERIFY(m_dialogs.suggestions.empty());
-        QCOMPARE(dialog.m_status->text(), QStringLiteral("Wrote Thumpkrate.mid: 2 presets, programs 1 to 2."));
-        QTest::mouseClick(dialog.m_convertButton, Qt::LeftButton);  // cancelled: nothing happens
-        QVERIFY(m_dialogs.errors.empty());
     }
 
-    void convertAsksForTheOutput()
+    void closingSavesTheSettings_data()
     {
-        Kits({"a.fxp", "b.fxp"});
-        ConverterDialog& dialog = Open();
-        const std::string folder = m_dir->path().toStdString();
-        m_dialogs.openResults = {Path("a.fxp") + '\0' + '\0', folder + '\0' + "a.fxp" + '\0' + "b.fxp" + '\0' + '\0'};
-        m_dialogs.saveResults = {Path("one.mid"), std::nullopt};
-        QTest::mouseClick(dialog.m_convertButton, Qt::LeftButton);
-        QTest::mouseClick(dialog.m_convertButton, Qt::LeftButton);
-        QCOMPARE(m_dialogs.suggestions, (std::vector<std::string>{Path("a.mid"), folder + "/Thumpkrate.mid"}));
-        QCOMPARE(FileSize(Path("one.mid")), std::size_t{3132});
-        QVERIFY(!QFile::exists(QString::fromStdString(Path("Thumpkrate.mid"))));
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("compatibility");  // Quit reads the box; the others keep what was read
+        QTest::newRow("Enter in the field") << "enter" << "1";
+        QTest::newRow("Escape") << "escape" << "3";
+        QTest::newRow("close box") << "close" << "3";
     }
-
-    void dropConvertsTheFirstFifty()
+    void closingSavesTheSettings()
     {
-        Kits({"a.fxp"});
-        ConverterDialog& dialog = Open();
-        ReleaseSlider(4800);
-        m_dialogs.saveResults = {Path("one.mid"), Path("many.mid")};
-        Drop(1);
-        Drop(51);
-        QCOMPARE(m_dialogs.suggestions, (std::vector<std::string>{Path("a.mid"), "Thumpkrate.mid"}));
-        QCOMPARE(FileSize(Path("one.mid")), std::size_t{3132});
-        QCOMPARE(FileSize(Path("many.mid")), std::size_t{73 + 50 * 3059});
-        QCOMPARE(dialog.m_status->text(),
-                 QStringLiteral("Wrote many.mid: 50 presets, programs 49 to 50. 1 file past the 50th left out. "
-                                "Presets past program 50 all went to program 50."));
-    }
-
-    void commandLine_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("suggestion");
-        QTest::addColumn<bool>("failed");
-        // DIR/ stands for the test's folder, which exists only once the test runs.
-        QTest::newRow("upper case") << "DIR/A.FXP" << "DIR/A.MID" << false;
-        QTest::newRow("lower case") << "DIR/b.fxp" << "DIR/b.mid" << false;
-        QTest::newRow("two names") << "DIR/A.FXP DIR/b.fxp" << "Thumpkrate.mid" << false;
-        QTest::newRow("two spaces") << "DIR/A.FXP  DIR/b.fxp" << "Thumpkrate.mid" << true;
-        QTest::newRow("missing") << "DIR/gone.fxp" << "DIR/gone.mid" << true;
-    }
-    void commandLine()
-    {
-        QFETCH(QString, line);
-        QFETCH(QString, suggestion);
-        line.replace(QStringLiteral("DIR/"), m_dir->path() + '/');
-        suggestion.replace(QStringLiteral("DIR/"), m_dir->path() + '/');
-        Kits({"A.FXP", "b.fxp"});
-        m_dialogs.saveResults = {Path("out.mid")};
-        m_settings = std::make_unique<IniSettingsStore>(IniPath());
-        m_dialog = std::make_unique<ConverterDialog>(*m_settings, m_dialogs);
-        m_dialog->m_cmdLine = line.toStdString();
-        m_dialog->exec();  // converts, and ends without showing the dialog
-        QVERIFY(!m_dialog->isVisible());
-        QCOMPARE(QString::fromStdString(m_dialogs.suggestions.at(0)), suggestion);
-        QTEST(m_dialog->commandLineFailed(), "failed");
-        QCOMPARE(m_dialogs.errors.size(), std::size_t{m_dialog->commandLineFailed() ? 1U : 0U});
-        QVERIFY(StoredIni().contains(QStringLiteral("Program=0")));
-    }
-
-    void commandLineOfSixtyNamesConvertsFifty()
-    {
-        Kits({"a.fxp"});
-        std::string line;
-        for (int i = 0; i < 60; ++i) {
-            line += (i > 0 ? " " : "") + Path("a.fxp");
+        QFETCH(QString, how);
+        QFETCH(QString, compatibility);
+        Open("[t2tk]\nProgram=75\nCompatibility=3\n");
+        QTest::mouseClick(Child<QCheckBox>("samePath"), Qt::LeftButton, {}, QPoint(6, 6));
+        auto* field = Child<QLineEdit>("program");
+        field->setFocus();
+        field->setText(QStringLiteral("12"));
+        if (how == QStringLiteral("enter")) {
+            QTest::keyClick(field, Qt::Key_Return);  // Enter anywhere means Quit
+        } else if (how == QStringLiteral("escape")) {
+            QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+        } else {
+            m_dialog->close();
         }
-        m_dialogs.saveResults = {Path("out.mid")};
-        ConverterDialog& dialog = Open(line);
-        QCOMPARE(FileSize(Path("out.mid")), std::size_t{73 + 50 * 3059});
-        QVERIFY(dialog.m_status->text().contains(QStringLiteral("10 files past the 50th left out")));
-        Open(line);  // cancelled save dialog: the dialog stays for interactive use
-        QVERIFY(m_dialog->isVisible());
+        QVERIFY(!m_dialog->isVisible());
+        QCOMPARE(StoredIni(), QStringLiteral("[t2tk]\nCompatibility=%1\nProgram=11\nSamePath=1\n").arg(compatibility));
     }
 
-    void everyFailureIsShown()
+    void statusFitsTheWindow()
     {
-        Kits({"a.fxp"});
-        ConverterDialog& dialog = Open();
-        m_dialogs.saveResults = {Path("out.mid"), Path("missing/out.mid"), Path("a.fxp")};
-        dialog.OnDropFiles({Path("gone.fxp")});
-        dialog.OnDropFiles({Path("a.fxp")});
-        dialog.OnDropFiles({Path("a.fxp")});
-        QCOMPARE(m_dialogs.errors, (std::vector<std::string>{
-                                       "cannot open preset \"" + Path("gone.fxp") + "\": No such file or directory",
-                                       "cannot write \"" + Path("missing/out.mid") + "\": No such file or directory",
-                                       "will not overwrite preset \"" + Path("a.fxp") +
-                                           "\": it is one of the presets being converted"}));
-        QCOMPARE(dialog.m_status->text(), QStringLiteral("Nothing written."));
+        Open("[t2tk]\nProgram=4\n");
+        const std::string name = std::string(180, 'k') + ".mid";
+        m_dialogs.saveResults = {Path(name)};
+        QVERIFY(DropOn(m_dialog.get(), *std::unique_ptr<QMimeData>(Files(std::vector<std::string>(51, Path("a.fxp"))))));
+        auto* status = Child<QLabel>("status");
+        QVERIFY(status->text().endsWith(QStringLiteral("Presets past program 50 all went to program 50.")));
+        QVERIFY(status->toolTip().contains(QString::fromStdString(name)));
+        QTRY_VERIFY(status->width() >= status->minimumSizeHint().width() &&
+                    status->height() >= status->heightForWidth(status->width()) &&
+                    status->geometry().bottom() < Child<QPushButton>("quit")->geometry().top());
+        if (const QByteArray shot = qgetenv("T2TK_SCREENSHOT"); !shot.isEmpty()) {
+            QTest::qWait(200);
+            QVERIFY(m_dialog->screen()->grabWindow(0).save(QString::fromLocal8Bit(shot)));
+        }
+    }
+
+    void commandLineExitStatusAndNotice()
+    {
+        m_settings = std::make_unique<IniSettingsStore>(IniPath());
+        std::vector<std::string> names(55, Path("a.fxp"));
+        m_dialogs.saveResults = {Path("out.mid"), Path("out.mid")};
+        std::ostringstream notices;
+        QCOMPARE(ConverterApp(names, *m_settings, m_dialogs, notices).InitInstance(), 0);
+        QCOMPARE(notices.str(), std::string("t2tk: warning: 5 files past the 50th left out\n"));
+        QCOMPARE(ConverterApp({Path("gone.fxp")}, *m_settings, m_dialogs, notices).InitInstance(), 1);
+        QCOMPARE(m_dialogs.errors.size(), std::size_t{1});
     }
 };
 

@@ -40,5 +40,31 @@ TEST(ParseFileSelection, TakesFiftyNamesAndCountsTheRest)
     EXPECT_EQ(selection.suggestion, "/kits" + std::string(1, kPathSeparator) + "Thumpkrate.mid");
 }
 
+#ifndef _WIN32
+TEST(BuildFileSelection, TheFolderAllChosenFilesShare)
+{
+    using Paths = std::vector<std::string>;
+    const std::pair<Paths, std::string> cases[] = {
+        {{"/k/Rock.fxp"}, "/k/Rock.fxp\0\0"s},
+        {{"/home/me/kits/b.fxp", "/home/me/kits/a.fxp"}, "/home/me/kits\0b.fxp\0a.fxp\0\0"s},
+        {{"/home/me/kits/rock.fxp", "/home/me/other/jazz.fxp"}, "/home/me\0kits/rock.fxp\0other/jazz.fxp\0\0"s},
+        {{"/k/ab/x.fxp", "/k/a/y.fxp"}, "/k\0ab/x.fxp\0a/y.fxp\0\0"s},  // a common start is no common folder
+        {{"/kits/rock.fxp", "/media/usb/jazz.fxp"}, "/\0kits/rock.fxp\0media/usb/jazz.fxp\0\0"s},
+    };
+    for (const auto& [paths, expected] : cases) {
+        EXPECT_EQ(BuildFileSelection(paths), expected) << paths.back();
+        // Read back, every path is the one chosen.
+        const FileSelection selection = ParseFileSelection(expected);
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            std::string joined = selection.prefix + selection.names[i];
+            if (joined.rfind("//", 0) == 0) {
+                joined.erase(0, 1);  // the root's prefix doubles its separator, which names the same folder
+            }
+            EXPECT_EQ(joined, paths[i]);
+        }
+    }
+}
+#endif
+
 }  // namespace
 }  // namespace t2tk::app

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/convert.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace t2tk {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/convert.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace t2tk {
 namespace {
@@ -40,30 +40,17 @@ TEST(MidiFile, EmptyFileIsHeaderMeterTempoNameAndEnd)
 TEST(MidiFile, OnePresetLayout)
 {
     test::TempDir dir;
-    const std::string preset = test::WritePreset(dir.File("kit.fxp"), test::UniformPreset(0.0f));
-    const char* names[] = {preset.c_str(), nullptr};
-    ASSERT_EQ(ConvertFilesToMidi("", names, dir.File("kit.mid").c_str(), 0, 0), 0);
+    const std::string preset = test::WritePreset(dir.File("kit.fxp"), fxp::Preset{});
+    ASSERT_TRUE(test::Convert({preset}, dir.File("kit.mid")).written);
     const Bytes file = test::ReadBytes(dir.File("kit.mid"));
 
-    ASSERT_EQ(file.size(), 3132U);
+    ASSERT_EQ(file.size(), test::MidiFileSize(1));
     EXPECT_EQ(TrackLength(file), 3110U);
     EXPECT_EQ(Slice(file, 57, 12), (Bytes{0x18, 0xF0, 0x09, 0x3E, 0x11, 0x00, 0x07, 0x04, 0x30, 0x00, 0x3B, 0xF7}));
     EXPECT_EQ(Slice(file, 69, 9), (Bytes{0x60, 0xF0, 0x30, 0x3E, 0x11, 0x00, 0x11, 0x30, 0x00}));
     EXPECT_EQ(Slice(file, 120, 4), (Bytes{0x18, 0xF0, 0x75, 0x3E}));  // first voice dump
     EXPECT_EQ(Slice(file, file.size() - 16, 16), (Bytes{0x18, 0xF0, 0x09, 0x3E, 0x11, 0x00, 0x07, 0x01, 0x30, 0x00,
                                                         0x38, 0xF7, 0x30, 0xFF, 0x2F, 0x00}));
-}
-
-TEST(MidiFile, FiftyPresetsSize)
-{
-    test::TempDir dir;
-    const std::string preset = test::WritePreset(dir.File("kit.fxp"), fxp::MakeKit("Kit", 7));
-    std::vector<const char*> names(50, preset.c_str());
-    names.push_back(nullptr);
-    ASSERT_EQ(ConvertFilesToMidi("", names.data(), dir.File("all.mid").c_str(), 0, 0), 0);
-    const Bytes file = test::ReadBytes(dir.File("all.mid"));
-    EXPECT_EQ(file.size(), 153023U);
-    EXPECT_EQ(TrackLength(file), 153001U);
 }
 
 TEST(MidiFile, LengthsAreVariableLengthQuantities)
@@ -88,6 +75,17 @@ TEST(MidiFile, WalkStopsWhereNoMessageBegins)
               (Bytes{0x60, 0xF0, 0x05, 0x3E, 0x11, 0x00, 0x11, 0xF7}));
     EXPECT_EQ(Format({0xF0, 0x3E, 0x11, 0x00, 0x11, 0xF7, 0x42, 0xF0, 0xF7}).size(), 61U + 8U);
     EXPECT_EQ(Slice(Format({0xF0, 0x01, 0x02}), 57, 5), (Bytes{0x18, 0xF0, 0x02, 0x01, 0x02}));
+}
+
+TEST(MidiFile, WriterRefusesCountsOutsideTheBuffer)
+{
+    test::TempDir dir;
+    for (const int count : {-1, static_cast<int>(kMessageBufferSize) + 1}) {
+        ConversionReport report{};
+        EXPECT_EQ(WriteMidiFile(MessageBuffer.bytes, count, dir.File("out.mid").c_str(), &report), -1) << count;
+        EXPECT_EQ(report.failure, ConversionFailure::OutputWrite);
+    }
+    EXPECT_TRUE(dir.List().empty());
 }
 
 }  // namespace

@@ -2,13 +2,20 @@
 
 #include <cstring>
 #include <filesystem>
+#include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "convert/output_file.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace t2tk {
 namespace {
 
+namespace fs = std::filesystem;
 using test::Bytes;
 
 class OutputFileTest : public ::testing::Test {
@@ -21,45 +28,113 @@ protected:
         ClearReport(&report);
         return WriteOutputFile(path.c_str(), bytes.data(), bytes.size(), &report);
     }
+    std::string Failure() const { return std::string(report.file) + ": " + report.reason; }
 };
 
-TEST_F(OutputFileTest, ReplacesAnExistingFileWholeAndLeavesNoTemporary)
+TEST_F(OutputFileTest, ReplacesWholeAndLeavesNoTemporary)
 {
     test::WriteBytes(dir.File("out.mid"), Bytes(5000, 0xEE));
     ASSERT_EQ(Write(dir.File("out.mid"), {1, 2, 3}), 0);
     EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), (Bytes{1, 2, 3}));
-    EXPECT_EQ(dir.List(), std::vector<std::string>{"out.mid"});
+    // Any name the folder takes works, the longest too.
+    const std::string longest(255, 'k');
+    ASSERT_EQ(Write(dir.File(longest), {4}), 0) << Failure();
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{longest, "out.mid"}));
 }
 
-TEST_F(OutputFileTest, TemporaryNamesInUseAreSkipped)
-{
-    test::WriteBytes(dir.File("out.mid.t2tk-0.tmp"), {9});
-    ASSERT_EQ(Write(dir.File("out.mid"), {1}), 0);
-    EXPECT_EQ(test::ReadBytes(dir.File("out.mid.t2tk-0.tmp")), Bytes{9});
-    EXPECT_EQ(dir.List(), (std::vector<std::string>{"out.mid", "out.mid.t2tk-0.tmp"}));
-}
-
-TEST_F(OutputFileTest, FailuresNameTheFileAndTheReason)
+TEST_F(OutputFileTest, FailuresNameTheFileOrFolderAndTheReason)
 {
     EXPECT_EQ(Write(dir.File("missing/out.mid"), {1}), -1);
-    EXPECT_EQ(report.failure, ConversionFailure::OutputWrite);
-    EXPECT_EQ(std::string(report.file), dir.File("missing/out.mid"));
-    EXPECT_STREQ(report.reason, "No such file or directory");
+    EXPECT_EQ(report.failure, ConversionFailure::OutputFolder);
+    EXPECT_EQ(Failure(), dir.File("missing") + ": No such file or directory");
 
     EXPECT_EQ(Write(dir.path(), {1}), -1);
     EXPECT_STREQ(report.reason, std::strerror(test::kFolderAsFileError));
     EXPECT_TRUE(dir.List().empty());
+
+    if (fs::exists("/dev/full")) {
+        EXPECT_EQ(Write("/dev/full", Bytes(100000, 1)), -1);
+        EXPECT_STREQ(report.reason, "No space left on device");
+        EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    }
 }
 
-TEST_F(OutputFileTest, FullDeviceIsAFailure)
+#ifndef _WIN32
+mode_t Mode(const std::string& path)
 {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full here";
-    }
-    EXPECT_EQ(Write("/dev/full", Bytes(100000, 1)), -1);
-    EXPECT_STREQ(report.reason, "No space left on device");
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    struct stat status {};
+    ::lstat(path.c_str(), &status);
+    return status.st_mode;
 }
+
+TEST_F(OutputFileTest, ReplacedFileKeepsItsPermissions)
+{
+    for (const mode_t mode : {0600, 0640, 0755}) {
+        test::WriteBytes(dir.File("out.mid"), {9});
+        ::chmod(dir.File("out.mid").c_str(), mode);
+        ASSERT_EQ(Write(dir.File("out.mid"), {1}), 0);
+        EXPECT_EQ(Mode(dir.File("out.mid")) & 07777, mode);
+    }
+    const mode_t mask = ::umask(022);
+    ASSERT_EQ(Write(dir.File("new.mid"), {1}), 0);
+    ::umask(mask);
+    EXPECT_EQ(Mode(dir.File("new.mid")) & 07777, 0644U);
+}
+
+TEST_F(OutputFileTest, LinksAreFollowedAndStay)
+{
+    fs::create_directory(dir.File("kits"));
+    test::WriteBytes(dir.File("kits/real.mid"), {9, 9});
+    fs::create_symlink("kits/real.mid", dir.File("link.mid"));
+    fs::create_symlink("../link.mid", dir.File("kits/chain.mid"));
+    ASSERT_EQ(Write(dir.File("kits/chain.mid"), {1, 2}), 0) << Failure();
+    EXPECT_TRUE(S_ISLNK(Mode(dir.File("link.mid"))));
+    EXPECT_TRUE(S_ISLNK(Mode(dir.File("kits/chain.mid"))));
+    EXPECT_EQ(test::ReadBytes(dir.File("kits/real.mid")), (Bytes{1, 2}));
+    // A link to nothing yet makes its target.
+    fs::create_symlink("kits/new.mid", dir.File("dangling.mid"));
+    ASSERT_EQ(Write(dir.File("dangling.mid"), {3}), 0);
+    EXPECT_EQ(test::ReadBytes(dir.File("kits/new.mid")), Bytes{3});
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"dangling.mid", "kits", "link.mid"}));
+}
+
+TEST_F(OutputFileTest, FifoIsWrittenInPlaceAndNeverWaitedOn)
+{
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Write(fifo, {1}), -1);
+    EXPECT_EQ(Failure(), fifo + ": no process is reading from it");
+
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(Write(fifo, {1, 2, 3}), 0);
+    std::uint8_t got[4] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 3);
+    EXPECT_EQ(got[2], 3);
+    ::close(reader);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"fifo"});
+}
+
+TEST_F(OutputFileTest, StandardOutputIsWrittenInPlace)
+{
+    const int saved = ::dup(STDOUT_FILENO);
+    const int redirected = ::open(dir.File("stdout").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(redirected, 0);
+    ::dup2(redirected, STDOUT_FILENO);
+    ::close(redirected);
+    const bool named = NamesStandardOutput(dir.File("stdout").c_str()) && NamesStandardOutput("/dev/stdout") &&
+                       !NamesStandardOutput(dir.File("other").c_str());
+    const int dash = Write("-", {1, 2});
+    const int devStdout = Write("/dev/stdout", {3});
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    EXPECT_TRUE(named);
+    EXPECT_EQ(dash, 0);
+    EXPECT_EQ(devStdout, 0);
+    EXPECT_EQ(test::ReadBytes(dir.File("stdout")), (Bytes{1, 2, 3}));
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"stdout"});
+}
+#endif
 
 }  // namespace
 }  // namespace t2tk

@@ -55,8 +55,10 @@ protected:
 
 TEST_F(EffectRecordTest, LevelFollowsTheMagnitudeOfParameter0)
 {
+    // 0.053875: sqrt(0.053875^2 * 2 * 0.67291264) * 128 = 8.00003, only with the constant in full
     const std::pair<float, int> cases[] = {{0.0f, 0},    {0.25f, 37},   {0.5f, 74}, {0.75f, 111},
-                                           {0.855f, 126}, {0.856f, 127}, {1.0f, 127}, {-0.5f, 74}};
+                                           {0.855f, 126}, {0.856f, 127}, {1.0f, 127}, {-0.5f, 74},
+                                           {0.053875f, 8}};
     for (const auto& [value, expected] : cases) {
         p[0] = value;
         EXPECT_EQ(Build(0)[5], expected) << value;
@@ -67,6 +69,7 @@ TEST_F(EffectRecordTest, Parameter1InTwentyOneSteps)
 {
     const std::pair<float, int> cases[] = {{0.0f, 0},       {1.0f / 21.0f, 1}, {0.5f, 10}, {20.0f / 21.0f, 20},
                                            {0.999f, 20},    {1.0f, 21},
+                                           {0.0476f, 1},  // 0.0476 * 21.01 = 1.00008; times 21 it would be 0
                                            {100.0f, 127},   {-1.0f, 0},  // held in range, not wrapped
                                            {std::numeric_limits<float>::infinity(), 127}};
     for (const auto& [value, expected] : cases) {

@@ -1,9 +1,11 @@
-#include "app/qt_request_dialogs.h"
+#include "app/qt/qt_request_dialogs.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+
+#include "app/file_selection.h"
 
 namespace t2tk::app {
 
@@ -24,17 +26,13 @@ std::optional<std::string> QtRequestDialogs::OpenPresets()
     if (files.isEmpty()) {
         return std::nullopt;
     }
-    // One file: its full path. Several: their folder, then each name; NULs between.
-    std::string result;
-    if (files.size() == 1) {
-        result = Local(files.front()) + '\0';
-    } else {
-        result = Local(QFileInfo(files.front()).absolutePath()) + '\0';
-        for (const QString& file : files) {
-            result += Local(QFileInfo(file).fileName()) + '\0';
-        }
+    // The files may come from several folders (typed paths, recent files, a
+    // search), so each is taken as the full path it is.
+    std::vector<std::string> paths;
+    for (const QString& file : files) {
+        paths.push_back(Local(QFileInfo(file).absoluteFilePath()));
     }
-    return result + '\0';
+    return BuildFileSelection(paths);
 }
 
 std::optional<std::string> QtRequestDialogs::SaveOutput(const std::string& suggestion)

@@ -1,6 +1,6 @@
 #pragma once
-// What the tests share: a temporary folder, file bytes, presets on disk and
-// message lookups in the message buffer.
+// What the tests share: a temporary folder, file bytes, presets on disk, and
+// conversions through the request layer.
 
 #include <cerrno>
 #include <cstdint>
@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "examples/fxp_builder.h"
+#include "convert/conversion_request.h"
+#include "tests/support/fxp_builder.h"
 
 namespace t2tk::test {
 
@@ -42,22 +43,20 @@ private:
     std::string m_path;
 };
 
-// The parts one after the other.
 Bytes Concat(std::initializer_list<Bytes> parts);
-
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
-
 // Writes the preset to path and returns path.
 std::string WritePreset(const std::string& path, const fxp::Preset& preset);
-
-// A full preset whose every parameter is value.
-fxp::Preset UniformPreset(float value);
 
 // The message buffer's used bytes.
 Bytes MessageBytes();
 
-// Offset of message number index (0-based) in the message buffer.
-std::size_t MessageOffset(int index);
+// Size of the MIDI file of a conversion of n presets: 73 + 3,059 n.
+std::size_t MidiFileSize(int presets);
+
+// Converts the presets to output through the request layer, without progress lines.
+ConversionResult Convert(const std::vector<std::string>& presets, const std::string& output, int firstSlot = 0,
+                         bool compatibility = false);
 
 }  // namespace t2tk::test

@@ -1,13 +1,10 @@
-#include "tests/test_support.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/test_support.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <stdexcept>
 
 #include "convert/convert.h"
 
@@ -18,14 +15,11 @@ namespace fs = std::filesystem;
 TempDir::TempDir()
 {
     std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path folder = fs::temp_directory_path() / ("t2tk-test-" + std::to_string(random()));
-        if (fs::create_directory(folder)) {
-            m_path = folder.generic_string();
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    fs::path folder;
+    do {
+        folder = fs::temp_directory_path() / ("t2tk-test-" + std::to_string(random()));
+    } while (!fs::create_directory(folder));
+    m_path = folder.generic_string();
 }
 
 TempDir::~TempDir()
@@ -70,28 +64,26 @@ std::string WritePreset(const std::string& path, const fxp::Preset& preset)
     return path;
 }
 
-fxp::Preset UniformPreset(float value)
-{
-    fxp::Preset preset;
-    std::fill(preset.parameters.begin(), preset.parameters.end(), value);
-    return preset;
-}
-
 Bytes MessageBytes()
 {
     return Bytes(MessageBuffer.bytes, MessageBuffer.bytes + MessageBuffer.fillCount);
 }
 
-std::size_t MessageOffset(int index)
+std::size_t MidiFileSize(int presets)
 {
-    std::size_t offset = 0;
-    for (int i = 0; i < index; ++i) {
-        offset = static_cast<std::size_t>(
-                     std::find(MessageBuffer.bytes + offset, MessageBuffer.bytes + MessageBuffer.fillCount, 0xF7) -
-                     MessageBuffer.bytes) +
-                 1;
-    }
-    return offset;
+    return 73 + 3059 * static_cast<std::size_t>(presets);
+}
+
+ConversionResult Convert(const std::vector<std::string>& presets, const std::string& output, int firstSlot,
+                         bool compatibility)
+{
+    ConversionRequest request;
+    request.names = presets;
+    request.output = output;
+    request.firstSlot = firstSlot;
+    request.compatibility = compatibility;
+    std::ostream silent(nullptr);
+    return t2tk::Convert(request, silent);
 }
 
 }  // namespace t2tk::test

@@ -1,4 +1,4 @@
-#include "tests/message_checks.h"
+#include "tests/support/message_checks.h"
 
 #include <cstring>
 

@@ -1,6 +1,5 @@
-#include "examples/fxp_builder.h"
+#include "tests/support/fxp_builder.h"
 
-#include <algorithm>
 #include <bit>
 #include <fstream>
 #include <stdexcept>
@@ -13,13 +12,6 @@ void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value)
 {
     for (int shift = 24; shift >= 0; shift -= 8) {
         out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
-void PutChars(std::vector<std::uint8_t>& out, const std::array<char, 4>& chars)
-{
-    for (const char c : chars) {
-        out.push_back(static_cast<std::uint8_t>(c));
     }
 }
 
@@ -44,27 +36,16 @@ private:
 
 }  // namespace
 
-void Preset::SetName(std::string_view text)
-{
-    name.fill(0);
-    std::copy_n(text.begin(), std::min(text.size(), name.size()), name.begin());
-}
-
 std::vector<std::uint8_t> Encode(const Preset& preset)
 {
-    std::vector<std::uint8_t> out;
-    out.reserve(56 + 4 * preset.parameters.size());
-    const auto byteSize = static_cast<std::uint32_t>(48 + 4 * preset.parameters.size());
-    const auto count = preset.parameterCount >= 0 ? static_cast<std::uint32_t>(preset.parameterCount)
-                                                  : static_cast<std::uint32_t>(preset.parameters.size());
-    PutChars(out, preset.chunkMagic);
-    PutBigEndian(out, byteSize);
-    PutChars(out, preset.formatMagic);
-    PutBigEndian(out, preset.formatVersion);
-    PutChars(out, preset.pluginId);
-    PutBigEndian(out, preset.pluginVersion);
-    PutBigEndian(out, count);
-    out.insert(out.end(), preset.name.begin(), preset.name.end());
+    const auto size = static_cast<std::uint32_t>(preset.parameters.size());
+    std::vector<std::uint8_t> out = {'C', 'c', 'n', 'K'};
+    PutBigEndian(out, 48 + 4 * size);
+    out.insert(out.end(), {'F', 'x', 'C', 'k', 0, 0, 0, 1, 'T', 'l', 'v', 'n', 0, 0, 0, 1});
+    PutBigEndian(out, preset.parameterCount >= 0 ? static_cast<std::uint32_t>(preset.parameterCount) : size);
+    std::string name = preset.name.substr(0, 28);
+    name.resize(28, '\0');
+    out.insert(out.end(), name.begin(), name.end());
     for (const float parameter : preset.parameters) {
         PutBigEndian(out, std::bit_cast<std::uint32_t>(parameter));
     }
@@ -74,19 +55,20 @@ std::vector<std::uint8_t> Encode(const Preset& preset)
 Preset MakeKit(std::string_view name, std::uint32_t seed)
 {
     Preset preset;
-    preset.SetName(name);
+    preset.name = name;
     Xorshift random(seed);
     for (float& parameter : preset.parameters) {
         parameter = random.Unit();
     }
-    for (int voice = 0; voice < kVoices; ++voice) {
+    for (int voice = 0; voice < 24; ++voice) {
         // The five switches a voice is checked by must add up to a whole number.
+        float* x = preset.parameters.data() + voice * kVoiceParameters;
         const float level = static_cast<float>(random.Next() % 9) / 8.0f;
-        preset.Voice(voice, 9) = level;
-        preset.Voice(voice, 5) = 1.0f - level;
-        preset.Voice(voice, 16) = random.Switch();
-        preset.Voice(voice, 26) = random.Switch();
-        preset.Voice(voice, 36) = random.Switch();
+        x[9] = level;
+        x[5] = 1.0f - level;
+        x[16] = random.Switch();
+        x[26] = random.Switch();
+        x[36] = random.Switch();
     }
     return preset;
 }

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "app/qt/ini_settings_store.h"
 
 #include "app/settings_rules.h"
 
@@ -25,9 +25,25 @@ int IniSettingsStore::ReadInt(const char* section, const char* key, int defaultV
     return ParseSettingInt(value.toString().toStdString(), defaultValue);
 }
 
+std::string IniSettingsStore::ReadText(const char* section, const char* key)
+{
+    const QVariant value = m_settings.value(KeyPath(section, key));
+    return value.typeId() == QMetaType::QString ? value.toString().toStdString() : std::string();
+}
+
 void IniSettingsStore::WriteInt(const char* section, const char* key, int value)
 {
     m_settings.setValue(KeyPath(section, key), value);
+}
+
+void IniSettingsStore::WriteText(const char* section, const char* key, const std::string& value)
+{
+    m_settings.setValue(KeyPath(section, key), QString::fromStdString(value));
+}
+
+// One write of the whole file, however many values changed.
+void IniSettingsStore::Save()
+{
     m_settings.sync();
 }
 

@@ -1,0 +1,103 @@
+#include "app/converter_requests.h"
+
+#include <algorithm>
+
+#include "app/command_line.h"
+#include "app/conversion_status.h"
+#include "app/file_selection.h"
+#include "app/output_names.h"
+#include "app/request_dialogs.h"
+#include "app/settings_rules.h"
+#include "app/settings_store.h"
+#include "convert/conversion_request.h"
+
+namespace t2tk::app {
+
+std::string StatusLine(const RequestOutcome& outcome)
+{
+    return outcome.written ? DescribeConversion(outcome.output, outcome.presets, outcome.firstSlot, outcome.leftOut)
+                           : "Nothing written.";
+}
+
+ConverterRequests::ConverterRequests(SettingsStore& settings, RequestDialogs& dialogs)
+    : m_settings(settings), m_dialogs(dialogs)
+{
+}
+
+void ConverterRequests::LoadSettings()
+{
+    m_program = ProgramSlotFromSetting(m_settings.ReadInt(kSettingsSection, kProgramKey, 0));
+    m_samePath = m_settings.ReadInt(kSettingsSection, kSamePathKey, 0);
+    m_compatibility = m_settings.ReadInt(kSettingsSection, kCompatibilityKey, 0);
+}
+
+void ConverterRequests::SaveSettings()
+{
+    m_settings.WriteInt(kSettingsSection, kProgramKey, m_program);
+    m_settings.WriteInt(kSettingsSection, kSamePathKey, m_samePath);
+    m_settings.WriteInt(kSettingsSection, kCompatibilityKey, m_compatibility);
+    m_settings.Save();
+}
+
+std::optional<RequestOutcome> ConverterRequests::RunCommandLine(const std::vector<std::string>& arguments)
+{
+    if (arguments.empty()) {
+        return std::nullopt;
+    }
+    const CommandLineNames request = CommandLineRequest(arguments);
+    const std::string suggestion =
+        request.names.size() == 1 ? CommandLineOutputName(request.names.front()) : DefaultOutputName;
+    const std::optional<std::string> output = m_dialogs.SaveOutput(suggestion);
+    if (!output) {
+        return std::nullopt;
+    }
+    return Convert("", request.names, *output, request.leftOut);
+}
+
+std::optional<RequestOutcome> ConverterRequests::OnConvert()
+{
+    const std::optional<std::string> chosen = m_dialogs.OpenPresets();
+    if (!chosen) {
+        return std::nullopt;
+    }
+    const FileSelection selection = ParseFileSelection(*chosen);
+    const std::optional<std::string> output =
+        m_samePath != 0 ? selection.suggestion : m_dialogs.SaveOutput(selection.suggestion);
+    if (!output) {
+        return std::nullopt;
+    }
+    return Convert(selection.prefix, selection.names, *output, selection.leftOut);
+}
+
+std::optional<RequestOutcome> ConverterRequests::OnDropFiles(const std::vector<std::string>& paths)
+{
+    const auto count = std::min(paths.size(), static_cast<std::size_t>(MaxRequestFiles));
+    if (count < 1) {
+        return std::nullopt;
+    }
+    const std::vector<std::string> names(paths.begin(), paths.begin() + static_cast<std::ptrdiff_t>(count));
+    const std::string suggestion = count == 1 ? DroppedOutputName(names.front()) : DefaultOutputName;
+    const std::optional<std::string> output = m_dialogs.SaveOutput(suggestion);
+    if (!output) {
+        return std::nullopt;
+    }
+    return Convert("", names, *output, static_cast<int>(paths.size() - count));
+}
+
+RequestOutcome ConverterRequests::Convert(const std::string& prefix, const std::vector<std::string>& names,
+                                          const std::string& output, int leftOut)
+{
+    ConversionRequest request;
+    request.prefix = prefix;
+    request.names = names;
+    request.output = output;
+    request.compatibility = m_compatibility != 0;
+    request.firstSlot = m_program;
+    const ConversionResult result = t2tk::Convert(request);
+    if (!result.written) {
+        m_dialogs.ShowError(result.failure);
+    }
+    return {result.written, output, static_cast<int>(names.size()), m_program, leftOut};
+}
+
+}  // namespace t2tk::app

@@ -1,0 +1,55 @@
+#pragma once
+// What the dialog does when asked for a conversion, on each of its three roads
+// (command line, Convert..., drop), and the settings it converts with. None of
+// it needs a window, so every windowing layer shares it.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace t2tk::app {
+
+class RequestDialogs;
+class SettingsStore;
+
+// What one request did.
+struct RequestOutcome {
+    bool written = false;
+    std::string output;  // the file asked for
+    int presets = 0;     // presets converted
+    int firstSlot = 0;   // where the first went
+    int leftOut = 0;     // names past the 50th, not converted
+};
+
+// The status line after a request: what was written, or that nothing was.
+std::string StatusLine(const RequestOutcome& outcome);
+
+class ConverterRequests {
+public:
+    ConverterRequests(SettingsStore& settings, RequestDialogs& dialogs);
+
+    int m_samePath = 0;       // Convert... writes next to the presets, without asking
+    int m_compatibility = 0;  // compatibility mode for every conversion
+    int m_program = 0;        // first program slot, 0..49; shown as 1..50
+
+    // Reads the three settings; a stored program outside 0..49 becomes 0.
+    void LoadSettings();
+    // Writes the three settings back.
+    void SaveSettings();
+
+    // The roads. Each returns nothing when no conversion was asked for (an
+    // empty command line, a cancelled dialog), else what it did. Failures are
+    // shown through the request dialogs.
+    std::optional<RequestOutcome> RunCommandLine(const std::vector<std::string>& arguments);
+    std::optional<RequestOutcome> OnConvert();
+    std::optional<RequestOutcome> OnDropFiles(const std::vector<std::string>& paths);
+
+private:
+    RequestOutcome Convert(const std::string& prefix, const std::vector<std::string>& names,
+                           const std::string& output, int leftOut);
+
+    SettingsStore& m_settings;
+    RequestDialogs& m_dialogs;
+};
+
+}  // namespace t2tk::app

@@ -1,0 +1,66 @@
+#include "app/qt/converter_app.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdlib>
+
+#include "app/conversion_status.h"
+#include "app/qt/converter_dialog.h"
+#include "app/qt/ini_settings_store.h"
+#include "app/settings_rules.h"
+
+namespace t2tk::app {
+
+namespace {
+
+const char* Environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// The home folder the password database gives, for a process started without HOME.
+std::string AccountHome()
+{
+    const passwd* account = ::getpwuid(::getuid());
+    return account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
+}
+
+}  // namespace
+
+ConverterApp::ConverterApp(std::vector<std::string> arguments, SettingsStore& settings, RequestDialogs& dialogs,
+                           std::ostream& notices)
+    : m_arguments(std::move(arguments)), m_settings(settings), m_dialogs(dialogs), m_notices(notices)
+{
+}
+
+int ConverterApp::InitInstance()
+{
+    ConverterDialog dialog(m_settings, m_dialogs, m_arguments);
+    dialog.exec();
+    const std::optional<RequestOutcome>& outcome = dialog.commandLineOutcome();
+    if (!outcome) {
+        return 0;
+    }
+    // No window shows it on this road, so a script sees it here.
+    if (outcome->leftOut > 0) {
+        m_notices << "t2tk: warning: " << LeftOutNotice(outcome->leftOut) << "\n";
+    }
+    return outcome->written ? 0 : 1;
+}
+
+std::unique_ptr<SettingsStore> OpenUserSettings()
+{
+    const std::optional<std::string> path =
+        SettingsFilePath(Environment("XDG_CONFIG_HOME"), Environment("HOME"), AccountHome(),
+                         QCoreApplication::applicationName().toStdString());
+    if (!path) {
+        return std::make_unique<NoSettingsStore>();
+    }
+    return std::make_unique<IniSettingsStore>(QFile::decodeName(QByteArray::fromStdString(*path)));
+}
+
+}  // namespace t2tk::app

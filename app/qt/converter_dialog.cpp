@@ -1,0 +1,247 @@
+#include "app/qt/converter_dialog.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSlider>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/conversion_status.h"
+#include "app/program_number.h"
+
+namespace t2tk::app {
+
+namespace {
+
+QString Text(std::string_view bytes)
+{
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+}  // namespace
+
+ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialogs,
+                                 std::vector<std::string> commandLine, QWidget* parent)
+    : QDialog(parent),
+      m_requests(settings, dialogs),
+      m_cmdLine(std::move(commandLine)),
+      m_compatibilityBox(new QCheckBox(QStringLiteral("Set compatibility mode"))),
+      m_samePathBox(new QCheckBox(QStringLiteral("Same path for output"))),
+      m_programEdit(new QLineEdit),
+      m_programSlider(new QSlider(Qt::Horizontal)),
+      m_convertButton(new QPushButton(QStringLiteral("Convert..."))),
+      m_quitButton(new QPushButton(QStringLiteral("Quit"))),
+      m_status(new QLabel)
+{
+    setWindowTitle(QStringLiteral("Korvane Tolvin Converter 1.03"));
+    m_compatibilityBox->setObjectName(QStringLiteral("compatibility"));
+    m_samePathBox->setObjectName(QStringLiteral("samePath"));
+    m_programEdit->setObjectName(QStringLiteral("program"));
+    m_programSlider->setObjectName(QStringLiteral("programSlider"));
+    m_convertButton->setObjectName(QStringLiteral("convert"));
+    m_quitButton->setObjectName(QStringLiteral("quit"));
+    m_status->setObjectName(QStringLiteral("status"));
+
+    // Files dropped anywhere on the window are converted; the field would take
+    // a drop for itself and throw it away.
+    setAcceptDrops(true);
+    m_programEdit->setAcceptDrops(false);
+
+    // Digits only, typed or pasted; no length limit, the reading takes three.
+    m_programEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_programEdit));
+    m_programEdit->setMaximumWidth(m_programEdit->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
+    m_programEdit->installEventFilter(this);
+    m_programSlider->setTickPosition(QSlider::NoTicks);
+    m_programSlider->setRange(0, kSliderMaximum);
+    // Arrow keys and the wheel step from program to program.
+    m_programSlider->setSingleStep(kSliderPositionsPerSlot);
+    m_programSlider->setPageStep(5 * kSliderPositionsPerSlot);
+
+    // Enter anywhere, in the program field too, means Quit.
+    m_quitButton->setDefault(true);
+    m_convertButton->setAutoDefault(false);
+
+    m_status->setText(QStringLiteral("Drop presets here, or choose them with Convert..."));
+    m_status->setWordWrap(true);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* programRow = new QHBoxLayout;
+    programRow->addWidget(m_programEdit);
+    programRow->addWidget(m_programSlider, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_convertButton);
+    buttons->addWidget(m_quitButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_samePathBox);
+    layout->addWidget(m_compatibilityBox);
+    layout->addSpacing(8);
+    layout->addWidget(new QLabel(QStringLiteral("Program number")));
+    layout->addLayout(programRow);
+    layout->addWidget(m_status);
+    layout->addStretch();
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    setMinimumWidth(360);
+
+    setTabOrder(m_quitButton, m_samePathBox);
+    setTabOrder(m_samePathBox, m_compatibilityBox);
+    setTabOrder(m_compatibilityBox, m_convertButton);
+    setTabOrder(m_convertButton, m_programEdit);
+    setTabOrder(m_programEdit, m_programSlider);
+
+    connect(m_convertButton, &QPushButton::clicked, this, &ConverterDialog::OnConvert);
+    connect(m_quitButton, &QPushButton::clicked, this, &ConverterDialog::OnOK);
+    connect(m_samePathBox, &QCheckBox::clicked, this, [this](bool on) { m_requests.m_samePath = on ? 1 : 0; });
+    connect(m_compatibilityBox, &QCheckBox::clicked, this,
+            [this](bool on) { m_requests.m_compatibility = on ? 1 : 0; });
+    connect(m_programEdit, &QLineEdit::textChanged, this, &ConverterDialog::OnProgramEditChange);
+    connect(m_programSlider, &QSlider::sliderReleased, this, &ConverterDialog::OnProgramSliderReleased);
+    connect(m_programSlider, &QSlider::valueChanged, this, &ConverterDialog::OnProgramSliderMoved);
+}
+
+int ConverterDialog::exec()
+{
+    if (!OnInitDialog()) {
+        done(Accepted);
+        return result();
+    }
+    return QDialog::exec();
+}
+
+bool ConverterDialog::OnInitDialog()
+{
+    m_requests.LoadSettings();
+    ShowProgram(m_requests.m_program);
+    m_programSlider->setRange(0, kSliderMaximum);
+    m_programSlider->setValue(SliderPositionForSlot(m_requests.m_program));
+    m_samePathBox->setChecked(m_requests.m_samePath != 0);
+    m_compatibilityBox->setChecked(m_requests.m_compatibility != 0);
+    m_quitButton->setFocus();
+
+    m_commandLineOutcome = m_requests.RunCommandLine(m_cmdLine);
+    ShowOutcome(m_commandLineOutcome);
+    return !m_commandLineOutcome;
+}
+
+void ConverterDialog::OnConvert()
+{
+    ShowOutcome(m_requests.OnConvert());
+}
+
+void ConverterDialog::OnDropFiles(const std::vector<std::string>& paths)
+{
+    ShowOutcome(m_requests.OnDropFiles(paths));
+}
+
+void ConverterDialog::OnProgramEditChange()
+{
+    const std::optional<ProgramEntry> entry = ReadProgramField(m_programEdit->text().toStdString());
+    if (!entry) {
+        return;
+    }
+    m_requests.m_program = entry->slot;
+    if (entry->rewrite) {
+        ShowProgram(entry->slot);
+    }
+    if (entry->slot != SlotFromSliderPosition(m_programSlider->value())) {
+        m_programSlider->setValue(SliderPositionForSlot(entry->slot));
+    }
+}
+
+void ConverterDialog::OnProgramSliderReleased()
+{
+    m_requests.m_program = SlotFromSliderPosition(m_programSlider->sliderPosition());
+    ShowProgram(m_requests.m_program);
+}
+
+// Keys, the wheel and clicks beside the handle move the slider without a
+// release; a drag is taken when it ends.
+void ConverterDialog::OnProgramSliderMoved(int position)
+{
+    if (!m_programSlider->isSliderDown() && SlotFromSliderPosition(position) != m_requests.m_program) {
+        OnProgramSliderReleased();
+    }
+}
+
+void ConverterDialog::OnProgramEditKillFocus()
+{
+    ShowProgram(m_requests.m_program);
+}
+
+void ConverterDialog::OnOK()
+{
+    m_requests.m_samePath = m_samePathBox->isChecked() ? 1 : 0;
+    m_requests.m_compatibility = m_compatibilityBox->isChecked() ? 1 : 0;
+    accept();
+}
+
+void ConverterDialog::OnDestroy()
+{
+    m_requests.SaveSettings();
+}
+
+void ConverterDialog::done(int result)
+{
+    OnDestroy();
+    QDialog::done(result);
+}
+
+void ConverterDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void ConverterDialog::dropEvent(QDropEvent* event)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.push_back(QFile::encodeName(QDir::toNativeSeparators(url.toLocalFile())).toStdString());
+        }
+    }
+    event->acceptProposedAction();
+    OnDropFiles(paths);
+}
+
+bool ConverterDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_programEdit && event->type() == QEvent::FocusOut) {
+        OnProgramEditKillFocus();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ConverterDialog::ShowProgram(int slot)
+{
+    m_programEdit->setText(QString::number(slot + 1));
+}
+
+void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
+{
+    if (!outcome) {
+        return;
+    }
+    // A long file name cannot wrap: its middle gives way in the line, and the
+    // tooltip holds the whole text.
+    RequestOutcome shown = *outcome;
+    const QString name = Text(FileNameOf(outcome->output));
+    const int room = m_status->contentsRect().width() * 2 / 3;
+    shown.output = QFile::encodeName(m_status->fontMetrics().elidedText(name, Qt::ElideMiddle, room)).toStdString();
+    m_status->setText(Text(StatusLine(shown)));
+    m_status->setToolTip(Text(StatusLine(*outcome)));
+}
+
+}  // namespace t2tk::app

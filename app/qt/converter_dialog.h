@@ -1,0 +1,75 @@
+#pragma once
+// The program's window: the first program number (field and slider), the two
+// switches, Convert... and Quit. Files dropped onto it, chosen with Convert...
+// or named on the command line are converted into one MIDI file.
+
+#include <QDialog>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/converter_requests.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+
+namespace t2tk::app {
+
+class RequestDialogs;
+class SettingsStore;
+
+class ConverterDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // commandLine: the names t2tk was started with, each one whole.
+    ConverterDialog(SettingsStore& settings, RequestDialogs& dialogs, std::vector<std::string> commandLine = {},
+                    QWidget* parent = nullptr);
+
+    // Runs the dialog after OnInitDialog; when the command line asked for a
+    // conversion, that conversion is all and the dialog ends without showing.
+    int exec() override;
+
+    // What the command line's conversion did, when there was one.
+    const std::optional<RequestOutcome>& commandLineOutcome() const { return m_commandLineOutcome; }
+
+    // Loads the settings, sets the controls and runs the command line. Returns
+    // false when the dialog is to end at once.
+    bool OnInitDialog();
+
+protected:
+    void done(int result) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OnConvert();
+    void OnDropFiles(const std::vector<std::string>& paths);
+    void OnProgramEditChange();
+    void OnProgramSliderReleased();
+    void OnProgramSliderMoved(int position);
+    void OnProgramEditKillFocus();
+    void OnOK();
+    void OnDestroy();
+
+    void ShowProgram(int slot);
+    void ShowOutcome(const std::optional<RequestOutcome>& outcome);
+
+    ConverterRequests m_requests;
+    std::vector<std::string> m_cmdLine;
+    std::optional<RequestOutcome> m_commandLineOutcome;
+
+    QCheckBox* m_compatibilityBox;
+    QCheckBox* m_samePathBox;
+    QLineEdit* m_programEdit;
+    QSlider* m_programSlider;
+    QPushButton* m_convertButton;
+    QPushButton* m_quitButton;
+    QLabel* m_status;
+};
+
+}  // namespace t2tk::app

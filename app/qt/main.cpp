@@ -1,0 +1,17 @@
+// t2tk: the desktop converter of Tolvin presets into Thumpkrate MIDI files.
+#include <QApplication>
+#include <QIcon>
+
+#include "app/qt/converter_app.h"
+#include "app/qt/qt_request_dialogs.h"
+#include "app/settings_store.h"
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);  // takes Qt's own arguments out of argv
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/t2tk.png")));
+    const std::unique_ptr<t2tk::app::SettingsStore> settings = t2tk::app::OpenUserSettings();
+    t2tk::app::QtRequestDialogs dialogs;
+    t2tk::app::ConverterApp app(std::vector<std::string>(argv + 1, argv + argc), *settings, dialogs);
+    return app.InitInstance();
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The front ends' one way into the conversion: a request of names and options
+// in, what happened out. The core's fixed buffers and C-style lists stay
+// behind it.
+
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/conversion_report.h"
+#include "convert/program_slots.h"
+
+namespace t2tk {
+
+// The most presets one request converts, on every road; further files are left out.
+inline constexpr int MaxRequestFiles = 50;
+// The output suggested whenever several presets are converted.
+inline constexpr const char* DefaultOutputName = "Thumpkrate.mid";
+
+enum class OutputFormat {
+    Midi,   // a Standard MIDI File that a sequencer plays into the module
+    SysEx,  // the raw messages back to back, for librarians
+};
+
+struct ConversionRequest {
+    std::string prefix;              // empty, or a folder ending in its separator
+    std::vector<std::string> names;  // opened as prefix + name, in this order
+    std::string output;              // the file to write
+    bool compatibility = false;      // the module's compatibility mode in every program
+    int firstSlot = 0;               // slot of the first preset; each further one takes the next
+    OutputFormat format = OutputFormat::Midi;
+};
+
+struct ConversionResult {
+    bool written = false;
+    std::string failure;                 // why nothing was written, e.g. cannot open preset "kick.fxp": ...
+    std::vector<PresetSummary> presets;  // what was read of each preset, in order
+};
+
+// Converts as asked. The "initreq" and "storereq N" lines go to progress.
+ConversionResult Convert(const ConversionRequest& request, std::ostream& progress = std::cout);
+
+// The names as the core takes them: pointers to each, then a null entry. The
+// list points into names, which must outlive it.
+class NameList {
+public:
+    explicit NameList(const std::vector<std::string>& names);
+    const char* const* data() const { return m_pointers.data(); }
+
+private:
+    std::vector<const char*> m_pointers;
+};
+
+// True when path names the process's standard output: "-", or a name of the
+// file it goes to (/dev/stdout, /proc/self/fd/1, or the redirected file itself).
+bool IsStandardOutput(const std::string& path);
+
+// A file name fit for a terminal: control characters are shown as \xNN, so that
+// a crafted name cannot drive the terminal that a message about it lands on.
+std::string Printable(std::string_view name);
+
+}  // namespace t2tk

@@ -1,0 +1,138 @@
+// The dialog's three roads to a conversion and its settings, with fake dialogs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/converter_requests.h"
+#include "app/file_selection.h"
+#include "app/settings_rules.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/test_support.h"
+
+namespace t2tk::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConverterRequestsTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    test::FakeDialogs dialogs;
+    test::FakeSettings settings;
+    ConverterRequests requests{settings, dialogs};
+
+    ConverterRequestsTest()
+    {
+        fs::create_directory(dir.File("kits"));
+        fs::create_directory(dir.File("My Kits"));
+        std::uint32_t seed = 1;
+        for (const char* name : {"kits/a.fxp", "kits/b.fxp", "My Kits/jazz.fxp", "kits/jazz.fxp"}) {
+            test::WritePreset(dir.File(name), fxp::MakeKit(name, seed++));
+        }
+    }
+    // What the presets convert to on their own.
+    test::Bytes Expected(const std::vector<std::string>& names, int firstSlot = 0)
+    {
+        std::vector<std::string> paths;
+        for (const std::string& name : names) {
+            paths.push_back(dir.File(name));
+        }
+        EXPECT_TRUE(test::Convert(paths, dir.File("expected.mid"), firstSlot).written);
+        return test::ReadBytes(dir.File("expected.mid"));
+    }
+};
+
+TEST_F(ConverterRequestsTest, SettingsReadHeldInRangeAndWrittenInOneGo)
+{
+    const struct {
+        const char* program;
+        int slot;
+    } cases[] = {{"50", 0}, {"-3", 0}, {"49", 49}};
+    for (const auto& c : cases) {
+        settings.values = {{"t2tk/Program", c.program}, {"t2tk/SamePath", "-1"}};
+        requests.LoadSettings();
+        EXPECT_EQ(requests.m_program, c.slot) << c.program;
+        EXPECT_EQ(requests.m_samePath, -1);
+        EXPECT_EQ(requests.m_compatibility, 0);
+    }
+    requests.SaveSettings();
+    EXPECT_EQ(settings.values["t2tk/Program"], "49");
+    EXPECT_EQ(settings.values["t2tk/Compatibility"], "0");
+    EXPECT_EQ(settings.saves, 1);
+}
+
+TEST_F(ConverterRequestsTest, CommandLineTakesEachArgumentWhole)
+{
+    dialogs.saveResults = {dir.File("one.mid"), dir.File("fifty.mid"), dir.File("more.mid"), std::nullopt};
+    const std::vector<std::string> fifty(50, dir.File("kits/a.fxp"));
+    std::vector<std::string> more = fifty;
+    more.insert(more.end(), 5, dir.File("kits/b.fxp"));
+
+    auto outcome = requests.RunCommandLine({dir.File("My Kits/jazz.fxp")});
+    ASSERT_TRUE(outcome && outcome->written);
+    EXPECT_EQ(test::ReadBytes(dir.File("one.mid")), Expected({"My Kits/jazz.fxp"}));
+    outcome = requests.RunCommandLine(fifty);
+    ASSERT_TRUE(outcome && outcome->written);
+    EXPECT_EQ(outcome->leftOut, 0);
+    outcome = requests.RunCommandLine(more);
+    ASSERT_TRUE(outcome && outcome->written);
+    EXPECT_EQ(outcome->leftOut, 5);
+    EXPECT_EQ(test::ReadBytes(dir.File("more.mid")), test::ReadBytes(dir.File("fifty.mid")));
+    EXPECT_EQ(dialogs.suggestions,
+              (std::vector<std::string>{dir.File("My Kits/jazz.mid"), "Thumpkrate.mid", "Thumpkrate.mid"}));
+    EXPECT_FALSE(requests.RunCommandLine({}));
+    EXPECT_FALSE(requests.RunCommandLine({"x.fxp"}));  // save dialog cancelled
+    EXPECT_EQ(dialogs.suggestions.size(), 4U);
+
+    dialogs.saveResults = {dir.File("out.mid")};
+    outcome = requests.RunCommandLine({dir.File("kits/a.fxp"), ""});
+    ASSERT_TRUE(outcome);
+    EXPECT_FALSE(outcome->written);
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"cannot open preset \"\": No such file or directory"});
+    EXPECT_EQ(StatusLine(*outcome), "Nothing written.");
+}
+
+TEST_F(ConverterRequestsTest, ConvertConvertsWhatWasChosen)
+{
+    requests.m_program = 4;
+    requests.m_samePath = 1;
+    const std::string folder = dir.File("kits");
+    dialogs.openResults = {dir.File("kits/a.fxp") + '\0' + '\0',
+                           folder + '\0' + "a.fxp" + '\0' + "b.fxp" + '\0' + '\0',
+                           BuildFileSelection({dir.File("kits/a.fxp"), dir.File("My Kits/jazz.fxp")})};
+    ASSERT_TRUE(requests.OnConvert());
+    EXPECT_EQ(test::ReadBytes(dir.File("kits/a.mid")), Expected({"kits/a.fxp"}, 4));
+    ASSERT_TRUE(requests.OnConvert());
+    EXPECT_EQ(test::ReadBytes(dir.File("kits/Thumpkrate.mid")), Expected({"kits/a.fxp", "kits/b.fxp"}, 4));
+    // Files from two folders, one name in both: each is converted as chosen.
+    const auto outcome = requests.OnConvert();
+    ASSERT_TRUE(outcome && outcome->written);
+    EXPECT_EQ(test::ReadBytes(outcome->output), Expected({"kits/a.fxp", "My Kits/jazz.fxp"}, 4));
+    EXPECT_TRUE(dialogs.suggestions.empty());
+
+    requests.m_samePath = 0;
+    dialogs.openResults = {dir.File("kits/b.fxp") + '\0' + '\0'};
+    EXPECT_FALSE(requests.OnConvert());  // save dialog cancelled
+    EXPECT_EQ(dialogs.suggestions, std::vector<std::string>{dir.File("kits/b.mid")});
+    EXPECT_FALSE(fs::exists(dir.File("kits/b.mid")));
+    EXPECT_FALSE(requests.OnConvert());  // open dialog cancelled
+}
+
+TEST_F(ConverterRequestsTest, DropsAlwaysAskAndTakeTheFirstFifty)
+{
+    requests.m_samePath = 1;  // not for drops
+    dialogs.saveResults = {dir.File("one.mid"), dir.File("many.mid")};
+    ASSERT_TRUE(requests.OnDropFiles({dir.File("kits/a.fxp")}));
+    const auto outcome = requests.OnDropFiles(std::vector<std::string>(51, dir.File("kits/b.fxp")));
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(StatusLine(*outcome), "Wrote many.mid: 50 presets, programs 1 to 50. 1 file past the 50th left out.");
+    EXPECT_EQ(test::ReadBytes(dir.File("many.mid")).size(), test::MidiFileSize(50));
+    EXPECT_EQ(dialogs.suggestions, (std::vector<std::string>{dir.File("kits/a.mid"), "Thumpkrate.mid"}));
+    EXPECT_FALSE(requests.OnDropFiles({dir.File("kits/a.fxp")}));  // cancelled: nothing written
+    EXPECT_FALSE(requests.OnDropFiles({}));
+    EXPECT_EQ(dialogs.suggestions.size(), 3U);
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+}  // namespace
+}  // namespace t2tk::app

@@ -1,0 +1,68 @@
+#pragma once
+// Request dialogs and a settings store that answer from what a test set up
+// and remember what they were asked.
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/request_dialogs.h"
+#include "app/settings_store.h"
+
+namespace t2tk::test {
+
+class FakeDialogs : public app::RequestDialogs {
+public:
+    std::deque<std::optional<std::string>> openResults;  // answers of the open dialog, in turn; then cancel
+    std::deque<std::optional<std::string>> saveResults;  // answers of the save dialog, in turn; then cancel
+    std::vector<std::string> suggestions;                // what the save dialog was shown
+    std::vector<std::string> errors;
+
+    std::optional<std::string> OpenPresets() override { return Take(openResults); }
+    std::optional<std::string> SaveOutput(const std::string& suggestion) override
+    {
+        suggestions.push_back(suggestion);
+        return Take(saveResults);
+    }
+    void ShowError(const std::string& message) override { errors.push_back(message); }
+
+private:
+    static std::optional<std::string> Take(std::deque<std::optional<std::string>>& answers)
+    {
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        std::optional<std::string> front = answers.front();
+        answers.pop_front();
+        return front;
+    }
+};
+
+class FakeSettings : public app::SettingsStore {
+public:
+    std::map<std::string, std::string> values;  // "section/key" to the stored text
+    int saves = 0;
+
+    int ReadInt(const char* section, const char* key, int defaultValue) override
+    {
+        const auto it = values.find(Key(section, key));
+        return it == values.end() ? defaultValue : std::stoi(it->second);
+    }
+    std::string ReadText(const char* section, const char* key) override { return values[Key(section, key)]; }
+    void WriteInt(const char* section, const char* key, int value) override
+    {
+        values[Key(section, key)] = std::to_string(value);
+    }
+    void WriteText(const char* section, const char* key, const std::string& value) override
+    {
+        values[Key(section, key)] = value;
+    }
+    void Save() override { ++saves; }
+
+private:
+    static std::string Key(const char* section, const char* key) { return std::string(section) + "/" + key; }
+};
+
+}  // namespace t2tk::test
