@@ -1,6 +1,7 @@
 // The conversion against its own floor: the same files read and the same
 // number of bytes written the way the writer writes them, with no conversion.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -118,15 +119,16 @@ void BM_Convert(benchmark::State& state)
 }
 BENCHMARK(BM_Convert)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMicrosecond);
 
-// The same reads, and a file of the same size written beside the output and
-// renamed over it.
-void BM_Floor(benchmark::State& state)
+// The same reads, and a file of the same size written beside the output,
+// flushed to disk when sync is set, and renamed over it, as the writer does.
+void Floor(benchmark::State& state, bool sync)
 {
     const std::vector<std::string> presets = Folder().Presets(static_cast<int>(state.range(0)));
     static std::uint8_t buffer[t2tk::kPresetImageSize];
     const std::size_t fileSize = 73 + 3059 * static_cast<std::size_t>(state.range(0));
     static std::uint8_t file[73 + 3059 * 50];
     const std::string temp = Folder().Output() + ".floor.tmp";
+    const std::string folder = Folder().Output().substr(0, Folder().Output().rfind('/'));
     while (state.KeepRunning()) {
         for (const std::string& preset : presets) {
             std::FILE* in = std::fopen(preset.c_str(), "rb");
@@ -137,17 +139,30 @@ void BM_Floor(benchmark::State& state)
             benchmark::DoNotOptimize(std::fread(buffer, 1, 9000, in));
             std::fclose(in);
         }
-        std::FILE* out = std::fopen(temp.c_str(), "wbx");
-        if (out == nullptr) {
+        const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (out < 0 || ::write(out, file, fileSize) != static_cast<ssize_t>(fileSize) || (sync && ::fsync(out) != 0)) {
             state.SkipWithError("cannot write");
             return;
         }
-        std::fwrite(file, 1, fileSize, out);
-        std::fflush(out);
-        std::fclose(out);
+        ::close(out);
         std::rename(temp.c_str(), Folder().Output().c_str());
+        if (sync) {
+            const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+            ::fsync(directory);
+            ::close(directory);
+        }
     }
 }
+
+void BM_Floor(benchmark::State& state)
+{
+    Floor(state, true);
+}
+void BM_FloorWithoutSync(benchmark::State& state)
+{
+    Floor(state, false);
+}
+BENCHMARK(BM_FloorWithoutSync)->Arg(50)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Floor)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -21,9 +21,15 @@ constexpr std::uint8_t kBank = 0x30;
 // into the byte in front of the first byte (from offset 5 on) with bit 7 set.
 void SetChecksum(std::uint8_t* message)
 {
-    // First the end, then the sum: two simple loops run faster than one that
-    // tests the next byte before it adds this one.
+    // First the end, eight bytes at a time, then the sum: simple loops run
+    // faster than one that tests the next byte before it adds this one.
     std::size_t end = 5;
+    for (std::uint64_t word = 0;; end += 8) {
+        std::memcpy(&word, message + end, sizeof word);
+        if ((word & 0x8080808080808080U) != 0) {
+            break;
+        }
+    }
     while ((message[end] & 0x80) == 0) {
         ++end;
     }

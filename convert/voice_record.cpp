@@ -111,9 +111,11 @@ int BuildVoiceRecord(const std::uint8_t* block, std::uint8_t* record)
         record[b.byte] = Scaled(x(b.parameter));
         record[b.byte + 1] = Fine(x(b.parameter));
     }
+#pragma GCC unroll 16
     for (const SteppedByte& b : kSteppedBytes) {
         record[b.byte] = ClampToDataByte(TruncToInt32(static_cast<double>(x(b.parameter)) * b.factor));
     }
+#pragma GCC unroll 16
     for (const FixedByte& b : kFixedBytes) {
         record[b.byte] = b.value;
     }

@@ -47,6 +47,11 @@ for n in (1, 10, 50):
                  f"floor {floor['real_time']:.1f} us",
                  f"ratio {convert['real_time'] / floor['real_time']:.2f}; allocations {convert.get('allocations', 0):.0f}"))
 
+synced = median_benchmark('BM_Floor/50')['real_time']
+unsynced = median_benchmark('BM_FloorWithoutSync/50')['real_time']
+rows.append(('fsync of the file and its folder, 50 presets', f'{synced - unsynced:.1f} us',
+             f'floor without it {unsynced:.1f} us', ''))
+
 work = tempfile.mkdtemp(prefix='t2tk-bench-')
 try:
     presets = []
