@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
+#include <algorithm>
 
 #include "app/command_line.h"
 #include "app/file_selection.h"
@@ -29,19 +31,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace t2tk::app;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-    const CommandLineNames split = SplitCommandLine(text);
-    Check(split.names.size() <= static_cast<std::size_t>(MaxRequestFiles), "at most 50 command-line names");
-    Check(split.leftOut == 0 || split.names.size() == static_cast<std::size_t>(MaxRequestFiles),
-          "names left out only after 50");
-    std::size_t spaces = 0;
-    for (const char c : text) {
-        spaces += c == ' ' ? 1 : 0;
+    // The text cut at its NULs: arguments, and absolute paths chosen in a file dialog.
+    std::vector<std::string> arguments;
+    std::vector<std::string> paths;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\0', start), text.size());
+        arguments.emplace_back(text.substr(start, end - start));
+        paths.push_back("/" + arguments.back());
+        start = end + 1;
     }
-    Check(text.empty() || split.names.size() + static_cast<std::size_t>(split.leftOut) == spaces + 1,
-          "every space separates two names");
+    const CommandLineNames request = CommandLineRequest(arguments);
+    Check(request.names.size() <= static_cast<std::size_t>(t2tk::MaxRequestFiles), "at most 50 command-line names");
+    Check(request.names.size() + static_cast<std::size_t>(request.leftOut) == arguments.size(),
+          "every argument is a name, kept or left out");
+
+    // A selection of files from anywhere reads back as the files chosen, in order.
+    const bool files = std::all_of(paths.begin(), paths.end(), [](const std::string& path) {
+        return path.size() > 1 && path.back() != '/' && path.find("//") == std::string::npos;
+    });
+    if (files && paths.size() <= static_cast<std::size_t>(t2tk::MaxRequestFiles)) {
+        const FileSelection chosen = ParseFileSelection(BuildFileSelection(paths));
+        Check(chosen.names.size() == paths.size(), "every chosen file is read back");
+        for (std::size_t i = 0; i < chosen.names.size(); ++i) {
+            std::string joined = chosen.prefix + chosen.names[i];
+            if (joined.rfind("//", 0) == 0) {
+                joined.erase(0, 1);  // the root's prefix doubles its separator
+            }
+            Check(joined == paths[i], "a chosen file reads back as itself");
+        }
+    }
 
     const FileSelection selection = ParseFileSelection(text);
-    Check(!selection.names.empty() && selection.names.size() <= static_cast<std::size_t>(MaxRequestFiles),
+    Check(!selection.names.empty() && selection.names.size() <= static_cast<std::size_t>(t2tk::MaxRequestFiles),
           "1 to 50 chosen names");
     Check(selection.prefix.empty() || selection.prefix.back() == kPathSeparator, "prefix ends in the separator");
     for (const std::string& name : selection.names) {

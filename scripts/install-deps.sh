@@ -7,8 +7,8 @@ packages=()
 for task in "$@"; do
   case "$task" in
     build)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev) ;;
-    test)    packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev googletest libgtest-dev
-                        clang libclang-rt-14-dev) ;;
+    test)    packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev qt6-base-private-dev googletest libgtest-dev
+                        clang libclang-rt-14-dev strace xvfb xauth) ;;
     bench)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev libbenchmark-dev time python3) ;;
     lint)    packages+=(clang-tidy cppcheck) ;;
     windows) packages+=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest libcli11-dev) ;;
