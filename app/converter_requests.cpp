@@ -29,6 +29,7 @@ void ConverterRequests::LoadSettings()
     m_program = ProgramSlotFromSetting(m_settings.ReadInt(kSettingsSection, kProgramKey, 0));
     m_samePath = m_settings.ReadInt(kSettingsSection, kSamePathKey, 0);
     m_compatibility = m_settings.ReadInt(kSettingsSection, kCompatibilityKey, 0);
+    m_sendPort = m_settings.ReadText(kSettingsSection, kSendPortKey);
 }
 
 void ConverterRequests::SaveSettings()
@@ -36,7 +37,21 @@ void ConverterRequests::SaveSettings()
     m_settings.WriteInt(kSettingsSection, kProgramKey, m_program);
     m_settings.WriteInt(kSettingsSection, kSamePathKey, m_samePath);
     m_settings.WriteInt(kSettingsSection, kCompatibilityKey, m_compatibility);
+    // Kept out of the file until a port is chosen.
+    if (!m_sendPort.empty() || !m_settings.ReadText(kSettingsSection, kSendPortKey).empty()) {
+        m_settings.WriteText(kSettingsSection, kSendPortKey, m_sendPort);
+    }
     m_settings.Save();
+}
+
+std::optional<std::string> ConverterRequests::KeepSendPortAmong(const std::vector<std::string>& ports)
+{
+    if (m_sendPort.empty() || std::find(ports.begin(), ports.end(), m_sendPort) != ports.end()) {
+        return std::nullopt;
+    }
+    std::string status = "The MIDI port " + m_sendPort + " is not here: conversions go to a file only.";
+    m_sendPort.clear();
+    return status;
 }
 
 std::optional<RequestOutcome> ConverterRequests::RunCommandLine(const std::vector<std::string>& arguments)
@@ -93,11 +108,12 @@ RequestOutcome ConverterRequests::Convert(const std::string& prefix, const std::
     request.output = output;
     request.compatibility = m_compatibility != 0;
     request.firstSlot = m_program;
-    const ConversionResult result = t2tk::Convert(request);
+    request.keepMessages = !m_sendPort.empty();
+    ConversionResult result = t2tk::Convert(request);
     if (!result.written) {
         m_dialogs.ShowError(result.failure);
     }
-    return {result.written, output, static_cast<int>(names.size()), m_program, leftOut};
+    return {result.written, output, static_cast<int>(names.size()), m_program, leftOut, std::move(result.messages)};
 }
 
 }  // namespace t2tk::app

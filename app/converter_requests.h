@@ -3,6 +3,7 @@
 // (command line, Convert..., drop), and the settings it converts with. None of
 // it needs a window, so every windowing layer shares it.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ struct RequestOutcome {
     int presets = 0;     // presets converted
     int firstSlot = 0;   // where the first went
     int leftOut = 0;     // names past the 50th, not converted
+    std::vector<std::uint8_t> messages;  // what was converted, when there is a port to send it to
 };
 
 // The status line after a request: what was written, or that nothing was.
@@ -31,11 +33,15 @@ public:
     int m_samePath = 0;       // Convert... writes next to the presets, without asking
     int m_compatibility = 0;  // compatibility mode for every conversion
     int m_program = 0;        // first program slot, 0..49; shown as 1..50
+    std::string m_sendPort;   // the MIDI port each conversion is sent to; empty: file only
 
     // Reads the three settings; a stored program outside 0..49 becomes 0.
     void LoadSettings();
-    // Writes the three settings back.
+    // Writes the settings back.
     void SaveSettings();
+    // Keeps the stored send port only when it is among ports; else the status
+    // line that says sending is off.
+    std::optional<std::string> KeepSendPortAmong(const std::vector<std::string>& ports);
 
     // The roads. Each returns nothing when no conversion was asked for (an
     // empty command line, a cancelled dialog), else what it did. Failures are

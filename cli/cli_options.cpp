@@ -27,9 +27,9 @@ std::string CheckProgram(const std::string& text)
     return "";
 }
 
-std::string CheckOutput(const std::string& text)
+std::string CheckNotEmpty(const std::string& text)
 {
-    return text.empty() ? "the output name is empty" : "";
+    return text.empty() ? "the name is empty" : "";
 }
 
 }  // namespace
@@ -49,11 +49,17 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     app.add_option("-o,--output", options.output,
                    "MIDI file to write (a .syx name gets the raw messages; - is standard output); default: the "
                    "preset's name with .mid, or Thumpkrate.mid for several presets")
-        ->check(CLI::Validator(CheckOutput, "FILE"))
+        ->check(CLI::Validator(CheckNotEmpty, "FILE"))
         ->type_name("FILE");
+    app.add_flag("--list-ports", options.listPorts, "List the MIDI output ports, one per line: number, then name");
+    app.add_option("--send", options.sendPort,
+                   "Send the presets to a MIDI output port (its number, or a part of its name) on the module's "
+                   "schedule; writes a file only with -o")
+        ->check(CLI::Validator(CheckNotEmpty, "PORT"))
+        ->type_name("PORT");
     app.add_option("presets", options.presets, "Preset files, 1 to 50; they go to consecutive programs")
         ->type_name("PRESET");
-    app.footer("Example: t2tk-convert -p 5 -o kits.mid rock.fxp jazz.fxp");
+    app.footer("Examples:\n  t2tk-convert -p 5 -o kits.mid rock.fxp jazz.fxp\n  t2tk-convert --send thump -p 5 rock.fxp jazz.fxp");
 
     try {
         app.parse(argc, argv);
@@ -64,6 +70,9 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
         return kExitUsage;
     }
     std::from_chars(program.data(), program.data() + program.size(), options.program);
+    if (options.listPorts) {
+        return std::nullopt;
+    }
 
     const auto count = options.presets.size();
     if (count == 0 || count > static_cast<std::size_t>(MaxRequestFiles)) {

@@ -16,8 +16,10 @@ inline constexpr int kExitUsage = 2;
 struct Options {
     int program = 1;  // as users count, 1..50
     bool compatibility = false;
-    std::string output;  // empty: derived from the presets
+    std::string output;  // empty: derived from the presets, or none when sending
     std::vector<std::string> presets;
+    bool listPorts = false;
+    std::string sendPort;  // the MIDI port to send to; empty: none
 };
 
 // Fills options from the arguments. Returns the exit status when the program

@@ -1,6 +1,7 @@
 #include "cli/converter_run.h"
 
 #include "cli/cli_options.h"
+#include "cli/send_run.h"
 #include "convert/conversion_request.h"
 
 namespace t2tk::cli {
@@ -41,15 +42,26 @@ void WarnAboutProgramOverflow(const Options& options, std::ostream& err)
 
 }  // namespace
 
-int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal)
 {
     Options options;
     if (const auto exitStatus = ParseOptions(argc, argv, options, out, err)) {
         return *exitStatus;
     }
+    if (options.listPorts) {
+        return ListPortsRun(out, err);
+    }
+    // The port first: a port that is not there stops the run before a file is written.
+    std::unique_ptr<send::MidiPort> port;
+    if (!options.sendPort.empty() && (port = OpenPortRun(options.sendPort, err)) == nullptr) {
+        return kExitFailed;
+    }
     ConversionRequest request;
     request.names = options.presets;
-    request.output = options.output.empty() ? DefaultOutputPath(options.presets) : options.output;
+    request.output = !options.output.empty() ? options.output
+                     : port != nullptr       ? std::string()
+                                             : DefaultOutputPath(options.presets);
+    request.keepMessages = port != nullptr;
     request.compatibility = options.compatibility;
     request.firstSlot = options.program - 1;
     request.format = IsSysExPath(request.output) ? OutputFormat::SysEx : OutputFormat::Midi;
@@ -62,7 +74,7 @@ int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostr
         err << kProgramName << result.failure << "\n";
         return kExitFailed;
     }
-    return kExitConverted;
+    return port != nullptr ? SendRun(*port, result.messages, err, errIsTerminal) : kExitConverted;
 }
 
 }  // namespace t2tk::cli

@@ -5,9 +5,11 @@
 
 namespace t2tk::cli {
 
-// Converts as the arguments ask. Standard output carries only the conversion's
-// own diagnostic lines; errors and warnings go to err. Returns 0 when the file
-// was written, 1 when the conversion failed (nothing written), 2 on a usage error.
-int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// Converts, and sends, as the arguments ask. Standard output carries only the
+// conversion's own diagnostic lines (or the port list); errors and warnings go
+// to err, and a send's progress too when errIsTerminal. Returns 0 when done, 1
+// when the conversion or the send failed, 2 on a usage error, 128 + a signal
+// that stopped a send.
+int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal = false);
 
 }  // namespace t2tk::cli

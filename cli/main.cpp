@@ -6,9 +6,16 @@
 
 #include "cli/converter_run.h"
 
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#else
+#include <unistd.h>
+#endif
+
 int main(int argc, char** argv)
 {
-    const int status = t2tk::cli::RunConverter(argc, argv, std::cout, std::cerr);
+    const int status = t2tk::cli::RunConverter(argc, argv, std::cout, std::cerr, isatty(2) != 0);
     // Lines that never reached standard output are a failure too, as the GNU
     // tools have it: a script must not take a full disk for success.
     std::cout.flush();

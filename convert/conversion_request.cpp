@@ -67,16 +67,23 @@ ConversionResult Convert(const ConversionRequest& request, std::ostream& progres
     static ConversionReport report;
     const NameList names(request.names);
     const auto convert = request.format == OutputFormat::SysEx ? ConvertFilesToSysEx : ConvertFilesToMidi;
+    const int compatibility = request.compatibility ? 1 : 0;
     int status = 0;
     {
         const ProgressTo lines(progress);
-        status = convert(request.prefix.c_str(), names.data(), request.output.c_str(), request.compatibility ? 1 : 0,
-                         request.firstSlot, &report);
+        status = request.output.empty()
+                     ? ConvertFilesToMessages(request.prefix.c_str(), names.data(), compatibility, request.firstSlot,
+                                              &report)
+                     : convert(request.prefix.c_str(), names.data(), request.output.c_str(), compatibility,
+                               request.firstSlot, &report);
     }
     ConversionResult result;
     result.written = status == 0;
     result.failure = Describe(report);
     result.presets.assign(report.presets, report.presets + report.presetCount);
+    if (request.keepMessages && status == 0) {
+        result.messages.assign(MessageBuffer.bytes, MessageBuffer.bytes + MessageBuffer.fillCount);
+    }
     return result;
 }
 

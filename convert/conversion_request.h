@@ -3,6 +3,7 @@
 // in, what happened out. The core's fixed buffers and C-style lists stay
 // behind it.
 
+#include <cstdint>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -26,16 +27,18 @@ enum class OutputFormat {
 struct ConversionRequest {
     std::string prefix;              // empty, or a folder ending in its separator
     std::vector<std::string> names;  // opened as prefix + name, in this order
-    std::string output;              // the file to write
+    std::string output;              // the file to write; none when empty
+    bool keepMessages = false;       // a copy of the messages in the result, for a sender
     bool compatibility = false;      // the module's compatibility mode in every program
     int firstSlot = 0;               // slot of the first preset; each further one takes the next
     OutputFormat format = OutputFormat::Midi;
 };
 
 struct ConversionResult {
-    bool written = false;
+    bool written = false;                // converted, and the file written when one was asked for
     std::string failure;                 // why nothing was written, e.g. cannot open preset "kick.fxp": ...
     std::vector<PresetSummary> presets;  // what was read of each preset, in order
+    std::vector<std::uint8_t> messages;  // the messages, back to back, when asked for
 };
 
 // Converts as asked. The "initreq" and "storereq N" lines go to progress.

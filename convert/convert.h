@@ -55,6 +55,11 @@ int ConvertFilesToMidi(const char* prefix, const char* const* names, const char*
 int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
                         int firstSlot, ConversionReport* report = nullptr);
 
+// As ConvertFilesToMidi, but writes no file: the messages stay in the message
+// buffer, for a sender.
+int ConvertFilesToMessages(const char* prefix, const char* const* names, int compatibility, int firstSlot,
+                           ConversionReport* report = nullptr);
+
 // Appends the 30 messages of the preset in image (preceded by the init request
 // when firstFile is nonzero). Always returns 0.
 int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int firstFile);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "convert/message_schedule.h"
 #include "convert/output_file.h"
 
 namespace t2tk {
@@ -22,12 +23,10 @@ constexpr std::uint8_t kTrackOpening[] = {
     0x00, 0xFF, 0x03, 0x10,                          // track name of 16 bytes
     'K', 'o', 'r', 'v', 'a', 'n', 'e', ' ', 'T', '2', 'T', 'K', ' ', '1', '.', '0',
 };
-constexpr std::uint8_t kEndOfTrack[] = {0x30, 0xFF, 0x2F, 0x00};  // half a second after the last
-
-constexpr std::uint8_t kProgramDumpDelta = 0x60;  // 96 ticks: one second
-constexpr std::uint8_t kMessageDelta = 0x18;      // 24 ticks: a quarter second
+constexpr std::uint8_t kEndOfTrack[] = {kFinalTicks, 0xFF, 0x2F, 0x00};
 
 static_assert(sizeof kHeader + sizeof kTrackOpening + sizeof kEndOfTrack == kEmptyMidiFileSize);
+static_assert(kProgramDumpTicks < 0x80 && kMessageTicks < 0x80 && kFinalTicks < 0x80, "one-byte delta times");
 
 // The file is laid out here and written with one call.
 std::uint8_t MidiFileImage[MidiFileCapacity(kMessageBufferSize)];
@@ -61,17 +60,11 @@ std::size_t FormatMidiFile(const std::uint8_t* messages, std::size_t count, std:
     out = Put(out, kTrackOpening, sizeof kTrackOpening);
 
     std::size_t position = 0;
-    while (position < count && messages[position] == 0xF0) {
-        const bool programDump = position + kTypeOffset < count && messages[position + kTypeOffset] == kProgramDumpType;
-        *out++ = programDump ? kProgramDumpDelta : kMessageDelta;
+    for (ScheduledMessage message{}; NextMessage(messages, count, position, message);) {
+        *out++ = static_cast<std::uint8_t>(message.ticks);  // both delays fit one byte
         *out++ = 0xF0;
-        ++position;
-        const std::uint8_t* start = messages + position;
-        const auto* end = static_cast<const std::uint8_t*>(std::memchr(start, 0xF7, count - position));
-        const std::size_t length = end != nullptr ? static_cast<std::size_t>(end - start) + 1 : count - position;
-        out = PutLength(out, length);
-        out = Put(out, start, length);
-        position += length;
+        out = PutLength(out, message.length - 1);
+        out = Put(out, message.bytes + 1, message.length - 1);
     }
     out = Put(out, kEndOfTrack, sizeof kEndOfTrack);
 

@@ -41,12 +41,9 @@ public:
 
 private:
     bool m_exists = false;
-#ifdef _WIN32
-    const char* m_outputPath;
-#else
+    const char* m_outputPath = nullptr;  // Windows: its stat() has no file numbers, so paths are compared
     unsigned long long m_device = 0;
     unsigned long long m_inode = 0;
-#endif
 };
 
 }  // namespace t2tk

@@ -1,11 +1,11 @@
 // The output writer on POSIX systems: no allocation, and nothing but system calls
 // between the temporary file's creation and its rename or removal.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

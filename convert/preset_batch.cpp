@@ -158,6 +158,12 @@ int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char
     return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, WriteSysExFile);
 }
 
+int ConvertFilesToMessages(const char* prefix, const char* const* names, int compatibility, int firstSlot,
+                           ConversionReport* report)
+{
+    return AppendPresetFiles(prefix, names, compatibility, firstSlot, nullptr, report);
+}
+
 int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int firstFile)
 {
     SwapPresetByteOrder(image);

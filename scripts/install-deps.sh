@@ -6,13 +6,14 @@ set -euo pipefail
 packages=()
 for task in "$@"; do
   case "$task" in
-    build)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev) ;;
-    test)    packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev qt6-base-private-dev googletest libgtest-dev
-                        clang libclang-rt-14-dev strace xvfb xauth) ;;
-    bench)   packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev libbenchmark-dev time python3) ;;
+    build)   packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev) ;;
+    test)    packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-base-private-dev librtmidi-dev
+                        googletest libgtest-dev clang libclang-rt-14-dev strace xvfb xauth jackd2) ;;
+    bench)   packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev libbenchmark-dev
+                        time python3 jackd2) ;;
     lint)    packages+=(clang-tidy cppcheck) ;;
     windows) packages+=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest libcli11-dev) ;;
-    package) packages+=(cmake ninja-build g++ libcli11-dev qt6-base-dev dpkg-dev file lintian
+    package) packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev dpkg-dev file lintian
                         desktop-file-utils appstream) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
   esac

@@ -11,7 +11,8 @@ cmake -S . -B build/lint -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=
       -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build build/lint >/dev/null
 
-mapfile -t sources < <(git ls-files '*.cpp')
+# The Windows layers are checked by their own compiler, in scripts/windows.sh.
+mapfile -t sources < <(git ls-files '*.cpp' ':!:*_windows.cpp' ':!:*/win32/*')
 status=0
 
 echo "clang-tidy: ${#sources[@]} files"

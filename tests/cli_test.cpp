@@ -133,7 +133,7 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
                                  std::strerror(test::kFolderAsFileError)},
         {Join(toOut, {""}), "cannot open preset \"\": No such file or directory"},
         {Join(toOut, {"\x1b]0;owned\x07.fxp"}),
-         "cannot open preset \"\\x1B]0;owned\\x07.fxp\": No such file or directory"},
+         R"(cannot open preset "\x1B]0;owned\x07.fxp": No such file or directory)"},
         {{"-o", "a.fxp", "a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
         {{"-o", "./a.fxp", "a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
         {{"-o", "nowhere/out.mid", "a.fxp"}, "cannot create a file in \"nowhere\": No such file or directory"},

@@ -1,6 +1,7 @@
 // The dialog's three roads to a conversion and its settings, with fake dialogs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/converter_requests.h"
@@ -33,10 +34,10 @@ protected:
     // What the presets convert to on their own.
     test::Bytes Expected(const std::vector<std::string>& names, int firstSlot = 0)
     {
-        std::vector<std::string> paths;
-        for (const std::string& name : names) {
-            paths.push_back(dir.File(name));
-        }
+        std::vector<std::string> paths(names.size());
+        std::transform(names.begin(), names.end(), paths.begin(), [this](const std::string& name) {
+            return dir.File(name);
+        });
         EXPECT_TRUE(test::Convert(paths, dir.File("expected.mid"), firstSlot).written);
         return test::ReadBytes(dir.File("expected.mid"));
     }

@@ -25,8 +25,13 @@ const char* Environment(const char* name)
 // The home folder the password database gives, for a process started without HOME.
 std::string AccountHome()
 {
-    const passwd* account = ::getpwuid(::getuid());
-    return account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
+    passwd entry{};
+    passwd* account = nullptr;
+    char buffer[4096];
+    return ::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &account) == 0 && account != nullptr &&
+                   account->pw_dir != nullptr
+               ? account->pw_dir
+               : "";
 }
 
 }  // namespace

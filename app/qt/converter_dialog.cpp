@@ -17,6 +17,8 @@
 
 #include "app/conversion_status.h"
 #include "app/program_number.h"
+#include "app/qt/send_progress.h"
+#include "app/request_dialogs.h"
 
 namespace t2tk::app {
 
@@ -33,11 +35,13 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
                                  std::vector<std::string> commandLine, QWidget* parent)
     : QDialog(parent),
       m_requests(settings, dialogs),
+      m_dialogs(dialogs),
       m_cmdLine(std::move(commandLine)),
       m_compatibilityBox(new QCheckBox(QStringLiteral("Set compatibility mode"))),
       m_samePathBox(new QCheckBox(QStringLiteral("Same path for output"))),
       m_programEdit(new QLineEdit),
       m_programSlider(new QSlider(Qt::Horizontal)),
+      m_sendBox(new PortBox),
       m_convertButton(new QPushButton(QStringLiteral("Convert..."))),
       m_quitButton(new QPushButton(QStringLiteral("Quit"))),
       m_status(new QLabel)
@@ -47,6 +51,7 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     m_samePathBox->setObjectName(QStringLiteral("samePath"));
     m_programEdit->setObjectName(QStringLiteral("program"));
     m_programSlider->setObjectName(QStringLiteral("programSlider"));
+    m_sendBox->setObjectName(QStringLiteral("sendTo"));
     m_convertButton->setObjectName(QStringLiteral("convert"));
     m_quitButton->setObjectName(QStringLiteral("quit"));
     m_status->setObjectName(QStringLiteral("status"));
@@ -85,6 +90,12 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_samePathBox);
     layout->addWidget(m_compatibilityBox);
+    auto* sendRow = new QHBoxLayout;
+    auto* sendLabel = new QLabel(QStringLiteral("Send to:"));
+    sendLabel->setBuddy(m_sendBox);
+    sendRow->addWidget(sendLabel);
+    sendRow->addWidget(m_sendBox, 1);
+    layout->addLayout(sendRow);
     layout->addSpacing(8);
     layout->addWidget(new QLabel(QStringLiteral("Program number")));
     layout->addLayout(programRow);
@@ -96,7 +107,8 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
 
     setTabOrder(m_quitButton, m_samePathBox);
     setTabOrder(m_samePathBox, m_compatibilityBox);
-    setTabOrder(m_compatibilityBox, m_convertButton);
+    setTabOrder(m_compatibilityBox, m_sendBox);
+    setTabOrder(m_sendBox, m_convertButton);
     setTabOrder(m_convertButton, m_programEdit);
     setTabOrder(m_programEdit, m_programSlider);
 
@@ -108,6 +120,7 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     connect(m_programEdit, &QLineEdit::textChanged, this, &ConverterDialog::OnProgramEditChange);
     connect(m_programSlider, &QSlider::sliderReleased, this, &ConverterDialog::OnProgramSliderReleased);
     connect(m_programSlider, &QSlider::valueChanged, this, &ConverterDialog::OnProgramSliderMoved);
+    connect(m_sendBox, &QComboBox::currentIndexChanged, this, [this] { m_requests.m_sendPort = m_sendBox->Port(); });
 }
 
 int ConverterDialog::exec()
@@ -128,6 +141,13 @@ bool ConverterDialog::OnInitDialog()
     m_samePathBox->setChecked(m_requests.m_samePath != 0);
     m_compatibilityBox->setChecked(m_requests.m_compatibility != 0);
     m_quitButton->setFocus();
+    // The ports are looked up only for a stored one: it may have gone.
+    if (!m_requests.m_sendPort.empty()) {
+        const std::vector<std::string> ports = m_sendBox->Refresh(m_requests.m_sendPort);
+        if (const std::optional<std::string> gone = m_requests.KeepSendPortAmong(ports)) {
+            m_status->setText(Text(*gone));
+        }
+    }
 
     m_commandLineOutcome = m_requests.RunCommandLine(m_cmdLine);
     ShowOutcome(m_commandLineOutcome);
@@ -136,12 +156,25 @@ bool ConverterDialog::OnInitDialog()
 
 void ConverterDialog::OnConvert()
 {
-    ShowOutcome(m_requests.OnConvert());
+    if (!RefusedWhileSending()) {
+        ShowOutcome(m_requests.OnConvert());
+    }
 }
 
 void ConverterDialog::OnDropFiles(const std::vector<std::string>& paths)
 {
-    ShowOutcome(m_requests.OnDropFiles(paths));
+    if (!RefusedWhileSending()) {
+        ShowOutcome(m_requests.OnDropFiles(paths));
+    }
+}
+
+// The next conversion would reuse what is being sent; it waits its turn.
+bool ConverterDialog::RefusedWhileSending()
+{
+    if (m_sending) {
+        m_dialogs.ShowError("A conversion is being sent; convert again once it is done.");
+    }
+    return m_sending;
 }
 
 void ConverterDialog::OnProgramEditChange()
@@ -242,6 +275,18 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     shown.output = QFile::encodeName(m_status->fontMetrics().elidedText(name, Qt::ElideMiddle, room)).toStdString();
     m_status->setText(Text(StatusLine(shown)));
     m_status->setToolTip(Text(StatusLine(*outcome)));
+    if (!outcome->written || outcome->messages.empty() || m_requests.m_sendPort.empty()) {
+        return;
+    }
+    m_sending = true;
+    std::string failure;
+    const std::string sent = SendWithProgress(this, m_requests.m_sendPort, outcome->messages, failure);
+    m_sending = false;
+    m_status->setText(m_status->text() + QLatin1Char(' ') + Text(sent));
+    m_status->setToolTip(m_status->toolTip() + QLatin1Char(' ') + Text(sent));
+    if (!failure.empty()) {
+        m_dialogs.ShowError(failure);
+    }
 }
 
 }  // namespace t2tk::app

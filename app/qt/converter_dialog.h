@@ -18,6 +18,7 @@ class QSlider;
 
 namespace t2tk::app {
 
+class PortBox;
 class RequestDialogs;
 class SettingsStore;
 
@@ -56,17 +57,21 @@ private:
     void OnOK();
     void OnDestroy();
 
+    bool RefusedWhileSending();
     void ShowProgram(int slot);
     void ShowOutcome(const std::optional<RequestOutcome>& outcome);
 
     ConverterRequests m_requests;
+    RequestDialogs& m_dialogs;
     std::vector<std::string> m_cmdLine;
+    bool m_sending = false;
     std::optional<RequestOutcome> m_commandLineOutcome;
 
     QCheckBox* m_compatibilityBox;
     QCheckBox* m_samePathBox;
     QLineEdit* m_programEdit;
     QSlider* m_programSlider;
+    PortBox* m_sendBox;
     QPushButton* m_convertButton;
     QPushButton* m_quitButton;
     QLabel* m_status;

@@ -1,0 +1,71 @@
+#include "send/port_choice.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace t2tk::send {
+
+namespace {
+
+std::string Lower(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    return lower;
+}
+
+PortChoice Refuse(std::string failure, const std::vector<std::string>& ports)
+{
+    return {std::nullopt, failure + "; the MIDI output ports are:\n" + ListPorts(ports)};
+}
+
+}  // namespace
+
+PortChoice ChoosePort(const std::vector<std::string>& ports, std::string_view wanted, std::string_view reason)
+{
+    if (ports.empty()) {
+        return {std::nullopt, NoPortsMessage(reason)};
+    }
+    std::size_t number = 0;
+    const auto [end, error] = std::from_chars(wanted.data(), wanted.data() + wanted.size(), number);
+    if (!wanted.empty() && error == std::errc() && end == wanted.data() + wanted.size()) {
+        if (number < ports.size()) {
+            return {number, ""};
+        }
+        return Refuse("there is no MIDI output port " + std::string(wanted), ports);
+    }
+    if (const auto exact = std::find(ports.begin(), ports.end(), wanted); exact != ports.end()) {
+        return {static_cast<std::size_t>(exact - ports.begin()), ""};
+    }
+    const std::string part = Lower(wanted);
+    std::vector<std::size_t> matches;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        if (Lower(ports[i]).find(part) != std::string::npos) {
+            matches.push_back(i);
+        }
+    }
+    if (matches.size() == 1) {
+        return {matches.front(), ""};
+    }
+    return Refuse("\"" + std::string(wanted) + "\" " +
+                      (matches.empty() ? "matches no MIDI output port" : "matches several MIDI output ports"),
+                  ports);
+}
+
+std::string ListPorts(const std::vector<std::string>& ports)
+{
+    std::string list;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        list += std::to_string(i) + "  " + ports[i] + "\n";
+    }
+    return list;
+}
+
+std::string NoPortsMessage(std::string_view reason)
+{
+    return "no MIDI output ports found" + (reason.empty() ? std::string() : " (" + std::string(reason) + ")");
+}
+
+}  // namespace t2tk::send

@@ -1,0 +1,182 @@
+// Sending to a MIDI port: the choice of a port, and t2tk-convert --send as a
+// process against a real MIDI system, a JACK server with the dummy driver.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "send/port_choice.h"
+#include "tests/support/midi_receiver.h"
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace t2tk {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(PortChoice, NumberWholeNameOrPartOfIt)
+{
+    const std::vector<std::string> ports = {"Midi Through:0", "Thumpkrate MIDI 1", "Thumpkrate MIDI 10"};
+    const std::string list = "0  Midi Through:0\n1  Thumpkrate MIDI 1\n2  Thumpkrate MIDI 10\n";
+    const std::pair<const char*, std::variant<std::size_t, std::string>> cases[] = {
+        {"2", std::size_t{2}},
+        {"through", std::size_t{0}},
+        {"Thumpkrate MIDI 1", std::size_t{1}},  // a whole name wins over the longer one it is part of
+        {"thumpkrate", "\"thumpkrate\" matches several MIDI output ports; the MIDI output ports are:\n" + list},
+        {"synth", "\"synth\" matches no MIDI output port; the MIDI output ports are:\n" + list},
+        {"3", "there is no MIDI output port 3; the MIDI output ports are:\n" + list},
+    };
+    for (const auto& [wanted, expected] : cases) {
+        const send::PortChoice choice = send::ChoosePort(ports, wanted);
+        if (std::holds_alternative<std::size_t>(expected)) {
+            EXPECT_EQ(choice.index, std::get<std::size_t>(expected)) << wanted;
+        } else {
+            EXPECT_EQ(choice.failure, std::get<std::string>(expected)) << wanted;
+        }
+    }
+    EXPECT_EQ(send::ChoosePort({}, "1", "JACK: no server is running").failure,
+              "no MIDI output ports found (JACK: no server is running)");
+}
+
+struct Outcome {
+    int status;
+    std::string err;
+};
+
+// t2tk-convert as a process of its own, in folder, with its output in files there.
+class Converter {
+public:
+    Converter(const std::string& folder, const std::vector<std::string>& arguments,
+              const std::string& server = "")
+        : m_err(folder + "/err-" + std::to_string(++s_runs))
+    {
+        std::vector<std::string> words = {T2TK_CONVERT_EXE};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<std::string> variables;
+        for (char** variable = environ; *variable != nullptr; ++variable) {
+            if (server.empty() || std::string_view(*variable).rfind("JACK_DEFAULT_SERVER=", 0) != 0) {
+                variables.emplace_back(*variable);
+            }
+        }
+        if (!server.empty()) {
+            variables.push_back("JACK_DEFAULT_SERVER=" + server);
+        }
+        std::vector<char*> envp;
+        for (std::string& variable : variables) {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+        posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    void Signal(int signal) const { ::kill(m_pid, signal); }
+    Outcome Wait() const
+    {
+        int raw = 0;
+        ::waitpid(m_pid, &raw, 0);
+        const test::Bytes err = test::ReadBytes(m_err);
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(err.begin(), err.end())};
+    }
+
+private:
+    static inline int s_runs = 0;
+    pid_t m_pid = -1;
+    std::string m_err;
+};
+
+class SendTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    SendTest()
+    {
+        test::WritePreset(dir.File("a.fxp"), fxp::MakeKit("Rock Kit", 1));
+        test::WritePreset(dir.File("b.fxp"), fxp::MakeKit("Jazz Kit", 2));
+    }
+    // What the same conversion writes as raw messages.
+    test::Bytes Expected(std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), {"-o", "expected.syx"});
+        EXPECT_EQ(Converter(dir.path(), arguments).Wait().status, 0);
+        return test::ReadBytes(dir.File("expected.syx"));
+    }
+};
+
+TEST_F(SendTest, OneAndTwoPresetsArriveWholeAndOnTime)
+{
+    const test::MidiReceiver one("t2tk-one");
+    const test::MidiReceiver two("t2tk-two");
+    const Converter toOne(dir.path(), {"--send", "one:in", "a.fxp"});
+    const Converter toTwo(dir.path(), {"--send", "TWO:IN", "-p", "5", "-c", "-o", "both.mid", "a.fxp", "b.fxp"});
+    EXPECT_EQ(toOne.Wait().status, 0);
+    const Outcome run = toTwo.Wait();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(test::Joined(one.Messages()), Expected({"a.fxp"}));
+    EXPECT_EQ(test::Joined(two.Messages()), Expected({"-p", "5", "-c", "a.fxp", "b.fxp"}));
+    EXPECT_EQ(test::ReadBytes(dir.File("both.mid")).size(), test::MidiFileSize(2));
+    for (const test::MidiReceiver* receiver : {&one, &two}) {
+        const auto [earliest, latest] = test::ScheduleErrors(receiver->Messages());
+        EXPECT_GE(earliest, -5.0);
+        EXPECT_LE(latest, 40.0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.mid")));  // sending writes a file only with -o
+}
+
+TEST_F(SendTest, InterruptStopsBetweenMessagesAndSaysWhatWasStored)
+{
+    const test::MidiReceiver receiver("t2tk-stop");
+    const Converter converter(dir.path(), {"--send", "stop", "a.fxp", "b.fxp"});
+    ASSERT_TRUE(receiver.WaitFor(4, 5s));
+    converter.Signal(SIGINT);
+    const Outcome run = converter.Wait();
+    EXPECT_EQ(run.status, 130);
+    EXPECT_EQ(run.err, "t2tk-convert: stopped: 0 of 2 presets were stored completely\n");
+    std::this_thread::sleep_for(100ms);
+    const std::vector<test::Received> messages = receiver.Messages();
+    const test::Bytes expected = Expected({"a.fxp", "b.fxp"});
+    const test::Bytes received = test::Joined(messages);
+    EXPECT_EQ(received, test::Bytes(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(received.size())));
+    EXPECT_LT(messages.size(), 10U);
+}
+
+TEST_F(SendTest, PortsAreListedAndAWrongOneIsNamed)
+{
+    const test::MidiReceiver receiver("t2tk-listed");
+    EXPECT_EQ(Converter(dir.path(), {"--list-ports"}).Wait().status, 0);
+    const Outcome run = Converter(dir.path(), {"--send", "nothing-like-it", "-o", "out.mid", "a.fxp"}).Wait();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("\"nothing-like-it\" matches no MIDI output port; the MIDI output ports are:\n"),
+              std::string::npos);
+    EXPECT_NE(run.err.find("t2tk-listed:in\n"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.mid")));
+}
+
+TEST_F(SendTest, NoMidiSystemIsSaid)
+{
+    if (std::filesystem::exists("/dev/snd/seq")) {
+        GTEST_SKIP() << "this machine has an ALSA sequencer";
+    }
+    const Outcome run = Converter(dir.path(), {"--list-ports"}, "t2tk-no-such-server").Wait();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "t2tk-convert: no MIDI output ports found (ALSA: open /dev/snd/seq failed: No such file or "
+                       "directory; JACK: no server is running)\n");
+}
+
+}  // namespace
+}  // namespace t2tk
