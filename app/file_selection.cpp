@@ -22,7 +22,7 @@ std::string_view TextAt(std::string_view result, std::size_t position)
 // except for the root, which keeps it.
 std::size_t FolderLength(std::string_view path)
 {
-    const std::size_t separator = path.rfind(kPathSeparator);
+    const std::size_t separator = path.find_last_of(kPathSeparators);
     if (separator == std::string_view::npos) {
         return 0;
     }
@@ -63,15 +63,16 @@ std::string BuildFileSelection(const std::vector<std::string>& paths)
     // Shorten the first file's folder until every path lies inside it.
     std::string_view folder(paths.front());
     folder = folder.substr(0, FolderLength(folder));
-    const auto inside = [&folder](std::string_view path) {
+    const auto separates = [](char c) { return std::string_view(kPathSeparators).find(c) != std::string_view::npos; };
+    const auto inside = [&folder, &separates](std::string_view path) {
         return path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
-               (folder.back() == kPathSeparator || path[folder.size()] == kPathSeparator);
+               (separates(folder.back()) || separates(path[folder.size()]));
     };
     while (!folder.empty() && !std::all_of(paths.begin(), paths.end(), inside)) {
         folder = folder.substr(0, folder.size() > 1 ? FolderLength(folder) : 0);
     }
     std::string result = std::string(folder) + '\0';
-    const std::size_t skip = folder.empty() || folder.back() == kPathSeparator ? folder.size() : folder.size() + 1;
+    const std::size_t skip = folder.empty() || separates(folder.back()) ? folder.size() : folder.size() + 1;
     for (const std::string& path : paths) {
         result += path.substr(skip) + '\0';
     }

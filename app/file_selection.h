@@ -7,11 +7,14 @@
 
 namespace t2tk::app {
 
-// The platform's folder separator, which ends a directory prefix.
+// The platform's folder separator, which ends a directory prefix, and all the
+// characters that separate folders in a path there.
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
+inline constexpr const char* kPathSeparators = "\\/";
 #else
 inline constexpr char kPathSeparator = '/';
+inline constexpr const char* kPathSeparators = "/";
 #endif
 
 struct FileSelection {

@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <cctype>
 #include <charconv>
-#include <filesystem>
 
 #include "convert/conversion_request.h"
 
@@ -89,7 +88,17 @@ std::string DefaultOutputPath(const std::vector<std::string>& presets)
     if (presets.size() != 1) {
         return DefaultOutputName;
     }
-    return std::filesystem::path(presets.front()).replace_extension(".mid").string();
+#ifdef _WIN32
+    constexpr const char* separators = "\\/:";
+#else
+    constexpr const char* separators = "/";
+#endif
+    // The extension is the last dot of the file name and what follows, unless
+    // the dot begins the name; the text stays UTF-8 on every system.
+    const std::string& path = presets.front();
+    const std::size_t name = path.find_last_of(separators) + 1;  // 0 without a folder
+    const std::size_t dot = path.rfind('.');
+    return path.substr(0, dot != std::string::npos && dot > name ? dot : path.size()) + ".mid";
 }
 
 bool IsSysExPath(std::string_view path)

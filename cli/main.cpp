@@ -7,15 +7,20 @@
 #include "cli/converter_run.h"
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include <io.h>
-#define isatty _isatty
-#else
-#include <unistd.h>
+#include <string>
+#include <vector>
+
+#include "convert/utf16.h"
 #endif
 
-int main(int argc, char** argv)
+namespace {
+
+int Run(int argc, const char* const* argv, bool errIsTerminal)
 {
-    const int status = t2tk::cli::RunConverter(argc, argv, std::cout, std::cerr, isatty(2) != 0);
+    const int status = t2tk::cli::RunConverter(argc, argv, std::cout, std::cerr, errIsTerminal);
     // Lines that never reached standard output are a failure too, as the GNU
     // tools have it: a script must not take a full disk for success.
     std::cout.flush();
@@ -25,3 +30,30 @@ int main(int argc, char** argv)
     }
     return status;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The arguments as the system has them, in UTF-16, so that any file name
+// arrives whole; inside they are UTF-8, and so is what goes to the console.
+int wmain(int argc, wchar_t** wideArgv)
+{
+    ::SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.push_back(t2tk::Utf8(wideArgv[i]));
+    }
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    return Run(argc, argv.data(), ::_isatty(2) != 0);
+}
+#else
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    return Run(argc, argv, ::isatty(2) != 0);
+}
+#endif

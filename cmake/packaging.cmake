@@ -1,3 +1,21 @@
+# Windows: an installer of our own NSIS script (a 64-bit one, which CPack's
+# template cannot be told to make), built by the target "installer" as
+# t2tk-<version>-win64.exe.
+if(WIN32)
+  find_program(T2TK_MAKENSIS makensis)
+  if(T2TK_MAKENSIS AND T2TK_HAVE_GUI)
+    set(T2TK_INSTALLER ${PROJECT_BINARY_DIR}/t2tk-${PROJECT_VERSION}-win64.exe)
+    add_custom_command(OUTPUT ${T2TK_INSTALLER}
+      COMMAND ${T2TK_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DPROGRAMS=${PROJECT_BINARY_DIR}
+              -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE -DICON=${PROJECT_SOURCE_DIR}/res/icons/t2tk.ico
+              -DOUTFILE=${T2TK_INSTALLER} ${PROJECT_SOURCE_DIR}/res/windows/t2tk.nsi
+      DEPENDS t2tk t2tk-convert ${PROJECT_SOURCE_DIR}/res/windows/t2tk.nsi ${PROJECT_SOURCE_DIR}/LICENSE
+      VERBATIM)
+    add_custom_target(installer DEPENDS ${T2TK_INSTALLER})
+  endif()
+  return()
+endif()
+
 # CPack: a Debian package, t2tk_<version>_<arch>.deb, its dependencies worked
 # out from the binaries.
 set(CPACK_GENERATOR DEB)

@@ -12,9 +12,11 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "convert/output_file.h"
+#include "convert/utf16.h"
 
 namespace t2tk {
 
@@ -24,13 +26,7 @@ namespace fs = std::filesystem;
 
 std::wstring Wide(const char* text)
 {
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring wide(length > 0 ? static_cast<std::size_t>(length) : 1, L'\0');
-    if (length > 0) {
-        ::MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
-    }
-    wide.resize(wide.size() - 1);
-    return wide;
+    return Utf16(text);
 }
 
 int Fail(ConversionReport* report, ConversionFailure failure, const char* path, const char* reason)
@@ -104,7 +100,9 @@ int WriteOutputFile(const char* path, const std::uint8_t* data, std::size_t size
         }
     }
     if (descriptor < 0) {
-        const std::string shown = folder.empty() ? std::string(".") : folder.u8string();
+        const std::string_view text(path);
+        const std::size_t separator = text.find_last_of("\\/");
+        const std::string shown = separator == std::string_view::npos ? "." : std::string(text.substr(0, separator));
         return Fail(report, ConversionFailure::OutputFolder, shown.c_str(), std::strerror(errno));
     }
     std::FILE* file = ::_fdopen(descriptor, "wb");

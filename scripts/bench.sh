@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds a Release and measures: the mapping of one preset, the conversion of
-# 1, 10 and 50 presets against the file-system floor, t2tk-convert against a
-# process that only copies the same bytes, and the dialog's start-up. Prints one
-# table of medians and ratios.
+# 1, 10 and 50 presets against the file-system floor, what flushing to disk
+# costs, t2tk-convert against a process that only copies the same bytes, the
+# dialog's start-up, and how closely a send over JACK keeps the schedule.
+# Prints one table of medians and ratios.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,4 +13,11 @@ cmake --build build/bench >/dev/null
 
 build/bench/bench/conversion_bench --benchmark_repetitions=15 --benchmark_report_aggregates_only=true \
     --benchmark_format=json --benchmark_out=build/bench/conversion.json --benchmark_out_format=json >/dev/null
+
+# A send over a JACK server of our own, with periods of 32 frames (0.7 ms).
+export JACK_DEFAULT_SERVER=t2tk-bench-$$ JACK_PERIOD=32
+tests/jack_server.sh start
+trap 'tests/jack_server.sh stop' EXIT
+build/bench/bench/send_timing --benchmark_format=json --benchmark_out=build/bench/send.json \
+    --benchmark_out_format=json >/dev/null
 python3 scripts/bench_report.py build/bench

@@ -78,6 +78,12 @@ try:
 finally:
     shutil.rmtree(work)
 
+with open(os.path.join(build, 'send.json')) as f:
+    send = next(b for b in json.load(f)['benchmarks'] if b['name'].startswith('BM_SendOnePreset'))
+rows.append(('send of one preset over JACK: arrival against schedule',
+             f"median {send['median_ms']:.2f} ms", f"largest {send['largest_ms']:.2f} ms",
+             f"sender CPU {send['cpu_percent']:.2f}% of wall time"))
+
 widths = [max(len(r[i]) for r in rows) for i in range(4)]
 print(f'medians of {runs} process runs and 15 benchmark repetitions')
 for r in rows:

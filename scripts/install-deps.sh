@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, skipping those already installed.
-# Usage: scripts/install-deps.sh build|test|bench|lint|package|windows ...
+# Usage: scripts/install-deps.sh build|test|bench|lint|package|windows|screenshot ...
 set -euo pipefail
 
 packages=()
@@ -12,7 +12,9 @@ for task in "$@"; do
     bench)   packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev libbenchmark-dev
                         time python3 jackd2) ;;
     lint)    packages+=(clang-tidy cppcheck) ;;
-    windows) packages+=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest libcli11-dev) ;;
+    windows) packages+=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest libcli11-dev nsis
+                        xvfb xauth) ;;
+    screenshot) packages+=(xvfb xauth imagemagick) ;;
     package) packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev dpkg-dev file lintian
                         desktop-file-utils appstream) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Cross-compiles the conversion core and t2tk-convert for 64-bit Windows with
-# MinGW-w64 and runs their tests under Wine (build/windows). The corpus test
-# compares every converted file byte for byte with the same expected files as
-# on Linux.
+# Cross-compiles t2tk.exe (the dialog on Win32), t2tk-convert.exe and the
+# installer build/windows/t2tk-<version>-win64.exe for 64-bit Windows with
+# MinGW-w64 and NSIS, and runs their tests under Wine on an X server of its
+# own: every unit test, the Win32 dialog driven by window messages, and the
+# installer installed, used and uninstalled. The corpus test and the dialog's
+# drop test compare every converted file byte for byte with what Linux writes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +19,11 @@ wineboot --init >/dev/null 2>&1
 
 cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
-      -DT2TK_BUILD_GUI=OFF -DT2TK_BUILD_BENCHMARKS=OFF
-cmake --build build/windows
-ctest --test-dir build/windows --output-on-failure --timeout 300
-echo "$PWD/build/windows/t2tk-convert.exe"
+      -DT2TK_BUILD_GUI=ON -DT2TK_BUILD_BENCHMARKS=OFF
+cmake --build build/windows --target all installer
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build/windows --output-on-failure --timeout 300
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+installer=$PWD/build/windows/t2tk-$version-win64.exe
+tests/installer_test.sh "$installer" "$version" "$PWD/tests/corpus"
+echo "$installer"

@@ -103,6 +103,21 @@ TEST_F(CliTest, Converts)
     }
 }
 
+#ifdef _WIN32
+TEST_F(CliTest, WindowsPathsAndPorts)
+{
+    // A path from the root of the drive is a preset, not a Windows-style option.
+    EXPECT_EQ(Run({"/kits/rock.fxp"}).err,
+              "t2tk-convert: cannot open preset \"/kits/rock.fxp\": No such file or directory\n");
+    // Whatever MIDI devices the system has, none is called this.
+    const Outcome send = Run({"--send", "no port is called this", "a.fxp"});
+    EXPECT_EQ(send.status, 1);
+    EXPECT_NE(send.err.find("MIDI output port"), std::string::npos) << send.err;
+    const Outcome list = Run({"--list-ports"});
+    EXPECT_FALSE(list.out.empty() && list.err.empty());
+}
+#endif
+
 TEST_F(CliTest, UsageErrorsExitWith2)
 {
     for (const auto& arguments : std::vector<std::vector<std::string>>{
@@ -132,13 +147,13 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
         {Join(toOut, {"."}), std::string(test::kFolderOpens ? "cannot read" : "cannot open") + " preset \".\": " +
                                  std::strerror(test::kFolderAsFileError)},
         {Join(toOut, {""}), "cannot open preset \"\": No such file or directory"},
-        {Join(toOut, {"\x1b]0;owned\x07.fxp"}),
-         R"(cannot open preset "\x1B]0;owned\x07.fxp": No such file or directory)"},
         {{"-o", "a.fxp", "a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
         {{"-o", "./a.fxp", "a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
         {{"-o", "nowhere/out.mid", "a.fxp"}, "cannot create a file in \"nowhere\": No such file or directory"},
     };
-#ifndef _WIN32  // links there need rights users seldom have
+#ifndef _WIN32  // links there need rights users seldom have, and control characters are no name
+    cases.push_back({Join(toOut, {"\x1b]0;owned\x07.fxp"}),
+                     R"(cannot open preset "\x1B]0;owned\x07.fxp": No such file or directory)"});
     fs::create_symlink("a.fxp", "link.mid");
     cases.push_back({{"-o", "link.mid", "a.fxp"},
                      "will not overwrite preset \"a.fxp\": it is one of the presets being converted"});

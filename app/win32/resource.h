@@ -1,0 +1,12 @@
+#pragma once
+// Identifiers of the dialog's resources and controls, shared by the resource
+// script and the code.
+
+#define IDD_CONVERTER 102
+#define IDI_T2TK 128
+#define IDC_CONVERT 1000
+#define IDC_PROGRAM 1003
+#define IDC_PROGRAM_SLIDER 1004
+#define IDC_SAME_PATH 1005
+#define IDC_COMPATIBILITY 1006
+#define IDC_STATUS 1007

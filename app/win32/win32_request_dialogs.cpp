@@ -1,0 +1,70 @@
+#include "app/win32/win32_request_dialogs.h"
+
+#include <commdlg.h>
+
+#include <vector>
+
+#include "convert/utf16.h"
+
+namespace t2tk::app {
+
+std::optional<std::string> Win32RequestDialogs::OpenPresets()
+{
+    // Room for any real selection: a million characters. A longer one is
+    // refused with a word, never cut.
+    std::vector<wchar_t> chosen(1 << 20, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = m_owner;
+    dialog.lpstrFilter = L"Cubase FXP Files (*.fxp)\0*.fxp\0";
+    dialog.lpstrFile = chosen.data();
+    dialog.nMaxFile = static_cast<DWORD>(chosen.size());
+    dialog.lpstrDefExt = L"fxp";
+    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
+    if (::GetOpenFileNameW(&dialog) == 0) {
+        if (::CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+            ShowError("That is more files than one selection holds; choose fewer.");
+        }
+        return std::nullopt;
+    }
+    // One path, or a folder and names, each ended by a NUL, and one more NUL.
+    std::size_t end = 0;
+    while (chosen[end] != L'\0' || chosen[end + 1] != L'\0') {
+        ++end;
+    }
+    std::string result;
+    for (std::size_t start = 0; start <= end;) {
+        const std::wstring_view text(chosen.data() + start);
+        result += Utf8(text) + '\0';
+        start += text.size() + 1;
+    }
+    return result + '\0';
+}
+
+std::optional<std::string> Win32RequestDialogs::SaveOutput(const std::string& suggestion)
+{
+    std::vector<wchar_t> path(32768, L'\0');
+    const std::wstring initial = Utf16(suggestion);
+    if (initial.size() < path.size()) {
+        std::copy(initial.begin(), initial.end(), path.begin());
+    }
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = m_owner;
+    dialog.lpstrFilter = L"MIDI Files (*.mid)\0*.mid\0";
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.lpstrDefExt = L"mid";
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    if (::GetSaveFileNameW(&dialog) == 0) {
+        return std::nullopt;
+    }
+    return Utf8(path.data());
+}
+
+void Win32RequestDialogs::ShowError(const std::string& message)
+{
+    ::MessageBoxW(m_owner, Utf16(message).c_str(), L"Conversion failed", MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace t2tk::app

@@ -1,0 +1,24 @@
+#pragma once
+// The request dialogs on Win32: the system's open and save dialogs and a
+// message box, with paths in UTF-16 at the system and UTF-8 inside.
+
+#include <windows.h>
+
+#include "app/request_dialogs.h"
+
+namespace t2tk::app {
+
+class Win32RequestDialogs : public RequestDialogs {
+public:
+    // The window the dialogs belong to.
+    void SetOwner(HWND owner) { m_owner = owner; }
+
+    std::optional<std::string> OpenPresets() override;
+    std::optional<std::string> SaveOutput(const std::string& suggestion) override;
+    void ShowError(const std::string& message) override;
+
+private:
+    HWND m_owner = nullptr;
+};
+
+}  // namespace t2tk::app

@@ -1,0 +1,79 @@
+// How closely a send keeps the module's schedule over JACK, and what the
+// sender costs: each message's arrival at a receiving client against the time
+// it was due, and the sending thread's processor time against the wall time.
+// Needs a running JACK server (scripts/bench.sh starts one).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <ctime>
+#include <thread>
+
+#include "convert/conversion_request.h"
+#include "convert/message_schedule.h"
+#include "send/midi_port.h"
+#include "send/sender.h"
+#include "tests/support/fxp_builder.h"
+#include "tests/support/midi_receiver.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ThreadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+void BM_SendOnePreset(benchmark::State& state)
+{
+    t2tk::fxp::WriteFile("/tmp/t2tk-bench-kit.fxp", t2tk::fxp::Encode(t2tk::fxp::MakeKit("Kit", 1)));
+    t2tk::ConversionRequest request;
+    request.names = {"/tmp/t2tk-bench-kit.fxp"};
+    request.keepMessages = true;
+    std::ostream silent(nullptr);
+    const std::vector<std::uint8_t> messages = t2tk::Convert(request, silent).messages;
+    // When each message is due, from the start of the send.
+    std::vector<long> due;
+    t2tk::ScheduledMessage message{};
+    for (std::size_t position = 0; t2tk::NextMessage(messages.data(), messages.size(), position, message);) {
+        due.push_back((due.empty() ? 0 : due.back()) + t2tk::TicksToMicroseconds(message.ticks));
+    }
+
+    const t2tk::test::MidiReceiver receiver("t2tk-bench");
+    std::string failure;
+    const auto port = t2tk::send::OpenOutputPort("t2tk-bench:in", failure);
+    if (port == nullptr) {
+        state.SkipWithError(failure.c_str());
+        return;
+    }
+    std::vector<double> errors;
+    double cpu = 0.0;
+    double wall = 0.0;
+    for (auto _ : state) {
+        const std::atomic<bool> stop{false};
+        const std::size_t before = receiver.Messages().size();
+        const Clock::time_point start = Clock::now();
+        const double cpuStart = ThreadSeconds();
+        t2tk::send::SendMessages(*port, messages, stop);
+        cpu += ThreadSeconds() - cpuStart;
+        wall += std::chrono::duration<double>(Clock::now() - start).count();
+        const std::vector<t2tk::test::Received> received = receiver.Messages();
+        for (std::size_t i = before; i < received.size() && i - before < due.size(); ++i) {
+            const auto late = received[i].arrival - (start + std::chrono::microseconds(due[i - before]));
+            errors.push_back(std::abs(std::chrono::duration<double, std::milli>(late).count()));
+        }
+    }
+    std::sort(errors.begin(), errors.end());
+    state.counters["median_ms"] = errors.empty() ? 0.0 : errors[errors.size() / 2];
+    state.counters["largest_ms"] = errors.empty() ? 0.0 : errors.back();
+    state.counters["cpu_percent"] = wall > 0.0 ? 100.0 * cpu / wall : 0.0;
+    state.counters["messages"] = static_cast<double>(errors.size());
+}
+BENCHMARK(BM_SendOnePreset)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,27 @@
+#include <windows.h>
+
+#include "convert/utf16.h"
+
+namespace t2tk {
+
+std::wstring Utf16(std::string_view utf8)
+{
+    const int size = static_cast<int>(utf8.size());
+    std::wstring utf16(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
+                       L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, utf16.data(), static_cast<int>(utf16.size()));
+    return utf16;
+}
+
+std::string Utf8(std::wstring_view utf16)
+{
+    const int size = static_cast<int>(utf16.size());
+    std::string utf8(
+        static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr)),
+        '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr,
+                          nullptr);
+    return utf8;
+}
+
+}  // namespace t2tk

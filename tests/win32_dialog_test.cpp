@@ -1,0 +1,178 @@
+// The Win32 dialog under Wine, driven by window messages from inside the test,
+// with fake request dialogs and the settings in a temporary folder. The rules
+// have tests of their own: these check what the Win32 layer could get wrong.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/win32/converter_dialog.h"
+#include "app/win32/profile_settings_store.h"
+#include "app/win32/resource.h"
+#include "convert/utf16.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/test_support.h"
+
+namespace t2tk::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Path(const std::string& utf8)
+{
+    return fs::path(Utf16(utf8));
+}
+
+test::Bytes Read(const std::string& path)
+{
+    std::ifstream file(Path(path), std::ios::binary);
+    return test::Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+class Win32DialogTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    test::FakeDialogs dialogs;
+    std::unique_ptr<ProfileSettingsStore> settings =
+        std::make_unique<ProfileSettingsStore>(Utf16(dir.File("t2tk.ini")));
+    std::unique_ptr<ConverterDialog> dialog;
+    HWND window = nullptr;
+
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
+    void TearDown() override
+    {
+        if (::IsWindow(window)) {
+            ::DestroyWindow(window);
+        }
+    }
+    void Open()
+    {
+        dialog = std::make_unique<ConverterDialog>(*settings, dialogs);
+        window = dialog->Create();
+        ASSERT_NE(window, nullptr);
+    }
+    HWND Item(int id) const { return ::GetDlgItem(window, id); }
+    std::string Field() const
+    {
+        wchar_t text[16] = {};
+        ::GetWindowTextW(Item(IDC_PROGRAM), text, 16);
+        return Utf8(text);
+    }
+    LRESULT SliderPosition() const { return ::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_GETPOS, 0, 0); }
+    // Files dropped on the window, as the shell hands them over.
+    void Drop(const std::vector<std::string>& paths)
+    {
+        std::wstring names;
+        for (const std::string& path : paths) {
+            names += Utf16(path) + L'\0';
+        }
+        names += L'\0';
+        HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+        auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(drop + 1));
+        ::GlobalUnlock(memory);
+        ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    }
+};
+
+const std::string kCorpus = T2TK_CORPUS_DIR;
+
+TEST_F(Win32DialogTest, FieldAndSliderFollowEachOther)
+{
+    Open();
+    EXPECT_EQ(Field(), "1");
+    ::SetWindowTextW(Item(IDC_PROGRAM), L"12");
+    EXPECT_EQ(SliderPosition(), 1100);
+    ::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_SETPOS, TRUE, 4899);
+    NMHDR released{Item(IDC_PROGRAM_SLIDER), IDC_PROGRAM_SLIDER, static_cast<UINT>(NM_RELEASEDCAPTURE)};
+    ::SendMessageW(window, WM_NOTIFY, IDC_PROGRAM_SLIDER, reinterpret_cast<LPARAM>(&released));
+    EXPECT_EQ(Field(), "49");
+    ::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_SETPOS, TRUE, 700);  // a key moved it, no release
+    ::SendMessageW(window, WM_HSCROLL, TB_LINEDOWN, reinterpret_cast<LPARAM>(Item(IDC_PROGRAM_SLIDER)));
+    EXPECT_EQ(Field(), "8");
+}
+
+// The bytes a dropped preset gives are the Linux build's, to the byte: the
+// corpus holds them.
+TEST_F(Win32DialogTest, DropConvertsWithTheSwitchesAndTheProgram)
+{
+    Open();
+    ::SetWindowTextW(Item(IDC_PROGRAM), L"18");
+    ::SendMessageW(Item(IDC_COMPATIBILITY), BM_CLICK, 0, 0);
+    dialogs.saveResults = {dir.File("out.mid")};
+    Drop({kCorpus + "/in-range.fxp"});
+    EXPECT_EQ(dialogs.suggestions, std::vector<std::string>{kCorpus + "/in-range.mid"});
+    EXPECT_EQ(Read(dir.File("out.mid")), Read(kCorpus + "/in-range-compatible.mid"));
+}
+
+TEST_F(Win32DialogTest, NamesInAnyScript)
+{
+    const std::string folder = dir.File("K\xC3\xBC" "che");
+    const std::string preset = folder + "/\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0.fxp";  // "Küche/ドラム.fxp"
+    fs::create_directory(Path(folder));
+    fs::copy_file(Path(kCorpus + "/in-range.fxp"), Path(preset));
+    const std::string output = folder + "/\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0.mid";
+    Open();
+    dialogs.saveResults = {output};
+    Drop({preset});
+    EXPECT_EQ(Read(output), Read(kCorpus + "/in-range.mid"));
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{});
+}
+
+TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
+{
+    Open();
+    ::SetWindowTextW(Item(IDC_PROGRAM), L"7");
+    ::SendMessageW(Item(IDC_SAME_PATH), BM_CLICK, 0, 0);
+    ::SetFocus(Item(IDC_PROGRAM));
+    ::PostMessageW(Item(IDC_PROGRAM), WM_KEYDOWN, VK_RETURN, 0);
+    MSG message{};
+    while (::IsWindow(window) && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (!::IsDialogMessageW(window, &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    EXPECT_FALSE(::IsWindow(window));
+    ProfileSettingsStore stored(Utf16(dir.File("t2tk.ini")));
+    EXPECT_EQ(stored.ReadInt("t2tk", "Program", -1), 6);
+    EXPECT_EQ(stored.ReadInt("t2tk", "SamePath", -1), 1);
+    EXPECT_EQ(stored.ReadInt("t2tk", "Compatibility", -1), 0);
+}
+
+TEST_F(Win32DialogTest, CommandLineConvertsAndCloses)
+{
+    dialogs.saveResults = {dir.File("out.mid")};
+    ConverterDialog commandLine(*settings, dialogs, {kCorpus + "/in-range.fxp"});
+    commandLine.DoModal();  // returns at once: the conversion is all
+    ASSERT_TRUE(commandLine.commandLineOutcome());
+    EXPECT_TRUE(commandLine.commandLineOutcome()->written);
+    EXPECT_EQ(Read(dir.File("out.mid")), Read(kCorpus + "/in-range.mid"));
+}
+
+TEST(ProfileSettings, EarlierSettingsAreReadUntilTheNewFileExists)
+{
+    test::TempDir dir;
+    test::WriteBytes(dir.File("old.ini"), {'[', 't', '2', 't', 'k', ']', '\n', 'P', 'r', 'o', 'g', 'r', 'a', 'm', '=',
+                                           '9', '\n'});
+    ProfileSettingsStore store(Utf16(dir.File("new.ini")), Utf16(dir.File("old.ini")));
+    EXPECT_EQ(store.ReadInt("t2tk", "Program", 0), 9);
+    store.WriteInt("t2tk", "Program", 3);
+    store.Save();
+    EXPECT_EQ(store.ReadInt("t2tk", "Program", 0), 3);
+    EXPECT_EQ(ProfileSettingsStore(Utf16(dir.File("old.ini"))).ReadInt("t2tk", "Program", 0), 9);
+}
+
+}  // namespace
+}  // namespace t2tk::app
