@@ -52,7 +52,7 @@ void BM_SendOnePreset(benchmark::State& state)
     std::vector<double> errors;
     double cpu = 0.0;
     double wall = 0.0;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         const std::atomic<bool> stop{false};
         const std::size_t before = receiver.Messages().size();
         const Clock::time_point start = Clock::now();

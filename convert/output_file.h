@@ -41,9 +41,12 @@ public:
 
 private:
     bool m_exists = false;
-    const char* m_outputPath = nullptr;  // Windows: its stat() has no file numbers, so paths are compared
+#ifdef _WIN32
+    const char* m_outputPath = nullptr;  // its stat() has no file numbers, so paths are compared
+#else
     unsigned long long m_device = 0;
     unsigned long long m_inode = 0;
+#endif
 };
 
 }  // namespace t2tk

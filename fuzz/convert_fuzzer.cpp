@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -51,6 +52,47 @@ std::vector<std::uint8_t> ReadAll(const std::string& path)
     bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
     std::fclose(file);
     return bytes;
+}
+
+// The MIDI file made of the messages: its fixed parts, one SysEx event per
+// message with the right delta and length, the track length and the size;
+// empty when all is well, else what is wrong.
+std::string CheckMidiFile(const std::uint8_t* file, std::size_t size, const std::uint8_t* messages,
+                          std::size_t count)
+{
+    static constexpr std::uint8_t kOpening[] = {
+        'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 0x30, 'M', 'T', 'r', 'k', 0, 0, 0, 0,
+        0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,
+        0x00, 0xFF, 0x03, 0x10, 'K', 'o', 'r', 'v', 'a', 'n', 'e', ' ', 'T', '2', 'T', 'K', ' ', '1', '.', '0'};
+    static constexpr std::uint8_t kEnd[] = {0x30, 0xFF, 0x2F, 0x00};
+    if (size < sizeof kOpening + sizeof kEnd || std::memcmp(file, kOpening, 18) != 0 ||
+        std::memcmp(file + 22, kOpening + 22, sizeof kOpening - 22) != 0 ||
+        std::memcmp(file + size - 4, kEnd, 4) != 0) {
+        return "fixed parts differ";
+    }
+    const std::size_t trackLength = (std::size_t{file[18]} << 24) | (std::size_t{file[19]} << 16) |
+                                    (std::size_t{file[20]} << 8) | file[21];
+    if (trackLength != size - 22) {
+        return "track length " + std::to_string(trackLength) + " in a file of " + std::to_string(size);
+    }
+    std::size_t at = sizeof kOpening;
+    std::size_t offset = 0;
+    while (offset < count) {
+        const std::uint8_t* m = messages + offset;
+        const auto* end = static_cast<const std::uint8_t*>(std::memchr(m, 0xF7, count - offset));
+        if (end == nullptr || end - m < 5) {
+            return "no whole message at " + std::to_string(offset);
+        }
+        const auto length = static_cast<std::size_t>(end - m);  // after the 0xF0, 0xF7 included
+        const std::uint8_t delta = m[4] == 0x11 ? 0x60 : 0x18;
+        if (length >= 0x80 || at + 3 + length > size - 4 || file[at] != delta ||
+            file[at + 1] != 0xF0 || file[at + 2] != length || std::memcmp(file + at + 3, m + 1, length) != 0) {
+            return "the event at " + std::to_string(at) + " does not carry the message at " + std::to_string(offset);
+        }
+        at += 3 + length;
+        offset += length + 1;
+    }
+    return at == size - 4 ? "" : "bytes after the last event at " + std::to_string(at);
 }
 
 }  // namespace
@@ -102,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (file.size() != 73 + 3059 * static_cast<std::size_t>(presets)) {
         Fail("file size", std::to_string(file.size()));
     }
-    problem = t2tk::test::CheckMidiFile(file.data(), file.size(), t2tk::MessageBuffer.bytes, count);
+    problem = CheckMidiFile(file.data(), file.size(), t2tk::MessageBuffer.bytes, count);
     if (!problem.empty()) {
         Fail("MIDI file", problem);
     }

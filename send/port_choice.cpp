@@ -16,7 +16,7 @@ std::string Lower(std::string_view text)
     return lower;
 }
 
-PortChoice Refuse(std::string failure, const std::vector<std::string>& ports)
+PortChoice Refuse(const std::string& failure, const std::vector<std::string>& ports)
 {
     return {std::nullopt, failure + "; the MIDI output ports are:\n" + ListPorts(ports)};
 }

@@ -26,7 +26,7 @@ extern "C" void KeepAlsaComplaint(const char* /*file*/, int /*line*/, const char
     char text[256];
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
+    std::vsnprintf(text, sizeof text, format, arguments);  // NOLINT(clang-analyzer-valist.Uninitialized): started above
     va_end(arguments);
     g_alsaComplaint = text;
     if (error != 0) {

@@ -55,12 +55,6 @@ std::vector<std::string> Times(int count, const std::string& name)
     return std::vector<std::string>(static_cast<std::size_t>(count), name);
 }
 
-std::vector<std::string> Join(std::vector<std::string> first, const std::vector<std::string>& second)
-{
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 TEST_F(CliTest, Converts)
 {
     fs::create_directory("kits.v2");
@@ -137,30 +131,34 @@ TEST_F(CliTest, UsageErrorsExitWith2)
 TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
 {
     test::WriteBytes("out.mid", {7, 7, 7});
-    const std::vector<std::string> toOut = {"-o", "out.mid", "a.fxp"};
     struct Case {
-        std::vector<std::string> arguments;
+        std::vector<std::string> arguments;  // -o out.mid a.fxp and these, or these and a.fxp when they name the output
         std::string message;
     };
     std::vector<Case> cases = {
-        {Join(toOut, {"gone.fxp"}), "cannot open preset \"gone.fxp\": No such file or directory"},
-        {Join(toOut, {"."}), std::string(test::kFolderOpens ? "cannot read" : "cannot open") + " preset \".\": " +
-                                 std::strerror(test::kFolderAsFileError)},
-        {Join(toOut, {""}), "cannot open preset \"\": No such file or directory"},
-        {{"-o", "a.fxp", "a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
-        {{"-o", "./a.fxp", "a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
-        {{"-o", "nowhere/out.mid", "a.fxp"}, "cannot create a file in \"nowhere\": No such file or directory"},
+        {{"gone.fxp"}, "cannot open preset \"gone.fxp\": No such file or directory"},
+        {{"."}, std::string(test::kFolderOpens ? "cannot read" : "cannot open") + " preset \".\": " +
+                    std::strerror(test::kFolderAsFileError)},
+        {{""}, "cannot open preset \"\": No such file or directory"},
+        {{"-o", "a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
+        {{"-o", "./a.fxp"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"},
+        {{"-o", "nowhere/out.mid"}, "cannot create a file in \"nowhere\": No such file or directory"},
+        {{"-o", "."}, "cannot write \".\": " + std::string(std::strerror(test::kFolderAsFileError))},
     };
 #ifndef _WIN32  // links there need rights users seldom have, and control characters are no name
-    cases.push_back({Join(toOut, {"\x1b]0;owned\x07.fxp"}),
-                     R"(cannot open preset "\x1B]0;owned\x07.fxp": No such file or directory)"});
+    cases.push_back({{"\x1b]0;owned\x07.fxp"}, R"(cannot open preset "\x1B]0;owned\x07.fxp": No such file or directory)"});
     fs::create_symlink("a.fxp", "link.mid");
-    cases.push_back({{"-o", "link.mid", "a.fxp"},
-                     "will not overwrite preset \"a.fxp\": it is one of the presets being converted"});
-    cases.push_back({{"-o", "/dev/full", "a.fxp"}, "cannot write \"/dev/full\": No space left on device"});
+    cases.push_back({{"-o", "link.mid"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"});
+    cases.push_back({{"-o", "/dev/full"}, "cannot write \"/dev/full\": No space left on device"});
 #endif
     for (const Case& c : cases) {
-        const Outcome outcome = Run(c.arguments);
+        std::vector<std::string> arguments = c.arguments;
+        if (arguments.front() == "-o") {
+            arguments.emplace_back("a.fxp");
+        } else {
+            arguments.insert(arguments.begin(), {"-o", "out.mid", "a.fxp"});
+        }
+        const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 1) << c.message;
         EXPECT_EQ(outcome.err, "t2tk-convert: " + c.message + "\n");
     }
@@ -169,6 +167,8 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "out.mid"}));
 }
 
+// Presets of other sizes and counts, ours and one from elsewhere, convert with
+// a warning into well-formed messages.
 TEST_F(CliTest, IncompletePresetsAreConvertedWithAWarning)
 {
     Bytes preset = fxp::Encode(fxp::MakeKit("Half", 1));
@@ -178,37 +178,20 @@ TEST_F(CliTest, IncompletePresetsAreConvertedWithAWarning)
     counted.parameterCount = 2135;
     test::WritePreset("count.fxp", counted);
     test::WriteBytes("zeros.fxp", Bytes(9500, 0));
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, const char*> cases[] = {
         {"half.fxp", "4000 of 8600 bytes, 2136 of 2136 parameters"},
         {"count.fxp", "8600 of 8600 bytes, 2135 of 2136 parameters"},
         {"zeros.fxp", "longer than 8600 bytes, the rest is ignored, 0 of 2136 parameters"},
+        {T2TK_SHARED_TESTDATA "/again-test.fxp", "60 of 8600 bytes, 1 of 2136 parameters"},  // see its README
     };
     for (const auto& [name, what] : cases) {
-        const Outcome outcome = Run({"-o", "out.mid", name});
+        const Outcome outcome = Run({"-o", "out.syx", name});
         EXPECT_EQ(outcome.status, 0);
-        EXPECT_EQ(outcome.err, "t2tk-convert: warning: \"" + std::string(name) +
-                                   "\" is not a complete Tolvin preset (" + what + "); converted as it is\n");
-        EXPECT_EQ(test::ReadBytes("out.mid").size(), test::MidiFileSize(1));
+        EXPECT_EQ(outcome.err, "t2tk-convert: warning: \"" + name + "\" is not a complete Tolvin preset (" + what +
+                                   "); converted as it is\n");
+        const Bytes messages = test::ReadBytes("out.syx");
+        EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "") << name;
     }
-}
-
-TEST_F(CliTest, ForeignPresetFromElsewhere)
-{
-    const std::string foreign = T2TK_SHARED_TESTDATA "/again-test.fxp";
-    if (!fs::exists(foreign)) {
-        GTEST_SKIP() << foreign << " is not here";
-    }
-    const Outcome outcome = Run({"-o", "again.mid", foreign});
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_NE(outcome.err.find("is not a complete Tolvin preset (60 of 8600 bytes, 1 of 2136 parameters)"),
-              std::string::npos);
-    const Bytes file = test::ReadBytes("again.mid");
-    ASSERT_EQ(file.size(), test::MidiFileSize(1));
-    EXPECT_EQ(std::string(file.begin() + 79, file.begin() + 86), "Default");
-    ASSERT_EQ(Run({"-o", "again.syx", foreign}).status, 0);
-    const Bytes messages = test::ReadBytes("again.syx");
-    EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "");
-    EXPECT_EQ(test::CheckMidiFile(file.data(), file.size(), messages.data(), messages.size()), "");
 }
 
 }  // namespace

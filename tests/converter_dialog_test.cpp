@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -20,44 +19,33 @@
 #include "app/qt/converter_dialog.h"
 #include "app/qt/ini_settings_store.h"
 #include "tests/support/fake_dialogs.h"
-#include "tests/support/fxp_builder.h"
+#include "tests/support/test_support.h"
 
-using namespace t2tk::app;
+using namespace t2tk;
 
 class ConverterDialogTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<IniSettingsStore> m_settings;
-    t2tk::test::FakeDialogs m_dialogs;
-    std::unique_ptr<ConverterDialog> m_dialog;
-    int m_iniFile = 0;  // each test's file has a name of its own: Qt caches what it read by name
+    QTemporaryDir m_dir;
+    test::FakeDialogs m_dialogs;
+    std::unique_ptr<app::IniSettingsStore> m_settings;
+    std::unique_ptr<app::ConverterDialog> m_dialog;
+    int m_ini = 0;  // a file of its own for each dialog: Qt caches what it read by name
 
-    std::string Path(const std::string& name) const
+    std::string Path(const std::string& name) const { return m_dir.filePath(QString::fromStdString(name)).toStdString(); }
+    QString Ini() const { return m_dir.filePath(QStringLiteral("t2tk-%1.ini").arg(m_ini)); }
+    void Open(const QByteArray& ini = {})
     {
-        return m_dir->filePath(QString::fromStdString(name)).toStdString();
-    }
-    QString IniPath() const { return m_dir->filePath(QStringLiteral("t2tk-%1.ini").arg(m_iniFile)); }
-    QString StoredIni()
-    {
-        QFile file(IniPath());
-        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
-    }
-    ConverterDialog& Open(const QByteArray& ini = {})
-    {
-        ++m_iniFile;
-        QFile file(IniPath());
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(ini);
-        }
+        ++m_ini;
+        QFile file(Ini());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size());
         file.close();
-        m_settings = std::make_unique<IniSettingsStore>(IniPath());
-        m_dialog = std::make_unique<ConverterDialog>(*m_settings, m_dialogs);
+        m_settings = std::make_unique<app::IniSettingsStore>(Ini());
+        m_dialogs = test::FakeDialogs();
+        m_dialog = std::make_unique<app::ConverterDialog>(*m_settings, m_dialogs);
         m_dialog->OnInitDialog();
         m_dialog->show();
-        m_dialog->activateWindow();
-        (void)QTest::qWaitForWindowActive(m_dialog.get());
-        return *m_dialog;
+        QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
     }
     template <typename Widget>
     Widget* Child(const char* name) const
@@ -65,8 +53,8 @@ class ConverterDialogTest : public QObject {
         return m_dialog->findChild<Widget*>(QString::fromLatin1(name));
     }
     QString Field() const { return Child<QLineEdit>("program")->text(); }
-    // Drops data onto target the way the platform delivers a drag: to the
-    // window, at a point, and Qt finds the widget that takes it.
+    // Drops onto target the way the platform delivers a drag: to the window,
+    // at a point, and Qt finds the widget that takes it.
     bool DropOn(QWidget* target, const QMimeData& data)
     {
         QWindow* window = m_dialog->windowHandle();
@@ -75,60 +63,18 @@ class ConverterDialogTest : public QObject {
         return QWindowSystemInterface::handleDrop(window, &data, point, Qt::CopyAction, Qt::LeftButton, {})
             .isAccepted();
     }
-    static QMimeData* Files(const std::vector<std::string>& paths)
+    bool DropFiles(QWidget* target, const std::vector<std::string>& paths)
     {
-        auto* data = new QMimeData;
+        QMimeData data;
         QList<QUrl> urls;
         for (const std::string& path : paths) {
             urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
         }
-        data->setUrls(urls);
-        return data;
-    }
-    // What t2tk-convert writes for the presets with the options given.
-    QByteArray Reference(QStringList arguments)
-    {
-        arguments << QStringLiteral("-o") << QString::fromStdString(Path("reference.mid"));
-        arguments << QString::fromStdString(Path("a.fxp")) << QString::fromStdString(Path("b.fxp"));
-        if (QProcess::execute(QStringLiteral(T2TK_CONVERT_EXE), arguments) != 0) {
-            return {};
-        }
-        QFile file(QString::fromStdString(Path("reference.mid")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QByteArray Written(const std::string& name)
-    {
-        QFile file(QString::fromStdString(Path(name)));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        data.setUrls(urls);
+        return DropOn(target, data);
     }
 
 private slots:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_dialogs = t2tk::test::FakeDialogs();
-        std::uint32_t seed = 1;
-        for (const char* name : {"a.fxp", "b.fxp"}) {
-            t2tk::fxp::WriteFile(Path(name), t2tk::fxp::Encode(t2tk::fxp::MakeKit(name, seed++)));
-        }
-    }
-    void cleanup()
-    {
-        m_dialog.reset();
-        m_settings.reset();
-    }
-
-    void opensWithTheStoredSettings()
-    {
-        Open("[t2tk]\nProgram=7\nSamePath=1\n");
-        QCOMPARE(Field(), QStringLiteral("8"));
-        QCOMPARE(Child<QSlider>("programSlider")->value(), 700);
-        QCOMPARE(Child<QSlider>("programSlider")->maximum(), 4950);
-        QVERIFY(Child<QCheckBox>("samePath")->isChecked());
-        QVERIFY(!Child<QCheckBox>("compatibility")->isChecked());
-        QVERIFY(Child<QPushButton>("quit")->isDefault());
-    }
-
     // However the program is set, the field shows it and the conversion uses it.
     void programReachesTheConversion_data()
     {
@@ -136,61 +82,57 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::newRow("typed") << "type 75" << "50";
         QTest::newRow("dragged") << "release 4899" << "49";
-        QTest::newRow("arrow keys") << "key Right" << "3";
-        QTest::newRow("wheel") << "wheel 3" << "11";  // three slots a notch
+        QTest::newRow("arrow key") << "key" << "3";
+        QTest::newRow("wheel") << "wheel" << "11";  // three notches of three programs from 2
     }
     void programReachesTheConversion()
     {
         QFETCH(QString, how);
         Open("[t2tk]\nProgram=1\n");
+        QCOMPARE(Field(), QStringLiteral("2"));
         auto* slider = Child<QSlider>("programSlider");
-        const QStringList words = how.split(' ');
-        if (words[0] == QStringLiteral("type")) {
+        QCOMPARE(slider->value(), 100);
+        if (how.startsWith(QStringLiteral("type"))) {
             Child<QLineEdit>("program")->clear();
-            QTest::keyClicks(Child<QLineEdit>("program"), words[1]);
-        } else if (words[0] == QStringLiteral("release")) {
+            QTest::keyClicks(Child<QLineEdit>("program"), how.mid(5));
+        } else if (how.startsWith(QStringLiteral("release"))) {
             slider->setSliderDown(true);
-            slider->setSliderPosition(words[1].toInt());
+            slider->setSliderPosition(how.mid(8).toInt());
             slider->setSliderDown(false);
-        } else if (words[0] == QStringLiteral("key")) {
+        } else if (how == QStringLiteral("key")) {
             slider->setFocus();
             QTest::keyClick(slider, Qt::Key_Right);
         } else {
-            const QPoint centre = slider->rect().center();
-            for (int notch = 0; notch < words[1].toInt(); ++notch) {
-                QWheelEvent wheel(centre, slider->mapToGlobal(centre), {}, QPoint(0, 120), Qt::NoButton,
-                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+            for (int notch = 0; notch < 3; ++notch) {
+                QWheelEvent wheel(QPointF(5, 5), slider->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120),
+                                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
                 QApplication::sendEvent(slider, &wheel);
             }
         }
         QTEST(Field(), "field");
         m_dialogs.saveResults = {Path("out.mid")};
-        QVERIFY(DropOn(Child<QLabel>("status"), *std::unique_ptr<QMimeData>(Files({Path("a.fxp")}))));
-        QCOMPARE(Written("out.mid").at(77), static_cast<char>(Field().toInt() - 1));  // the program dump's slot
+        QVERIFY(DropFiles(Child<QLabel>("status"), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QCOMPARE(test::ReadBytes(Path("out.mid")).at(77), Field().toInt() - 1);  // the program dump's slot
     }
 
+    // What Linux writes for the preset at program 18 in compatibility mode:
+    // the corpus holds it. Files dropped on the field reach the window.
     void switchesReachTheConversion()
     {
         Open();
         QTest::mouseClick(Child<QCheckBox>("compatibility"), Qt::LeftButton, {}, QPoint(6, 6));
-        Child<QLineEdit>("program")->setText(QStringLiteral("12"));
+        Child<QLineEdit>("program")->setText(QStringLiteral("18"));
         m_dialogs.saveResults = {Path("out.mid")};
-        QVERIFY(DropOn(Child<QLineEdit>("program"), *std::unique_ptr<QMimeData>(Files({Path("a.fxp"), Path("b.fxp")}))));
-        QCOMPARE(Written("out.mid"), Reference({QStringLiteral("-c"), QStringLiteral("-p"), QStringLiteral("12")}));
-        // Convert... asks for the presets.
-        m_dialogs.openResults = {Path("a.fxp") + '\0' + '\0'};
+        QVERIFY(DropFiles(Child<QLineEdit>("program"), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QCOMPARE(test::ReadBytes(Path("out.mid")), test::ReadBytes(T2TK_CORPUS_DIR "/in-range-compatible.mid"));
+        m_dialogs.openResults = {Path("a.fxp") + '\0' + '\0'};  // Convert... asks for presets
         QTest::mouseClick(Child<QPushButton>("convert"), Qt::LeftButton);
         QCOMPARE(m_dialogs.suggestions.back(), Path("a.mid"));
-    }
 
-    void textDroppedOnTheFieldChangesNothing()
-    {
-        Open();
-        QMimeData text;
+        QMimeData text;  // text is no presets
         text.setText(QStringLiteral("42"));
         QVERIFY(!DropOn(Child<QLineEdit>("program"), text));
-        QCOMPARE(Field(), QStringLiteral("1"));
-        QVERIFY(m_dialogs.suggestions.empty());
+        QCOMPARE(Field(), QStringLiteral("18"));
     }
 
     void closingSavesTheSettings_data()
@@ -206,19 +148,23 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, compatibility);
         Open("[t2tk]\nProgram=75\nCompatibility=3\n");
+        QCOMPARE(Field(), QStringLiteral("1"));
+        QVERIFY(Child<QCheckBox>("compatibility")->isChecked() && Child<QPushButton>("quit")->isDefault());
         QTest::mouseClick(Child<QCheckBox>("samePath"), Qt::LeftButton, {}, QPoint(6, 6));
-        auto* field = Child<QLineEdit>("program");
-        field->setFocus();
-        field->setText(QStringLiteral("12"));
+        Child<QLineEdit>("program")->setFocus();
+        Child<QLineEdit>("program")->setText(QStringLiteral("12"));
         if (how == QStringLiteral("enter")) {
-            QTest::keyClick(field, Qt::Key_Return);  // Enter anywhere means Quit
+            QTest::keyClick(Child<QLineEdit>("program"), Qt::Key_Return);  // Enter anywhere means Quit
         } else if (how == QStringLiteral("escape")) {
             QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
         } else {
             m_dialog->close();
         }
         QVERIFY(!m_dialog->isVisible());
-        QCOMPARE(StoredIni(), QStringLiteral("[t2tk]\nCompatibility=%1\nProgram=11\nSamePath=1\n").arg(compatibility));
+        QFile file(Ini());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(file.readAll()),
+                 QStringLiteral("[t2tk]\nCompatibility=%1\nProgram=11\nSamePath=1\n").arg(compatibility));
     }
 
     void statusFitsTheWindow()
@@ -226,7 +172,7 @@ private slots:
         Open("[t2tk]\nProgram=4\n");
         const std::string name = std::string(180, 'k') + ".mid";
         m_dialogs.saveResults = {Path(name)};
-        QVERIFY(DropOn(m_dialog.get(), *std::unique_ptr<QMimeData>(Files(std::vector<std::string>(51, Path("a.fxp"))))));
+        QVERIFY(DropFiles(m_dialog.get(), std::vector<std::string>(51, T2TK_CORPUS_DIR "/in-range.fxp")));
         auto* status = Child<QLabel>("status");
         QVERIFY(status->text().endsWith(QStringLiteral("Presets past program 50 all went to program 50.")));
         QVERIFY(status->toolTip().contains(QString::fromStdString(name)));
@@ -241,13 +187,13 @@ private slots:
 
     void commandLineExitStatusAndNotice()
     {
-        m_settings = std::make_unique<IniSettingsStore>(IniPath());
-        std::vector<std::string> names(55, Path("a.fxp"));
+        Open();
         m_dialogs.saveResults = {Path("out.mid"), Path("out.mid")};
         std::ostringstream notices;
-        QCOMPARE(ConverterApp(names, *m_settings, m_dialogs, notices).InitInstance(), 0);
+        const std::vector<std::string> names(55, T2TK_CORPUS_DIR "/in-range.fxp");
+        QCOMPARE(app::ConverterApp(names, *m_settings, m_dialogs, notices).InitInstance(), 0);
         QCOMPARE(notices.str(), std::string("t2tk: warning: 5 files past the 50th left out\n"));
-        QCOMPARE(ConverterApp({Path("gone.fxp")}, *m_settings, m_dialogs, notices).InitInstance(), 1);
+        QCOMPARE(app::ConverterApp({Path("gone.fxp")}, *m_settings, m_dialogs, notices).InitInstance(), 1);
         QCOMPARE(m_dialogs.errors.size(), std::size_t{1});
     }
 };

@@ -2,7 +2,6 @@
 // the status line.
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
 #include "app/conversion_status.h"
 #include "app/program_number.h"
 #include "app/settings_rules.h"
@@ -53,21 +52,6 @@ TEST(Settings, ReadingRules)
     EXPECT_EQ(SettingsFilePath("", "/home/me", "/home/pw", "t2tk"), "/home/me/.config/t2tk.ini");
     EXPECT_EQ(SettingsFilePath("", "", "/home/pw", "t2tk"), "/home/pw/.config/t2tk.ini");
     EXPECT_EQ(SettingsFilePath("", "", "", "t2tk"), std::nullopt);
-}
-
-TEST(CommandLine, EachArgumentIsOneNameAndFiftyAreTaken)
-{
-    using Names = std::vector<std::string>;
-    EXPECT_EQ(CommandLineRequest({"/home/me/My Kits/rock.fxp", "", "\"q\""}).names,
-              (Names{"/home/me/My Kits/rock.fxp", "", "\"q\""}));
-    Names many;
-    for (int i = 1; i <= 55; ++i) {
-        many.push_back("k" + std::to_string(i));
-    }
-    const CommandLineNames request = CommandLineRequest(many);
-    ASSERT_EQ(request.names.size(), 50U);
-    EXPECT_EQ(request.names.back(), "k50");
-    EXPECT_EQ(request.leftOut, 5);
 }
 
 TEST(ConversionStatus, SaysWhatWasWritten)

@@ -41,12 +41,7 @@ private slots:
     {
         test::WritePreset(Path("a.fxp"), fxp::MakeKit("Rock Kit", 1));
         test::WritePreset(Path("b.fxp"), fxp::MakeKit("Jazz Kit", 2));
-        ConversionRequest raw;
-        raw.names = {Path("a.fxp"), Path("b.fxp")};
-        raw.output = Path("both.syx");
-        raw.format = OutputFormat::SysEx;
-        std::ostream silent(nullptr);
-        QVERIFY(Convert(raw, silent).written);
+        QVERIFY(test::Convert({Path("a.fxp"), Path("b.fxp")}, Path("both.syx"), 0, false, OutputFormat::SysEx).written);
     }
 
     void sendsEachConversionToTheChosenPort()
@@ -64,7 +59,6 @@ private slots:
         QCOMPARE(test::ReadBytes(Path("both.mid")).size(), test::MidiFileSize(2));
         QVERIFY(Status().endsWith(QStringLiteral("Sent 2 presets to t2tk-dialog:in.")));
         m_dialog->close();
-        QVERIFY(test::ReadBytes(Ini().toStdString()).size() > 0);
         QSettings stored(Ini(), QSettings::IniFormat);
         QCOMPARE(stored.value(QStringLiteral("t2tk/SendPort")).toString(), QStringLiteral("t2tk-dialog:in"));
     }
@@ -73,6 +67,7 @@ private slots:
     {
         const test::MidiReceiver receiver("t2tk-dialog");
         Open();  // on the port the test before chose
+        // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the slot object
         QTimer::singleShot(1500, m_dialog.get(), [this] {
             m_dialog->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();  // Cancel
         });

@@ -42,23 +42,6 @@ TEST_F(OutputFileTest, ReplacesWholeAndLeavesNoTemporary)
     EXPECT_EQ(dir.List(), (std::vector<std::string>{longest, "out.mid"}));
 }
 
-TEST_F(OutputFileTest, FailuresNameTheFileOrFolderAndTheReason)
-{
-    EXPECT_EQ(Write(dir.File("missing/out.mid"), {1}), -1);
-    EXPECT_EQ(report.failure, ConversionFailure::OutputFolder);
-    EXPECT_EQ(Failure(), dir.File("missing") + ": No such file or directory");
-
-    EXPECT_EQ(Write(dir.path(), {1}), -1);
-    EXPECT_STREQ(report.reason, std::strerror(test::kFolderAsFileError));
-    EXPECT_TRUE(dir.List().empty());
-
-    if (fs::exists("/dev/full")) {
-        EXPECT_EQ(Write("/dev/full", Bytes(100000, 1)), -1);
-        EXPECT_STREQ(report.reason, "No space left on device");
-        EXPECT_TRUE(fs::is_character_file("/dev/full"));
-    }
-}
-
 #ifndef _WIN32
 mode_t Mode(const std::string& path)
 {
@@ -114,24 +97,6 @@ TEST_F(OutputFileTest, FifoIsWrittenInPlaceAndNeverWaitedOn)
     EXPECT_EQ(dir.List(), std::vector<std::string>{"fifo"});
 }
 
-TEST_F(OutputFileTest, StandardOutputIsWrittenInPlace)
-{
-    const int saved = ::dup(STDOUT_FILENO);
-    const int redirected = ::open(dir.File("stdout").c_str(), O_WRONLY | O_CREAT, 0600);
-    ::dup2(redirected, STDOUT_FILENO);
-    ::close(redirected);
-    const bool named = NamesStandardOutput(dir.File("stdout").c_str()) && NamesStandardOutput("/dev/stdout") &&
-                       !NamesStandardOutput(dir.File("other").c_str());
-    const int dash = Write("-", {1, 2});
-    const int devStdout = Write("/dev/stdout", {3});
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
-    EXPECT_TRUE(named);
-    EXPECT_EQ(dash, 0);
-    EXPECT_EQ(devStdout, 0);
-    EXPECT_EQ(test::ReadBytes(dir.File("stdout")), (Bytes{1, 2, 3}));
-    EXPECT_EQ(dir.List(), std::vector<std::string>{"stdout"});
-}
 #endif
 
 }  // namespace

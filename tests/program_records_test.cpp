@@ -8,37 +8,26 @@
 namespace t2tk {
 namespace {
 
-using Record = std::array<std::uint8_t, 40>;
-
-Record HeaderFor(const char* name, std::size_t length)
-{
-    std::uint8_t field[28] = {};
-    std::copy_n(name, length, field);
-    Record record;
-    record.fill(0xAA);
-    BuildProgramHeader(record.data(), field);
-    return record;
-}
-
 TEST(ProgramHeader, NameAndCommonSettings)
 {
-    const Record record = HeaderFor("Kit 1", 5);
-    const Record expected = {0, 'K', 'i', 't', ' ', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                             0, 0x64, 0x01, 0x64, 0x02, 0x64, 0x00, 0x64};
-    EXPECT_EQ(record, expected);
-}
-
-TEST(ProgramHeader, TakesSixteenCharactersWithoutTerminator)
-{
-    const Record record = HeaderFor("Twenty-eight characters long", 28);
-    EXPECT_EQ(std::string(record.begin() + 1, record.begin() + 17), "Twenty-eight cha");
-    EXPECT_EQ(record[17], 0);
-}
-
-TEST(ProgramHeader, EightBitCharactersBecomeQuestionMarks)
-{
-    const Record record = HeaderFor("Caf\xE9 \x80\xFF!", 8);
-    EXPECT_EQ(std::string(record.begin() + 1, record.begin() + 9), "Caf? ?" "?!");
+    using namespace std::string_literals;
+    const std::pair<std::string, std::string> cases[] = {
+        // name field, record bytes 1 to 16
+        {"Kit 1"s, "Kit 1"s + std::string(11, '\0')},
+        {"Twenty-eight characters long"s, "Twenty-eight cha"s},
+        {"Caf\xE9 \x80\xFF!"s, "Caf? ?"s + "?!"s + std::string(8, '\0')},  // 8-bit characters would break the framing
+    };
+    for (const auto& [name, expected] : cases) {
+        std::uint8_t field[28] = {};
+        std::copy(name.begin(), name.end(), field);
+        std::uint8_t record[40];
+        std::fill(std::begin(record), std::end(record), 0xAA);
+        BuildProgramHeader(record, field);
+        EXPECT_EQ(std::string(record + 1, record + 17), expected);
+        const std::array<std::uint8_t, 23> rest = {0, 0, 0, 0, 0x64, 0x01, 0x64, 0x02, 0x64, 0x00, 0x64};
+        EXPECT_EQ(record[0], 0);
+        EXPECT_TRUE(std::equal(rest.begin(), rest.end(), record + 17)) << "bytes 17 to 39";
+    }
 }
 
 class EffectRecordTest : public ::testing::Test {

@@ -32,6 +32,7 @@ std::string SendWithProgress(QWidget* parent, const std::string& port, const std
     send::SendResult result;
     std::thread worker([&] {
         result = send::SendMessages(*midi, messages, stop, [&progress](const send::SendStatus& status) {
+            // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the slot object
             QMetaObject::invokeMethod(
                 &progress,
                 [&progress, status] {
@@ -41,7 +42,7 @@ std::string SendWithProgress(QWidget* parent, const std::string& port, const std
                 },
                 Qt::QueuedConnection);
         });
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
     });
     loop.exec();
     worker.join();

@@ -8,19 +8,32 @@
 
 namespace t2tk::app {
 
+namespace {
+
+// The settings both file dialogs share: the owner, the filter, the buffer, the extension.
+OPENFILENAMEW FileDialog(HWND owner, const wchar_t* filter, std::vector<wchar_t>& file, const wchar_t* extension,
+                         DWORD flags)
+{
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = extension;
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | flags;
+    return dialog;
+}
+
+}  // namespace
+
 std::optional<std::string> Win32RequestDialogs::OpenPresets()
 {
     // Room for any real selection: a million characters. A longer one is
     // refused with a word, never cut.
     std::vector<wchar_t> chosen(1 << 20, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = m_owner;
-    dialog.lpstrFilter = L"Cubase FXP Files (*.fxp)\0*.fxp\0";
-    dialog.lpstrFile = chosen.data();
-    dialog.nMaxFile = static_cast<DWORD>(chosen.size());
-    dialog.lpstrDefExt = L"fxp";
-    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
+    OPENFILENAMEW dialog = FileDialog(m_owner, L"Cubase FXP Files (*.fxp)\0*.fxp\0", chosen, L"fxp",
+                                      OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST);
     if (::GetOpenFileNameW(&dialog) == 0) {
         if (::CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
             ShowError("That is more files than one selection holds; choose fewer.");
@@ -48,14 +61,7 @@ std::optional<std::string> Win32RequestDialogs::SaveOutput(const std::string& su
     if (initial.size() < path.size()) {
         std::copy(initial.begin(), initial.end(), path.begin());
     }
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = m_owner;
-    dialog.lpstrFilter = L"MIDI Files (*.mid)\0*.mid\0";
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = static_cast<DWORD>(path.size());
-    dialog.lpstrDefExt = L"mid";
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    OPENFILENAMEW dialog = FileDialog(m_owner, L"MIDI Files (*.mid)\0*.mid\0", path, L"mid", OFN_OVERWRITEPROMPT);
     if (::GetSaveFileNameW(&dialog) == 0) {
         return std::nullopt;
     }

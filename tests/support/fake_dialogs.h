@@ -50,7 +50,11 @@ public:
         const auto it = values.find(Key(section, key));
         return it == values.end() ? defaultValue : std::stoi(it->second);
     }
-    std::string ReadText(const char* section, const char* key) override { return values[Key(section, key)]; }
+    std::string ReadText(const char* section, const char* key) override
+    {
+        const auto it = values.find(Key(section, key));
+        return it == values.end() ? std::string() : it->second;
+    }
     void WriteInt(const char* section, const char* key, int value) override
     {
         values[Key(section, key)] = std::to_string(value);

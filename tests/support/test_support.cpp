@@ -7,6 +7,7 @@
 #include <random>
 
 #include "convert/convert.h"
+#include "convert/utf16.h"
 
 namespace t2tk::test {
 
@@ -49,7 +50,11 @@ Bytes Concat(std::initializer_list<Bytes> parts)
 
 Bytes ReadBytes(const std::string& path)
 {
+#ifdef _WIN32
+    std::ifstream file(fs::path(Utf16(path)), std::ios::binary);  // UTF-8, as the product's paths there
+#else
     std::ifstream file(path, std::ios::binary);
+#endif
     return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
@@ -75,13 +80,14 @@ std::size_t MidiFileSize(int presets)
 }
 
 ConversionResult Convert(const std::vector<std::string>& presets, const std::string& output, int firstSlot,
-                         bool compatibility)
+                         bool compatibility, OutputFormat format)
 {
     ConversionRequest request;
     request.names = presets;
     request.output = output;
     request.firstSlot = firstSlot;
     request.compatibility = compatibility;
+    request.format = format;
     std::ostream silent(nullptr);
     return t2tk::Convert(request, silent);
 }
