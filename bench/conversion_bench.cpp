@@ -16,7 +16,7 @@
 
 #include "convert/conversion_request.h"
 #include "convert/convert.h"
-#include "tests/support/fxp_builder.h"
+#include "examples/fxp_builder.h"
 
 // Every operator new of the process is counted, so that a benchmark can show
 // that the conversion allocates nothing. The replacement pairs malloc with

@@ -13,7 +13,7 @@
 #include "convert/message_schedule.h"
 #include "send/midi_port.h"
 #include "send/sender.h"
-#include "tests/support/fxp_builder.h"
+#include "examples/fxp_builder.h"
 #include "tests/support/midi_receiver.h"
 
 namespace {

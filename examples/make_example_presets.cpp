@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "tests/support/fxp_builder.h"
+#include "examples/fxp_builder.h"
 
 int main(int argc, char** argv)
 {

@@ -30,10 +30,9 @@ protected:
     CliTest()
     {
         fs::current_path(dir.path());
-        std::uint32_t seed = 1;
-        for (const char* name : {"a.fxp", "b.fxp", "c.fxp"}) {
-            test::WritePreset(name, fxp::MakeKit(name, seed++));
-        }
+        test::CopyExample("rock-kit.fxp", "a.fxp");
+        test::CopyExample("jazz-brushes.fxp", "b.fxp");
+        test::CopyExample("electro-kit.fxp", "c.fxp");
     }
     ~CliTest() override { fs::current_path(m_previous); }
 
@@ -58,7 +57,7 @@ std::vector<std::string> Times(int count, const std::string& name)
 TEST_F(CliTest, Converts)
 {
     fs::create_directory("kits.v2");
-    test::WritePreset("kits.v2/kick", fxp::MakeKit("Kick", 1));
+    test::CopyExample("hip-hop-kit.fxp", "kits.v2/kick");
     const struct {
         std::vector<std::string> arguments;
         std::string out, err, file;
@@ -171,12 +170,12 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
 // a warning into well-formed messages.
 TEST_F(CliTest, IncompletePresetsAreConvertedWithAWarning)
 {
-    Bytes preset = fxp::Encode(fxp::MakeKit("Half", 1));
+    Bytes preset = test::ReadBytes("a.fxp");
+    preset[27] = 0x57;  // the parameter count, 0x858, one less
+    test::WriteBytes("count.fxp", preset);
     preset.resize(4000);
+    preset[27] = 0x58;
     test::WriteBytes("half.fxp", preset);
-    fxp::Preset counted = fxp::MakeKit("Count", 1);
-    counted.parameterCount = 2135;
-    test::WritePreset("count.fxp", counted);
     test::WriteBytes("zeros.fxp", Bytes(9500, 0));
     const std::pair<std::string, const char*> cases[] = {
         {"half.fxp", "4000 of 8600 bytes, 2136 of 2136 parameters"},

@@ -1,14 +1,18 @@
-// The dialog on the offscreen platform, with fake request dialogs and the
-// settings in a temporary folder. The rules have tests of their own: these
-// check that the window feeds them and shows what they give.
+// The dialog on the offscreen platform, with fake request dialogs, the
+// settings in a temporary folder, and the tests' JACK server to send to. The
+// rules have tests of their own: these check that the window feeds them and
+// shows what they give.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QtTest>
 #include <qpa/qplatformdrag.h>
@@ -19,6 +23,7 @@
 #include "app/qt/converter_dialog.h"
 #include "app/qt/ini_settings_store.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/midi_receiver.h"
 #include "tests/support/test_support.h"
 
 using namespace t2tk;
@@ -53,25 +58,21 @@ class ConverterDialogTest : public QObject {
         return m_dialog->findChild<Widget*>(QString::fromLatin1(name));
     }
     QString Field() const { return Child<QLineEdit>("program")->text(); }
-    // Drops onto target the way the platform delivers a drag: to the window,
-    // at a point, and Qt finds the widget that takes it.
-    bool DropOn(QWidget* target, const QMimeData& data)
-    {
-        QWindow* window = m_dialog->windowHandle();
-        const QPoint point = target->mapTo(m_dialog.get(), target->rect().center());
-        QWindowSystemInterface::handleDrag(window, &data, point, Qt::CopyAction, Qt::LeftButton, {});
-        return QWindowSystemInterface::handleDrop(window, &data, point, Qt::CopyAction, Qt::LeftButton, {})
-            .isAccepted();
-    }
-    bool DropFiles(QWidget* target, const std::vector<std::string>& paths)
+    // Drops files (or, with no paths, text) onto target the way the platform
+    // delivers a drag: to the window, at a point, and Qt finds the widget that takes it.
+    bool DropOn(QWidget* target, const std::vector<std::string>& paths)
     {
         QMimeData data;
         QList<QUrl> urls;
         for (const std::string& path : paths) {
             urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
         }
-        data.setUrls(urls);
-        return DropOn(target, data);
+        paths.empty() ? data.setText(QStringLiteral("42")) : data.setUrls(urls);
+        const QPoint point = target->mapTo(m_dialog.get(), target->rect().center());
+        QWindowSystemInterface::handleDrag(m_dialog->windowHandle(), &data, point, Qt::CopyAction, Qt::LeftButton, {});
+        return QWindowSystemInterface::handleDrop(m_dialog->windowHandle(), &data, point, Qt::CopyAction,
+                                                  Qt::LeftButton, {})
+            .isAccepted();
     }
 
 private slots:
@@ -111,7 +112,7 @@ private slots:
         }
         QTEST(Field(), "field");
         m_dialogs.saveResults = {Path("out.mid")};
-        QVERIFY(DropFiles(Child<QLabel>("status"), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QVERIFY(DropOn(Child<QLabel>("status"), {T2TK_CORPUS_DIR "/in-range.fxp"}));
         QCOMPARE(test::ReadBytes(Path("out.mid")).at(77), Field().toInt() - 1);  // the program dump's slot
     }
 
@@ -123,15 +124,13 @@ private slots:
         QTest::mouseClick(Child<QCheckBox>("compatibility"), Qt::LeftButton, {}, QPoint(6, 6));
         Child<QLineEdit>("program")->setText(QStringLiteral("18"));
         m_dialogs.saveResults = {Path("out.mid")};
-        QVERIFY(DropFiles(Child<QLineEdit>("program"), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QVERIFY(DropOn(Child<QLineEdit>("program"), {T2TK_CORPUS_DIR "/in-range.fxp"}));
         QCOMPARE(test::ReadBytes(Path("out.mid")), test::ReadBytes(T2TK_CORPUS_DIR "/in-range-compatible.mid"));
         m_dialogs.openResults = {Path("a.fxp") + '\0' + '\0'};  // Convert... asks for presets
         QTest::mouseClick(Child<QPushButton>("convert"), Qt::LeftButton);
         QCOMPARE(m_dialogs.suggestions.back(), Path("a.mid"));
 
-        QMimeData text;  // text is no presets
-        text.setText(QStringLiteral("42"));
-        QVERIFY(!DropOn(Child<QLineEdit>("program"), text));
+        QVERIFY(!DropOn(Child<QLineEdit>("program"), {}));  // text is no presets
         QCOMPARE(Field(), QStringLiteral("18"));
     }
 
@@ -172,7 +171,7 @@ private slots:
         Open("[t2tk]\nProgram=4\n");
         const std::string name = std::string(180, 'k') + ".mid";
         m_dialogs.saveResults = {Path(name)};
-        QVERIFY(DropFiles(m_dialog.get(), std::vector<std::string>(51, T2TK_CORPUS_DIR "/in-range.fxp")));
+        QVERIFY(DropOn(m_dialog.get(), std::vector<std::string>(51, T2TK_CORPUS_DIR "/in-range.fxp")));
         auto* status = Child<QLabel>("status");
         QVERIFY(status->text().endsWith(QStringLiteral("Presets past program 50 all went to program 50.")));
         QVERIFY(status->toolTip().contains(QString::fromStdString(name)));
@@ -183,6 +182,54 @@ private slots:
             QTest::qWait(200);
             QVERIFY(m_dialog->screen()->grabWindow(0).save(QString::fromLocal8Bit(shot)));
         }
+    }
+
+    // Sending, against the tests' JACK server: bytes, the stored port, Cancel.
+    void sendsEachConversionToTheChosenPort()
+    {
+        const test::MidiReceiver receiver("t2tk-dialog");
+        Open();
+        auto* sendTo = Child<QComboBox>("sendTo");
+        sendTo->showPopup();  // looks the ports up afresh
+        sendTo->hidePopup();
+        sendTo->setCurrentIndex(sendTo->findText(QStringLiteral("t2tk-dialog:in")));
+        const std::string presets[] = {T2TK_CORPUS_DIR "/in-range.fxp", T2TK_CORPUS_DIR "/edges.fxp"};
+        QVERIFY(test::Convert({presets[0], presets[1]}, Path("both.syx"), 0, false, OutputFormat::SysEx).written);
+        m_dialogs.saveResults = {Path("both.mid")};
+        QVERIFY(DropOn(m_dialog.get(), {presets[0], presets[1]}));
+        QCOMPARE(test::Joined(receiver.Messages()), test::ReadBytes(Path("both.syx")));
+        QVERIFY(Child<QLabel>("status")->text().endsWith(QStringLiteral("Sent 2 presets to t2tk-dialog:in.")));
+        m_dialog->close();
+        QCOMPARE(QSettings(Ini(), QSettings::IniFormat).value(QStringLiteral("t2tk/SendPort")).toString(),
+                 QStringLiteral("t2tk-dialog:in"));
+
+        Open("[t2tk]\nSendPort=t2tk-dialog:in\n");
+        m_dialogs.saveResults = {Path("one.mid")};
+        // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the slot object
+        QTimer::singleShot(1500, m_dialog.get(), [this] {
+            m_dialog->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();  // Cancel
+        });
+        const std::size_t before = receiver.Messages().size();
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(DropOn(m_dialog.get(), {presets[0]}));  // back once the send has stopped
+        QVERIFY(timer.elapsed() < 3000);
+        QVERIFY(Child<QLabel>("status")->text().endsWith(
+            QStringLiteral("Sending stopped: 0 of 1 preset was stored completely.")));
+        const std::vector<test::Received> messages = receiver.Messages();
+        const test::Bytes received = test::Joined({messages.begin() + static_cast<std::ptrdiff_t>(before), messages.end()});
+        QVERIFY(test::Convert({presets[0]}, Path("one.syx"), 0, false, OutputFormat::SysEx).written);
+        const test::Bytes one = test::ReadBytes(Path("one.syx"));
+        QVERIFY(received.size() > 10 && received.size() < one.size());
+        QVERIFY(std::equal(received.begin(), received.end(), one.begin()));  // whole messages, in order
+    }
+
+    void aPortThatIsGoneMeansFileOnly()
+    {
+        Open("[t2tk]\nSendPort=t2tk-unplugged:in\n");
+        QCOMPARE(Child<QComboBox>("sendTo")->currentText(), QStringLiteral("File only"));
+        QCOMPARE(Child<QLabel>("status")->text(),
+                 QStringLiteral("The MIDI port t2tk-unplugged:in is not here: conversions go to a file only."));
     }
 
     void commandLineExitStatusAndNotice()

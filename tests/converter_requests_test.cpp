@@ -26,10 +26,10 @@ protected:
     {
         fs::create_directory(dir.File("kits"));
         fs::create_directory(dir.File("My Kits"));
-        std::uint32_t seed = 1;
-        for (const char* name : {"kits/a.fxp", "kits/b.fxp", "My Kits/jazz.fxp", "kits/jazz.fxp"}) {
-            test::WritePreset(dir.File(name), fxp::MakeKit(name, seed++));
-        }
+        test::CopyExample("rock-kit.fxp", dir.File("kits/a.fxp"));
+        test::CopyExample("electro-kit.fxp", dir.File("kits/b.fxp"));
+        test::CopyExample("jazz-brushes.fxp", dir.File("My Kits/jazz.fxp"));
+        test::CopyExample("hip-hop-kit.fxp", dir.File("kits/jazz.fxp"));  // same name, other preset
     }
     // What the presets convert to on their own.
     test::Bytes Expected(const std::vector<std::string>& names, int firstSlot = 0)

@@ -14,7 +14,7 @@ namespace {
 TEST(PresetBatch, AsManyPresetsAsTheBufferHolds)
 {
     test::TempDir dir;
-    const std::string kit = test::WritePreset(dir.File("kit.fxp"), fxp::MakeKit("Kit", 1));
+    const std::string kit = test::CopyExample("rock-kit.fxp", dir.File("kit.fxp"));
     ConversionResult result = test::Convert(std::vector<std::string>(133, kit), dir.File("out.mid"));
     ASSERT_TRUE(result.written);
     EXPECT_EQ(test::ReadBytes(dir.File("out.mid")).size(), test::MidiFileSize(133));
@@ -43,7 +43,7 @@ TEST(PresetBatch, OverlongPathIsRefusedNotCut)
         std::filesystem::create_directory(folder);
     }
     const std::string name(kPathCapacity - 1 - folder.size() - 1, 'k');
-    test::WritePreset(folder + "/" + name, fxp::MakeKit("Cut", 1));
+    test::CopyExample("rock-kit.fxp", folder + "/" + name);
     ConversionRequest request;
     request.prefix = folder + "/";
     request.names = {name + ".fxp"};

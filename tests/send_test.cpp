@@ -22,22 +22,19 @@ using namespace std::chrono_literals;
 TEST(PortChoice, NumberWholeNameOrPartOfIt)
 {
     const std::vector<std::string> ports = {"Midi Through:0", "Thumpkrate MIDI 1", "Thumpkrate MIDI 10"};
-    const std::string list = "0  Midi Through:0\n1  Thumpkrate MIDI 1\n2  Thumpkrate MIDI 10\n";
-    const std::pair<const char*, std::variant<std::size_t, std::string>> cases[] = {
-        {"2", std::size_t{2}},
-        {"through", std::size_t{0}},
-        {"Thumpkrate MIDI 1", std::size_t{1}},  // a whole name wins over the longer one it is part of
-        {"thumpkrate", "\"thumpkrate\" matches several MIDI output ports; the MIDI output ports are:\n" + list},
-        {"synth", "\"synth\" matches no MIDI output port; the MIDI output ports are:\n" + list},
-        {"3", "there is no MIDI output port 3; the MIDI output ports are:\n" + list},
+    const std::string list = "; the MIDI output ports are:\n0  Midi Through:0\n1  Thumpkrate MIDI 1\n2  Thumpkrate MIDI 10\n";
+    const std::pair<const char*, std::string> cases[] = {
+        // what is wanted, and the port chosen or why none is
+        {"2", "2"},
+        {"through", "0"},
+        {"Thumpkrate MIDI 1", "1"},  // a whole name wins over the longer one it is part of
+        {"thumpkrate", "\"thumpkrate\" matches several MIDI output ports" + list},
+        {"synth", "\"synth\" matches no MIDI output port" + list},
+        {"3", "there is no MIDI output port 3" + list},
     };
     for (const auto& [wanted, expected] : cases) {
         const send::PortChoice choice = send::ChoosePort(ports, wanted);
-        if (std::holds_alternative<std::size_t>(expected)) {
-            EXPECT_EQ(choice.index, std::get<std::size_t>(expected)) << wanted;
-        } else {
-            EXPECT_EQ(choice.failure, std::get<std::string>(expected)) << wanted;
-        }
+        EXPECT_EQ(choice.index ? std::to_string(*choice.index) : choice.failure, expected) << wanted;
     }
     EXPECT_EQ(send::ChoosePort({}, "1", "JACK: no server is running").failure,
               "no MIDI output ports found (JACK: no server is running)");
@@ -88,14 +85,13 @@ protected:
     test::TempDir dir;
     SendTest()
     {
-        test::WritePreset(dir.File("a.fxp"), fxp::MakeKit("Rock Kit", 1));
-        test::WritePreset(dir.File("b.fxp"), fxp::MakeKit("Jazz Kit", 2));
+        test::CopyExample("rock-kit.fxp", dir.File("a.fxp"));
+        test::CopyExample("jazz-brushes.fxp", dir.File("b.fxp"));
     }
     // What the same conversion writes as raw messages.
-    test::Bytes Expected(std::vector<std::string> arguments)
+    test::Bytes Expected(const std::vector<std::string>& presets, int firstSlot = 0, bool compatibility = false)
     {
-        arguments.insert(arguments.begin(), {"-o", "expected.syx"});
-        EXPECT_EQ(Converter(dir.path(), arguments).Wait().status, 0);
+        test::Convert(presets, dir.File("expected.syx"), firstSlot, compatibility, OutputFormat::SysEx);
         return test::ReadBytes(dir.File("expected.syx"));
     }
 };
@@ -109,8 +105,8 @@ TEST_F(SendTest, OneAndTwoPresetsArriveWholeAndOnTime)
     EXPECT_EQ(toOne.Wait().status, 0);
     const Outcome run = toTwo.Wait();
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(test::Joined(one.Messages()), Expected({"a.fxp"}));
-    EXPECT_EQ(test::Joined(two.Messages()), Expected({"-p", "5", "-c", "a.fxp", "b.fxp"}));
+    EXPECT_EQ(test::Joined(one.Messages()), Expected({dir.File("a.fxp")}));
+    EXPECT_EQ(test::Joined(two.Messages()), Expected({dir.File("a.fxp"), dir.File("b.fxp")}, 4, true));
     EXPECT_EQ(test::ReadBytes(dir.File("both.mid")).size(), test::MidiFileSize(2));
     for (const test::MidiReceiver* receiver : {&one, &two}) {
         const auto [earliest, latest] = test::ScheduleErrors(receiver->Messages());
@@ -137,7 +133,7 @@ TEST_F(SendTest, InterruptStopsBetweenMessagesAndSaysWhatWasStored)
     EXPECT_EQ(run.err, "t2tk-convert: stopped: 0 of 2 presets were stored completely\n");
     std::this_thread::sleep_for(100ms);
     const std::vector<test::Received> messages = receiver.Messages();
-    const test::Bytes expected = Expected({"a.fxp", "b.fxp"});
+    const test::Bytes expected = Expected({dir.File("a.fxp"), dir.File("b.fxp")});
     const test::Bytes received = test::Joined(messages);
     EXPECT_EQ(received, test::Bytes(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(received.size())));
     EXPECT_LT(messages.size(), 10U);

@@ -47,26 +47,23 @@ public:
 
     int ReadInt(const char* section, const char* key, int defaultValue) override
     {
-        const auto it = values.find(Key(section, key));
-        return it == values.end() ? defaultValue : std::stoi(it->second);
+        const std::string text = ReadText(section, key);
+        return text.empty() ? defaultValue : std::stoi(text);
     }
     std::string ReadText(const char* section, const char* key) override
     {
-        const auto it = values.find(Key(section, key));
+        const auto it = values.find(std::string(section) + "/" + key);
         return it == values.end() ? std::string() : it->second;
     }
     void WriteInt(const char* section, const char* key, int value) override
     {
-        values[Key(section, key)] = std::to_string(value);
+        WriteText(section, key, std::to_string(value));
     }
     void WriteText(const char* section, const char* key, const std::string& value) override
     {
-        values[Key(section, key)] = value;
+        values[std::string(section) + "/" + key] = value;
     }
     void Save() override { ++saves; }
-
-private:
-    static std::string Key(const char* section, const char* key) { return std::string(section) + "/" + key; }
 };
 
 }  // namespace t2tk::test

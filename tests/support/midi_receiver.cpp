@@ -52,16 +52,23 @@ std::vector<std::uint8_t> Joined(const std::vector<Received>& messages)
 
 std::pair<double, double> ScheduleErrors(const std::vector<Received>& messages)
 {
-    std::pair<double, double> worst{0.0, 0.0};
-    double due = 0.0;
-    for (std::size_t i = 1; i < messages.size(); ++i) {
-        const bool programDump = messages[i].bytes.size() > 4 && messages[i].bytes[4] == 0x11;
-        due += programDump ? 1000.0 : 250.0;
-        const double error =
-            std::chrono::duration<double, std::milli>(messages[i].arrival - messages[0].arrival).count() - due;
-        worst = {std::min(worst.first, error), std::max(worst.second, error)};
+    if (messages.empty()) {
+        return {0.0, 0.0};
     }
-    return worst;
+    std::vector<double> offsets;  // each arrival against its due time, in ms from the first arrival
+    double due = 0.0;
+    for (const Received& message : messages) {
+        if (!offsets.empty()) {
+            due += message.bytes.size() > 4 && message.bytes[4] == 0x11 ? 1000.0 : 250.0;
+        }
+        offsets.push_back(std::chrono::duration<double, std::milli>(message.arrival - messages[0].arrival).count() -
+                          due);
+    }
+    std::vector<double> sorted = offsets;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double usual = sorted[sorted.size() / 2];
+    const auto [earliest, latest] = std::minmax_element(offsets.begin(), offsets.end());
+    return {*earliest - usual, *latest - usual};
 }
 
 }  // namespace t2tk::test

@@ -42,10 +42,10 @@ private:
 std::vector<std::uint8_t> Joined(const std::vector<Received>& messages);
 
 // How far the messages came from the module's schedule (a second before a
-// program dump, a quarter second before the rest), counted from the first, in
-// milliseconds: the earliest (negative) and the latest. Each is measured
-// against its own place in the schedule, so that one late message does not
-// make the next look early.
+// program dump, a quarter second before the rest), in milliseconds: the
+// earliest (negative) and the latest. Each is measured against its own place
+// in the schedule, and the schedule is set where most messages came, so that
+// one late message, the first too, does not make the others look early.
 std::pair<double, double> ScheduleErrors(const std::vector<Received>& messages);
 
 }  // namespace t2tk::test

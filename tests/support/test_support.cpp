@@ -60,12 +60,13 @@ Bytes ReadBytes(const std::string& path)
 
 void WriteBytes(const std::string& path, const Bytes& bytes)
 {
-    fxp::WriteFile(path, bytes);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string WritePreset(const std::string& path, const fxp::Preset& preset)
+std::string CopyExample(const std::string& example, const std::string& path)
 {
-    fxp::WriteFile(path, fxp::Encode(preset));
+    WriteBytes(path, ReadBytes(T2TK_EXAMPLES_DIR "/" + example));
     return path;
 }
 

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "convert/conversion_request.h"
-#include "tests/support/fxp_builder.h"
 
 namespace t2tk::test {
 
@@ -46,8 +45,9 @@ private:
 Bytes Concat(std::initializer_list<Bytes> parts);
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
-// Writes the preset to path and returns path.
-std::string WritePreset(const std::string& path, const fxp::Preset& preset);
+// Copies one of the bundled example presets (rock-kit.fxp, jazz-brushes.fxp,
+// electro-kit.fxp, hip-hop-kit.fxp) to path and returns path.
+std::string CopyExample(const std::string& example, const std::string& path);
 
 // The message buffer's used bytes.
 Bytes MessageBytes();

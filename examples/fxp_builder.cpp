@@ -1,4 +1,4 @@
-#include "tests/support/fxp_builder.h"
+#include "examples/fxp_builder.h"
 
 #include <bit>
 #include <fstream>
