@@ -98,7 +98,24 @@ public:
         errno = error;
         return descriptor;
     }
-    void Remove() { ::unlink(g_temporary); }
+    // Renames the temporary file to path, with the ending signals held back so
+    // that no handler can take it away once it has its name; false with errno set.
+    bool Keep(const char* path)
+    {
+        sigset_t previous;
+        BlockEndingSignals(&previous);
+        const bool kept = ::rename(g_temporary, path) == 0;
+        const int error = errno;
+        g_haveTemporary = kept ? 0 : 1;
+        ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+        errno = error;
+        return kept;
+    }
+    void Remove()
+    {
+        ::unlink(g_temporary);
+        g_haveTemporary = 0;
+    }
 };
 
 int Fail(ConversionReport* report, ConversionFailure failure, const char* path, const char* reason)
@@ -235,7 +252,7 @@ int Replace(const char* path, const struct stat* existing, const std::uint8_t* d
         ok = false;
         error = errno;
     }
-    if (ok && ::rename(g_temporary, path) != 0) {
+    if (ok && !cleanup.Keep(path)) {
         ok = false;
         error = errno;
     }
