@@ -35,10 +35,12 @@ void BM_SendOnePreset(benchmark::State& state)
     request.keepMessages = true;
     std::ostream silent(nullptr);
     const std::vector<std::uint8_t> messages = t2tk::Convert(request, silent).messages;
-    // When each message is due, from the start of the send.
+    // Each message and when it is due, from the start of the send.
+    std::vector<std::vector<std::uint8_t>> sent;
     std::vector<long> due;
     t2tk::ScheduledMessage message{};
     for (std::size_t position = 0; t2tk::NextMessage(messages.data(), messages.size(), position, message);) {
+        sent.emplace_back(message.bytes, message.bytes + message.length);
         due.push_back((due.empty() ? 0 : due.back()) + t2tk::TicksToMicroseconds(message.ticks));
     }
 
@@ -50,6 +52,7 @@ void BM_SendOnePreset(benchmark::State& state)
         return;
     }
     std::vector<double> errors;
+    std::size_t lost = 0;
     double cpu = 0.0;
     double wall = 0.0;
     while (state.KeepRunning()) {
@@ -60,17 +63,28 @@ void BM_SendOnePreset(benchmark::State& state)
         t2tk::send::SendMessages(*port, messages, stop);
         cpu += ThreadSeconds() - cpuStart;
         wall += std::chrono::duration<double>(Clock::now() - start).count();
+        // Each message that came against its own due time; one that did not is lost.
         const std::vector<t2tk::test::Received> received = receiver.Messages();
-        for (std::size_t i = before; i < received.size() && i - before < due.size(); ++i) {
-            const auto late = received[i].arrival - (start + std::chrono::microseconds(due[i - before]));
+        std::size_t next = 0;
+        for (std::size_t i = before; i < received.size(); ++i) {
+            const auto match = std::find(sent.begin() + static_cast<std::ptrdiff_t>(next), sent.end(), received[i].bytes);
+            if (match == sent.end()) {
+                continue;
+            }
+            const auto index = static_cast<std::size_t>(match - sent.begin());
+            lost += index - next;
+            next = index + 1;
+            const auto late = received[i].arrival - (start + std::chrono::microseconds(due[index]));
             errors.push_back(std::abs(std::chrono::duration<double, std::milli>(late).count()));
         }
+        lost += sent.size() - next;
     }
     std::sort(errors.begin(), errors.end());
     state.counters["median_ms"] = errors.empty() ? 0.0 : errors[errors.size() / 2];
     state.counters["largest_ms"] = errors.empty() ? 0.0 : errors.back();
     state.counters["cpu_percent"] = wall > 0.0 ? 100.0 * cpu / wall : 0.0;
     state.counters["messages"] = static_cast<double>(errors.size());
+    state.counters["lost"] = static_cast<double>(lost);
 }
 BENCHMARK(BM_SendOnePreset)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 

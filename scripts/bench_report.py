@@ -82,7 +82,7 @@ with open(os.path.join(build, 'send.json')) as f:
     send = next(b for b in json.load(f)['benchmarks'] if b['name'].startswith('BM_SendOnePreset'))
 rows.append(('send of one preset over JACK: arrival against schedule',
              f"median {send['median_ms']:.2f} ms", f"largest {send['largest_ms']:.2f} ms",
-             f"sender CPU {send['cpu_percent']:.2f}% of wall time"))
+             f"sender CPU {send['cpu_percent']:.2f}% of wall time; {send['lost']:.0f} of {send['messages'] + send['lost']:.0f} lost"))
 
 widths = [max(len(r[i]) for r in rows) for i in range(4)]
 print(f'medians of {runs} process runs and 15 benchmark repetitions')
