@@ -51,22 +51,17 @@ bool WaitUntil(Clock::time_point deadline, const std::atomic<bool>& stop)
 SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, const std::atomic<bool>& stop,
                         const std::function<void(const SendStatus&)>& onMessage)
 {
+    // The messages and the microseconds from the start at which each is due, as
+    // in the MIDI file: the first too waits its quarter second, which gives a
+    // connection just made the time to carry it.
     std::vector<ScheduledMessage> schedule;
+    std::vector<long> due;
     SendResult result;
-    for (std::size_t position = 0;;) {
-        ScheduledMessage message{};
-        if (!NextMessage(messages.data(), messages.size(), position, message)) {
-            break;
-        }
+    ScheduledMessage message{};
+    for (std::size_t position = 0; NextMessage(messages.data(), messages.size(), position, message);) {
         schedule.push_back(message);
+        due.push_back((due.empty() ? 0 : due.back()) + TicksToMicroseconds(message.ticks));
         result.presets += IsStoreRequest(message) ? 1 : 0;
-    }
-    // Microseconds from the start at which each message is due, as in the MIDI
-    // file: the first too waits its quarter second, which gives a connection
-    // just made the time to carry it.
-    std::vector<long> due(schedule.size(), 0);
-    for (std::size_t i = 0; i < schedule.size(); ++i) {
-        due[i] = (i > 0 ? due[i - 1] : 0) + TicksToMicroseconds(schedule[i].ticks);
     }
     const long end = (schedule.empty() ? 0 : due.back()) + TicksToMicroseconds(kFinalTicks);
 
@@ -82,7 +77,7 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
     const Clock::time_point start = Clock::now();
     SendStatus status{1, result.presets, "", 0, 0, static_cast<int>(schedule.size()), {}};
     for (std::size_t i = 0; i < schedule.size(); ++i) {
-        const ScheduledMessage& message = schedule[i];
+        message = schedule[i];
         if (!WaitUntil(start + std::chrono::microseconds(due[i]), stop)) {
             result.ending = SendEnding::Stopped;
             return result;
