@@ -65,7 +65,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     } catch (const CLI::Success& success) {
         return app.exit(success, out, err);
     } catch (const CLI::ParseError& error) {
-        err << "t2tk-convert: " << error.what() << "\nRun 't2tk-convert --help' for more information.\n";
+        err << kProgramName << error.what() << "\nRun 't2tk-convert --help' for more information.\n";
         return kExitUsage;
     }
     std::from_chars(program.data(), program.data() + program.size(), options.program);
@@ -75,7 +75,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
 
     const auto count = options.presets.size();
     if (count == 0 || count > static_cast<std::size_t>(MaxRequestFiles)) {
-        err << "t2tk-convert: " << (count == 0 ? "no preset given" : std::to_string(count) + " presets given")
+        err << kProgramName << (count == 0 ? "no preset given" : std::to_string(count) + " presets given")
             << "; one conversion takes 1 to " << MaxRequestFiles << " presets\n"
             << "Run 't2tk-convert --help' for more information.\n";
         return kExitUsage;

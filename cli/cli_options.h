@@ -9,6 +9,9 @@
 
 namespace t2tk::cli {
 
+// What every message of t2tk-convert begins with.
+inline constexpr const char* kProgramName = "t2tk-convert: ";
+
 inline constexpr int kExitConverted = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;

@@ -8,8 +8,6 @@ namespace t2tk::cli {
 
 namespace {
 
-constexpr const char* kProgramName = "t2tk-convert: ";
-
 void WarnAboutIncompletePresets(const ConversionResult& result, const std::vector<std::string>& presets,
                                 std::ostream& err)
 {

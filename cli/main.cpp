@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "cli/cli_options.h"
 #include "cli/converter_run.h"
 
 #ifdef _WIN32
@@ -25,7 +26,7 @@ int Run(int argc, const char* const* argv, bool errIsTerminal)
     // tools have it: a script must not take a full disk for success.
     std::cout.flush();
     if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::cerr << "t2tk-convert: cannot write standard output: " << std::strerror(errno) << "\n";
+        std::cerr << t2tk::cli::kProgramName << "cannot write standard output: " << std::strerror(errno) << "\n";
         return status == 0 ? 1 : status;
     }
     return status;

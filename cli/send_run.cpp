@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstdio>
 #include <functional>
 
+#include "cli/cli_options.h"
 #include "convert/conversion_request.h"
 #include "send/midi_port.h"
 #include "send/port_choice.h"
@@ -14,7 +14,6 @@ namespace t2tk::cli {
 
 namespace {
 
-constexpr const char* kProgramName = "t2tk-convert: ";
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM};
 
 std::atomic<bool> g_stop{false};
