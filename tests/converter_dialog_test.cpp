@@ -197,6 +197,7 @@ private slots:
         QVERIFY(test::Convert({presets[0], presets[1]}, Path("both.syx"), 0, false, OutputFormat::SysEx).written);
         m_dialogs.saveResults = {Path("both.mid")};
         QVERIFY(DropOn(m_dialog.get(), {presets[0], presets[1]}));
+        QCOMPARE(receiver.Messages().size(), std::size_t{61});  // the init request, then 30 a preset
         QCOMPARE(test::Joined(receiver.Messages()), test::ReadBytes(Path("both.syx")));
         QVERIFY(Child<QLabel>("status")->text().endsWith(QStringLiteral("Sent 2 presets to t2tk-dialog:in.")));
         m_dialog->close();
