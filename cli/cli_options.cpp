@@ -42,19 +42,19 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     app.set_version_flag("--version", "t2tk-convert " T2TK_VERSION);
     std::string program = "1";
     app.add_option("-p,--program", program, "First program number, 1 to 50 (default 1)")
-        ->check(CLI::Validator(CheckProgram, "N"))
+        ->check(CLI::Validator(CheckProgram, ""))
         ->type_name("N");
     app.add_flag("-c,--compatibility", options.compatibility, "Set compatibility mode in every program");
     app.add_option("-o,--output", options.output,
                    "MIDI file to write (a .syx name gets the raw messages; - is standard output); default: the "
                    "preset's name with .mid, or Thumpkrate.mid for several presets")
-        ->check(CLI::Validator(CheckNotEmpty, "FILE"))
+        ->check(CLI::Validator(CheckNotEmpty, ""))
         ->type_name("FILE");
     app.add_flag("--list-ports", options.listPorts, "List the MIDI output ports, one per line: number, then name");
     app.add_option("--send", options.sendPort,
                    "Send the presets to a MIDI output port (its number, or a part of its name) on the module's "
                    "schedule; writes a file only with -o")
-        ->check(CLI::Validator(CheckNotEmpty, "PORT"))
+        ->check(CLI::Validator(CheckNotEmpty, ""))
         ->type_name("PORT");
     app.add_option("presets", options.presets, "Preset files, 1 to 50; they go to consecutive programs")
         ->type_name("PRESET");

@@ -14,7 +14,7 @@ if(NOT TARGET CLI11::CLI11)
   set(CLI11_FOUND TRUE)
 endif()
 
-if(T2TK_BUILD_TESTS AND NOT TARGET GTest::gtest)
+if(NOT T2TK_BUILD_TESTS STREQUAL "OFF" AND NOT TARGET GTest::gtest AND EXISTS /usr/src/googletest)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/cross/googletest EXCLUDE_FROM_ALL)  # makes GTest::gtest

@@ -24,7 +24,7 @@ foreach(page IN LISTS _man_pages ITEMS changelog)
     set(source ${_res}/debian/changelog)
     set(target ${PROJECT_BINARY_DIR}/doc/changelog.gz)  # a native package's name for it
   else()
-    set(source ${_res}/man1/${page})
+    set(source ${T2TK_GENERATED_DIR}/${page})
     set(target ${PROJECT_BINARY_DIR}/man/${page}.gz)
   endif()
   get_filename_component(target_dir ${target} DIRECTORY)

@@ -6,16 +6,16 @@ set -euo pipefail
 packages=()
 for task in "$@"; do
   case "$task" in
-    build)   packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev) ;;
-    test)    packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-base-private-dev librtmidi-dev
+    build)   packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev libjack-jackd2-dev) ;;
+    test)    packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-base-private-dev librtmidi-dev libjack-jackd2-dev
                         googletest libgtest-dev clang libclang-rt-14-dev strace xvfb xauth jackd2) ;;
-    bench)   packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev libbenchmark-dev
+    bench)   packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev libjack-jackd2-dev libbenchmark-dev
                         time python3 jackd2) ;;
     lint)    packages+=(clang-tidy cppcheck) ;;
     windows) packages+=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest libcli11-dev nsis
                         xvfb xauth) ;;
     screenshot) packages+=(xvfb xauth imagemagick) ;;
-    package) packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev dpkg-dev file lintian
+    package) packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev libjack-jackd2-dev dpkg-dev file lintian
                         desktop-file-utils appstream) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
   esac

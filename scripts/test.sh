@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh test
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DT2TK_SANITIZE=ON
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DT2TK_SANITIZE=ON -DT2TK_BUILD_TESTS=ON
 cmake --build build/test
 
 # The fuzz targets need clang; ctest runs each for a few seconds.

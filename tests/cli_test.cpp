@@ -181,7 +181,7 @@ TEST_F(CliTest, IncompletePresetsAreConvertedWithAWarning)
         {"half.fxp", "4000 of 8600 bytes, 2136 of 2136 parameters"},
         {"count.fxp", "8600 of 8600 bytes, 2135 of 2136 parameters"},
         {"zeros.fxp", "longer than 8600 bytes, the rest is ignored, 0 of 2136 parameters"},
-        {T2TK_SHARED_TESTDATA "/again-test.fxp", "60 of 8600 bytes, 1 of 2136 parameters"},  // see its README
+        {T2TK_CORPUS_DIR "/again-test.fxp", "60 of 8600 bytes, 1 of 2136 parameters"},  // from elsewhere, see the corpus README
     };
     for (const auto& [name, what] : cases) {
         const Outcome outcome = Run({"-o", "out.syx", name});

@@ -2,7 +2,7 @@
 ; the command-line converter, a Start-menu entry, "Open with t2tk" for .fxp
 ; files (the default program of .fxp stays whose it is), and an uninstaller
 ; that takes all of it away again.
-; makensis -DVERSION=1.0.3 -DPROGRAMS=<folder of the .exe files> -DLICENSE=<LICENSE> -DOUTFILE=<installer> t2tk.nsi
+; makensis -DVERSION=<version> -DPROGRAMS=<folder of the .exe files> -DLICENSE=<LICENSE> -DOUTFILE=<installer> t2tk.nsi
 
 Unicode true
 Target amd64-unicode
