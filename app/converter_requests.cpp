@@ -32,7 +32,7 @@ void ConverterRequests::LoadSettings()
     m_sendPort = m_settings.ReadText(kSettingsSection, kSendPortKey);
 }
 
-void ConverterRequests::SaveSettings()
+std::string ConverterRequests::SaveSettings()
 {
     m_settings.WriteInt(kSettingsSection, kProgramKey, m_program);
     m_settings.WriteInt(kSettingsSection, kSamePathKey, m_samePath);
@@ -41,7 +41,13 @@ void ConverterRequests::SaveSettings()
     if (!m_sendPort.empty() || !m_settings.ReadText(kSettingsSection, kSendPortKey).empty()) {
         m_settings.WriteText(kSettingsSection, kSendPortKey, m_sendPort);
     }
-    m_settings.Save();
+    return m_settings.Save();
+}
+
+std::string ConverterRequests::SettingsProblem()
+{
+    const std::string problem = m_settings.SaveProblem();
+    return problem.empty() ? problem : "Settings will not be kept: " + problem + ".";
 }
 
 std::optional<std::string> ConverterRequests::KeepSendPortAmong(const std::vector<std::string>& ports)

@@ -37,8 +37,11 @@ public:
 
     // Reads the three settings; a stored program outside 0..49 becomes 0.
     void LoadSettings();
-    // Writes the settings back.
-    void SaveSettings();
+    // Writes the settings back; returns why they could not be, or an empty text.
+    std::string SaveSettings();
+    // Why the settings will not be saved, when that can be told now: the
+    // status line says it once.
+    std::string SettingsProblem();
     // Keeps the stored send port only when it is among ports; else the status
     // line that says sending is off.
     std::optional<std::string> KeepSendPortAmong(const std::vector<std::string>& ports);

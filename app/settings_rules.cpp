@@ -34,6 +34,10 @@ int ProgramSlotFromSetting(int stored)
 std::optional<std::string> SettingsFilePath(std::string_view configHome, std::string_view home,
                                             std::string_view accountHome, std::string_view executableName)
 {
+    // A relative $XDG_CONFIG_HOME is to be ignored, as the XDG rules say.
+    if (!configHome.empty() && configHome.front() != '/') {
+        configHome = {};
+    }
     const std::string_view someHome = home.empty() ? accountHome : home;
     if (configHome.empty() && someHome.empty()) {
         return std::nullopt;

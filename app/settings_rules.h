@@ -20,7 +20,8 @@ int ParseSettingInt(std::string_view text, int defaultValue);
 // A stored program slot outside 0..49 becomes 0, not 49.
 int ProgramSlotFromSetting(int stored);
 
-// Where the settings file lives: configHome if set ($XDG_CONFIG_HOME), else
+// Where the settings file lives: configHome if set ($XDG_CONFIG_HOME, and only
+// when it is an absolute path), else
 // .config in home ($HOME), else in accountHome (the password database's); the
 // file is named after the executable, with ".ini". Nothing when all are empty:
 // then there is no place for settings.

@@ -16,7 +16,10 @@ public:
     // Writes keep the values until Save puts them where they last.
     virtual void WriteInt(const char* section, const char* key, int value) = 0;
     virtual void WriteText(const char* section, const char* key, const std::string& value) = 0;
-    virtual void Save() = 0;
+    // Returns why the values could not be kept, or an empty text.
+    virtual std::string Save() = 0;
+    // Why Save would fail, as far as can be told before, or an empty text.
+    virtual std::string SaveProblem() { return {}; }
 };
 
 // No place to keep settings: every value reads as its default and nothing is kept.
@@ -26,7 +29,7 @@ public:
     std::string ReadText(const char* /*section*/, const char* /*key*/) override { return {}; }
     void WriteInt(const char* /*section*/, const char* /*key*/, int /*value*/) override {}
     void WriteText(const char* /*section*/, const char* /*key*/, const std::string& /*value*/) override {}
-    void Save() override {}
+    std::string Save() override { return {}; }
 };
 
 }  // namespace t2tk::app

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "app/qt/converter_dialog.h"
-#include "app/qt/ini_settings_store.h"
+#include "app/ini_settings_store.h"
 #include "app/qt/qt_request_dialogs.h"
 #include "app/settings_rules.h"
 
@@ -39,7 +39,7 @@ int main(int argc, char** argv)
     const char* home = std::getenv("HOME");
     const auto path = t2tk::app::SettingsFilePath(config != nullptr ? config : "", home != nullptr ? home : "", "",
                                                   "t2tk-bench");
-    t2tk::app::IniSettingsStore settings(QString::fromStdString(path.value_or("t2tk-bench.ini")));
+    t2tk::app::IniSettingsStore settings(path.value_or("t2tk-bench.ini"));
     t2tk::app::QtRequestDialogs dialogs;
     t2tk::app::ConverterDialog dialog(settings, dialogs);
     ShownReporter reporter;

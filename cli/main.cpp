@@ -1,5 +1,6 @@
 // t2tk-convert: converts Tolvin presets into a MIDI file for the Thumpkrate.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -55,6 +56,9 @@ int wmain(int argc, wchar_t** wideArgv)
 
 int main(int argc, char** argv)
 {
+    // A file size limit makes a write fail with "File too large", which is
+    // said, instead of ending the process without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     return Run(argc, argv, ::isatty(2) != 0);
 }
 #endif

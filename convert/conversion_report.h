@@ -8,11 +8,12 @@
 
 namespace t2tk {
 
-// Room for the longest path the platform allows, terminator included.
-#ifdef PATH_MAX
-inline constexpr std::size_t kPathCapacity = PATH_MAX;
+// Room for the longest path the platform allows, terminator included: on
+// Windows 32,767 UTF-16 units, each up to three bytes of UTF-8.
+#ifdef _WIN32
+inline constexpr std::size_t kPathCapacity = 32767 * 3 + 1;
 #else
-inline constexpr std::size_t kPathCapacity = 260;
+inline constexpr std::size_t kPathCapacity = PATH_MAX;
 #endif
 
 // The most presets whose messages fit into the message buffer.
@@ -27,6 +28,7 @@ enum class ConversionFailure {
     OutputWrite,     // the output cannot be created or fully written
     OutputFolder,    // no new file can be made in the output's folder
     OutputLink,      // the output is a link another user planted in a shared folder
+    OutputFlush,     // the output is written, but its folder could not be flushed to disk
 };
 
 // What was read of one preset, before any conversion.

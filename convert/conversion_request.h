@@ -55,12 +55,28 @@ private:
     std::vector<const char*> m_pointers;
 };
 
+// Files of the program's own, its settings: written as a conversion's output
+// is (a temporary file, flushed and renamed, links and owners looked after),
+// but only ever to a regular file, and read only from a regular file of at
+// most limit bytes, without waiting on a FIFO.
+struct OwnFile {
+    bool found = false;     // it exists and was read
+    std::string contents;
+    std::string problem;    // why it could not be read, when it exists
+};
+OwnFile ReadOwnFile(const std::string& path, std::size_t limit);
+// Returns why the file was not written, or an empty text.
+std::string WriteOwnFile(const std::string& path, std::string_view contents);
+// Why WriteOwnFile would fail now, as far as can be told, or an empty text.
+std::string CheckOwnFile(const std::string& path);
+
 // True when path names the process's standard output: "-", or a name of the
 // file it goes to (/dev/stdout, /proc/self/fd/1, or the redirected file itself).
 bool IsStandardOutput(const std::string& path);
 
-// A file name fit for a terminal: control characters are shown as \xNN, so that
-// a crafted name cannot drive the terminal that a message about it lands on.
+// A file name fit for a terminal: control characters (C0, DEL and C1) and bytes
+// that are no UTF-8 are shown as \xNN, so that a crafted name cannot drive the
+// terminal that a message about it lands on.
 std::string Printable(std::string_view name);
 
 }  // namespace t2tk

@@ -80,7 +80,7 @@ void AppendDump(std::uint8_t type, int index, const std::uint8_t* record, int re
 void AppendInitRequest()
 {
     if (ProgressLines != nullptr) {
-        *ProgressLines << "initreq\n";
+        *ProgressLines << "initreq\n" << std::flush;  // each line as it comes, for scripts that follow them
     }
     AppendRequest(kInitCode, 0);
 }
@@ -88,7 +88,7 @@ void AppendInitRequest()
 void AppendStoreRequest(int slot)
 {
     if (ProgressLines != nullptr) {
-        *ProgressLines << "storereq " << slot << '\n';
+        *ProgressLines << "storereq " << slot << '\n' << std::flush;
     }
     AppendRequest(kStoreCode, slot);
 }

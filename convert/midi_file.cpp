@@ -76,14 +76,20 @@ std::size_t FormatMidiFile(const std::uint8_t* messages, std::size_t count, std:
     return size;
 }
 
-int WriteMidiFile(const std::uint8_t* messages, int count, const char* outputPath, ConversionReport* report)
+int WriteMidiFile(const std::uint8_t* messages, int count, OutputTarget& output, ConversionReport* report)
 {
     if (count < 0 || static_cast<std::size_t>(count) > kMessageBufferSize) {
-        ReportFailure(report, ConversionFailure::OutputWrite, outputPath, "more message bytes than a conversion holds");
+        ReportFailure(report, ConversionFailure::OutputWrite, "", "more message bytes than a conversion holds");
         return -1;
     }
     const std::size_t size = FormatMidiFile(messages, static_cast<std::size_t>(count), MidiFileImage);
-    return WriteOutputFile(outputPath, MidiFileImage, size, report);
+    return output.Write(MidiFileImage, size, report);
+}
+
+int WriteMidiFile(const std::uint8_t* messages, int count, const char* outputPath, ConversionReport* report)
+{
+    OutputTarget output(outputPath);
+    return WriteMidiFile(messages, count, output, report);
 }
 
 }  // namespace t2tk

@@ -60,7 +60,7 @@ int CountNames(const char* const* names)
 // Reads up to kPresetReadSize bytes of path into the image and zeroes the rest,
 // so that a short file never carries an earlier preset's bytes. Refuses the
 // output of the conversion, which would be overwritten.
-int ReadPresetImage(const char* path, const OutputIdentity* output, std::size_t* bytesRead,
+int ReadPresetImage(const char* path, const OutputTarget* output, std::size_t* bytesRead,
                     ConversionReport* report)
 {
     std::FILE* file = OpenPreset(path);
@@ -68,7 +68,7 @@ int ReadPresetImage(const char* path, const OutputIdentity* output, std::size_t*
         ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(errno));
         return -1;
     }
-    if (output != nullptr && output->Matches(path, file)) {
+    if (output != nullptr && output->Is(file)) {
         std::fclose(file);
         ReportFailure(report, ConversionFailure::OutputIsPreset, path, "it is one of the presets being converted");
         return -1;
@@ -88,7 +88,7 @@ int ReadPresetImage(const char* path, const OutputIdentity* output, std::size_t*
 
 // Reads and converts every preset into the message buffer, after emptying it.
 int AppendPresetFiles(const char* prefix, const char* const* names, int compatibility, int firstSlot,
-                         const OutputIdentity* output, ConversionReport* report)
+                      const OutputTarget* output, ConversionReport* report)
 {
     MessageBuffer.fillCount = 0;
     ClearReport(report);
@@ -102,7 +102,7 @@ int AppendPresetFiles(const char* prefix, const char* const* names, int compatib
         return -1;
     }
 
-    char path[kPathCapacity];
+    static char path[kPathCapacity];
     int slot = firstSlot;
     for (int i = 0; i < count; ++i) {
         if (!JoinPresetPath(prefix, names[i], path, sizeof path)) {
@@ -125,23 +125,25 @@ int AppendPresetFiles(const char* prefix, const char* const* names, int compatib
     return 0;
 }
 
-using OutputWriter = int (*)(const std::uint8_t* messages, int count, const char* outputPath,
+using OutputWriter = int (*)(const std::uint8_t* messages, int count, OutputTarget& output,
                              ConversionReport* report);
 
-int WriteSysExFile(const std::uint8_t* messages, int count, const char* outputPath, ConversionReport* report)
+int WriteSysExFile(const std::uint8_t* messages, int count, OutputTarget& output, ConversionReport* report)
 {
-    return WriteOutputFile(outputPath, messages, static_cast<std::size_t>(count), report);
+    return output.Write(messages, static_cast<std::size_t>(count), report);
 }
 
 int ConvertFiles(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
                  int firstSlot, ConversionReport* report, OutputWriter write)
 {
-    const OutputIdentity output(outputPath);
+    // What the output is gets settled before a preset is read, so that no
+    // preset is taken for it and none is overwritten.
+    OutputTarget output(outputPath);
     if (const int result = AppendPresetFiles(prefix, names, compatibility, firstSlot, &output, report);
         result != 0) {
         return result;
     }
-    return write(MessageBuffer.bytes, MessageBuffer.fillCount, outputPath, report);
+    return write(MessageBuffer.bytes, MessageBuffer.fillCount, output, report);
 }
 
 }  // namespace

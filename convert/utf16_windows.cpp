@@ -24,4 +24,19 @@ std::string Utf8(std::wstring_view utf16)
     return utf8;
 }
 
+std::wstring SystemPath(std::string_view utf8)
+{
+    std::wstring path = Utf16(utf8);
+    // Room for a folder's own limit (248) too; the long form and device names stay as they are.
+    if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) {
+        return path;
+    }
+    std::wstring full(::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+    full.resize(::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+    if (full.rfind(L"\\\\", 0) == 0) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return L"\\\\?\\" + full;
+}
+
 }  // namespace t2tk

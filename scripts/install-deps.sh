@@ -8,7 +8,7 @@ for task in "$@"; do
   case "$task" in
     build)   packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev libjack-jackd2-dev) ;;
     test)    packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-base-private-dev librtmidi-dev libjack-jackd2-dev
-                        googletest libgtest-dev clang libclang-rt-14-dev strace xvfb xauth jackd2) ;;
+                        googletest libgtest-dev clang libclang-rt-14-dev strace xvfb xauth jackd2 python3) ;;
     bench)   packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev libjack-jackd2-dev libbenchmark-dev
                         time python3 jackd2) ;;
     lint)    packages+=(clang-tidy cppcheck) ;;

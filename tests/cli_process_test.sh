@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # t2tk-convert as a real process, where the process itself matters: exit
-# statuses, signals, other users, standard output and the file system.
+# statuses, signals, limits, other users, descriptors, pipes and the file
+# system. Cases that need root say "skipped" without it.
 # Usage: cli_process_test.sh T2TK-CONVERT PRESET-FOLDER
 set -uo pipefail
 convert=$1
 presets=$2
 work=$(mktemp -d)
 chmod 755 "$work"
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+trap 'chattr -R -a "$work" 2>/dev/null; chmod -R u+w "$work"; rm -rf "$work"' EXIT
 cd "$work"
 cp "$presets/rock-kit.fxp" a.fxp
 failures=0
@@ -18,59 +19,114 @@ check() {  # check WHAT COMMAND...: the command must succeed
 }
 no_temporary() { [ -z "$(find "${1:-.}" -name '.t2tk-*')" ]; }
 old_output() { [ "$(cat "${1:-out.mid}")" = old ]; }
+said() { grep -qF -- "$1" "${2:-errors}"; }
+is_root() { [ "$(id -u)" -eq 0 ] || { echo "skipped: $1 (not root)"; return 1; }; }
+can_trace() {
+  command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null ||
+    { echo "skipped: $1 (strace cannot trace here)"; return 1; }
+}
 
 # Exit statuses, and standard output as the progress lines' place.
 "$convert" -o out.mid a.fxp >progress 2>errors
 check "converts with status 0" [ $? -eq 0 ]
 check "progress lines on standard output" [ "$(cat progress)" = $'initreq\nstorereq 0' ]
+cp out.mid expected.mid
 "$convert" -p 0 a.fxp >/dev/null 2>&1
 check "usage error: status 2" [ $? -eq 2 ]
 
-# A MIDI stream on standard output, clean of the progress lines.
+# Standard output and the process's other descriptors are written in place,
+# whatever they are.
 "$convert" -o - a.fxp 2>progress | cat >piped.mid
-check "-o - writes the file to standard output" cmp -s piped.mid out.mid
+check "-o - writes the file to standard output" cmp -s piped.mid expected.mid
 check "-o - sends the progress lines to standard error" [ "$(cat progress)" = $'initreq\nstorereq 0' ]
 "$convert" -o /dev/stdout a.fxp >redirected.mid 2>/dev/null
-check "-o /dev/stdout writes where standard output goes" cmp -s redirected.mid out.mid
+check "-o /dev/stdout writes where standard output goes" cmp -s redirected.mid expected.mid
+"$convert" -o >(cat >substituted.mid) a.fxp >/dev/null 2>errors
+check "the shell's >( ): status 0" [ $? -eq 0 ]
+wait $!
+check "the shell's >( ): the file goes down the pipe" cmp -s substituted.mid expected.mid
+exec 5<>unlinked.mid && rm unlinked.mid
+"$convert" -o /dev/fd/5 a.fxp >/dev/null 2>errors
+check "an unlinked file behind /dev/fd: written through the descriptor" [ "$(stat -L -c %s /dev/fd/5)" -eq 3132 ]
+exec 5>&-
+check "an unlinked file behind /dev/fd: no file made for it" [ -z "$(ls | grep -F deleted)" ]
+python3 - "$convert" <<'PYTHON'
+import os, subprocess, sys
+memfd = os.memfd_create('kit')
+status = subprocess.run([sys.argv[1], '-o', f'/proc/self/fd/{memfd}', 'a.fxp'], pass_fds=[memfd],
+                        stdout=subprocess.DEVNULL).returncode
+sys.exit(status != 0 or os.pread(memfd, 4096, 0) != open('expected.mid', 'rb').read())
+PYTHON
+check "a memfd behind /proc/self/fd: written through the descriptor" [ $? -eq 0 ]
+check "a memfd: no file made for it" [ ! -e /memfd:kit ] && [ -z "$(ls | grep -F memfd)" ]
+python3 - "$convert" <<'PYTHON'
+import socket, subprocess, sys
+mine, theirs = socket.socketpair()
+status = subprocess.run([sys.argv[1], '-o', '/dev/stdout', 'a.fxp'], stdout=mine.fileno(),
+                        stderr=subprocess.DEVNULL).returncode
+mine.close()
+sys.exit(status != 0 or b''.join(iter(lambda: theirs.recv(65536), b'')) != open('expected.mid', 'rb').read())
+PYTHON
+check "a socket as standard output" [ $? -eq 0 ]
+cp a.fxp q.fxp
+"$convert" -o - q.fxp 1<>q.fxp 2>errors
+check "standard output that is a preset: refused" said 'will not overwrite preset "q.fxp"'
+"$convert" -o /dev/stdout q.fxp 1<>q.fxp 2>/dev/null
+check "standard output that is a preset: the preset stays" cmp -s q.fxp a.fxp
+setsid -w "$convert" -o /dev/tty a.fxp >/dev/null 2>errors
+check "no terminal behind /dev/tty: said so" said 'cannot write "/dev/tty": No such device or address'
 
-# Lines that cannot reach standard output are a failure.
-if [ -e /dev/full ]; then
-  "$convert" -o out.mid a.fxp >/dev/full 2>errors
-  check "standard output full: status 1" [ $? -eq 1 ]
-  check "standard output full: said" grep -q "cannot write standard output" errors
-fi
+# A path as long as the system takes: the temporary name is no longer than
+# the output's.
+long=$work
+while [ $((4095 - ${#long} - 7)) -gt 255 ]; do long=$long/$(printf 'd%.0s' $(seq 200)); done
+long=$long/$(printf 'k%.0s' $(seq $((4095 - ${#long} - 7))))
+mkdir -p "$long" && "$convert" -o "$long/a.mid" a.fxp >/dev/null 2>errors
+check "a path of 4,095 bytes" cmp -s "$long/a.mid" expected.mid
 
-# A write that fails partway leaves the old output whole.
+# A write that fails partway leaves the old output whole, and a size limit is
+# an error, not a death.
 echo old >out.mid
-(ulimit -f 2; trap '' XFSZ; exec "$convert" -o out.mid a.fxp) >/dev/null 2>errors
+(ulimit -f 2; exec "$convert" -o out.mid a.fxp) >/dev/null 2>errors
 check "file too large: status 1" [ $? -eq 1 ]
+check "file too large: said" said 'cannot write "out.mid": File too large'
 check "file too large: the old output stays" old_output
 check "file too large: no temporary file" no_temporary
 
-# A signal during the write takes the temporary file with it.
-if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
-  for signal in TERM INT HUP; do
-    echo old >out.mid
-    # A job started with & has SIGINT ignored, and an ignored signal stays ignored.
-    env --default-signal=INT strace -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=2s "$convert" -o out.mid a.fxp >/dev/null 2>&1 &
-    tracer=$!
-    for _ in $(seq 50); do
-      target=$(pgrep -f -n "^$convert -o out.mid") && [ -n "$(find . -name '.t2tk-*')" ] && break
-      sleep 0.05
-    done
-    kill -s "$signal" "$target"
-    wait "$tracer"
-    check "SIG$signal while writing: the old output stays" old_output
-    check "SIG$signal while writing: no temporary file" no_temporary
+# Every signal that ends the process takes the temporary file with it, and
+# the temporary file and the rename stay in the folder wherever it goes: all
+# at once, each in a folder of its own, while the write waits in fsync.
+if can_trace "signals, a folder renamed, a folder that cannot be flushed"; then
+  while_writing() {  # while_writing FOLDER COMMAND...: run COMMAND once the converter's temporary file is there
+    local folder=$1; shift
+    mkdir "$folder" && echo old >"$folder/out.mid"
+    (env --default-signal strace -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=2s "$convert" \
+         -o "$folder/out.mid" a.fxp >/dev/null 2>&1 &
+     tracer=$!
+     for _ in $(seq 500); do [ -n "$(find "$folder" -name '.t2tk-*')" ] && break; sleep 0.02; done
+     converter=$(pgrep -P "$tracer") "$@"
+     wait "$tracer") &
+  }
+  signals=(HUP INT QUIT PIPE ALRM TERM USR1 USR2 XCPU VTALRM RTMIN RTMAX)
+  for signal in "${signals[@]}"; do
+    while_writing "sig-$signal" sh -c 'kill -s "$0" "$converter"' "$signal"
   done
-else
-  echo "skipped: signals (strace cannot trace here)"
+  while_writing kits mv kits renamed
+  wait
+  for signal in "${signals[@]}"; do
+    check "SIG$signal while writing: the old output stays, no temporary file" \
+          eval 'old_output sig-$signal/out.mid && no_temporary sig-$signal'
+  done
+  check "a folder renamed while writing: the file is written in it" cmp -s renamed/out.mid expected.mid
+  check "a folder renamed while writing: no temporary file" no_temporary renamed
+
+  strace -o /dev/null -e trace=fsync -e inject=fsync:error=EIO:when=2 "$convert" -o flushed.mid a.fxp \
+      >/dev/null 2>errors
+  check "a folder that cannot be flushed: status 1" [ $? -eq 1 ]
+  check "a folder that cannot be flushed: said" said 'wrote "flushed.mid", but its folder could not be flushed'
 fi
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "skipped: other users, /dev (not root)"
-  exit $((failures > 0))
-fi
+is_root "links, groups and folders of other users; append-only folders" || exit $((failures > 0))
 
 # /dev/stdout as a link of the system: it stays a link, the data goes through.
 if unshare -m true 2>/dev/null; then
@@ -80,27 +136,41 @@ if unshare -m true 2>/dev/null; then
   check "/dev/stdout: the data reaches the redirected file" cmp -s ns.mid piped.mid
 fi
 
-# A link another user planted in a shared folder is not followed.
-mkdir shared && chmod 1777 shared
-echo old >victim
-ln -s "$work/victim" shared/kit.mid && chown -h 65534:65534 shared/kit.mid
+# A link another user planted in a shared folder is not followed, at the end
+# of the path or on the way.
+mkdir shared victim && chmod 1777 shared
+echo old >victim/out.mid
+ln -s "$work/victim/out.mid" shared/kit.mid && chown -h 65534:65534 shared/kit.mid
+ln -s "$work/victim" shared/kits && chown -h 65534:65534 shared/kits
 "$convert" -o shared/kit.mid a.fxp >/dev/null 2>errors
-check "planted link: status 1" [ $? -eq 1 ]
-check "planted link: refused" grep -q "will not follow \"shared/kit.mid\"" errors
-check "planted link: its target untouched" old_output victim
+check "planted link: refused" said 'will not follow "shared/kit.mid"'
+"$convert" -o shared/kits/out.mid a.fxp >/dev/null 2>errors
+check "planted link on the way: refused" said 'will not follow "shared/kits"'
+check "planted links: their target untouched" old_output victim/out.mid
 
-# As another user than root: a read-only output and a folder without write permission.
-if command -v setpriv >/dev/null; then
-  cp "$convert" ./t2tk-convert && chmod 755 t2tk-convert && chmod 644 a.fxp
-  as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups ./t2tk-convert "$@"; }
-  echo old >out.mid && chmod 444 out.mid && chmod 777 .
-  as_nobody -o out.mid a.fxp >/dev/null 2>errors
-  check "read-only output: refused" grep -q "cannot write \"out.mid\": it is read-only" errors
-  check "read-only output: untouched" old_output
-  mkdir locked && chmod 755 locked
-  as_nobody -o locked/out.mid a.fxp >/dev/null 2>errors
-  check "locked folder: named" grep -q "cannot create a file in \"locked\": Permission denied" errors
-  chmod 755 .
+# Such a folder takes files in but never lets one be renamed or removed.
+if mkdir appending && chattr +a appending 2>/dev/null; then
+  "$convert" -o appending/out.mid a.fxp >/dev/null 2>errors
+  check "append-only folder: refused" said 'cannot create a file in "appending": it is append-only'
+  check "append-only folder: nothing left in it" [ -z "$(ls -A appending)" ]
+else
+  echo "skipped: append-only folder (the file system has no such flag)"
 fi
+
+# As another user than root: a read-only output, a folder without write
+# permission, and a replaced file that keeps its group.
+cp "$convert" ./t2tk-convert && chmod 755 t2tk-convert && chmod 644 a.fxp
+as_nobody() { setpriv --reuid=65534 --regid=65534 --groups=100 ./t2tk-convert "$@"; }
+echo old >out.mid && chmod 444 out.mid && chmod 777 .
+as_nobody -o out.mid a.fxp >/dev/null 2>errors
+check "read-only output: refused" said 'cannot write "out.mid": it is read-only'
+check "read-only output: untouched" old_output
+mkdir locked && chmod 755 locked
+as_nobody -o locked/out.mid a.fxp >/dev/null 2>errors
+check "locked folder: named" said 'cannot create a file in "locked": Permission denied'
+echo old >group.mid && chown 65534:100 group.mid && chmod 660 group.mid
+as_nobody -o group.mid a.fxp >/dev/null 2>&1
+check "a replaced file keeps its group and permissions" [ "$(stat -c '%u:%g %a' group.mid)" = "65534:100 660" ]
+chmod 755 .
 
 exit $((failures > 0))

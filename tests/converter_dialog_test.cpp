@@ -21,7 +21,7 @@
 
 #include "app/qt/converter_app.h"
 #include "app/qt/converter_dialog.h"
-#include "app/qt/ini_settings_store.h"
+#include "app/ini_settings_store.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/midi_receiver.h"
 #include "tests/support/test_support.h"
@@ -45,7 +45,7 @@ class ConverterDialogTest : public QObject {
         QFile file(Ini());
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size());
         file.close();
-        m_settings = std::make_unique<app::IniSettingsStore>(Ini());
+        m_settings = std::make_unique<app::IniSettingsStore>(Ini().toStdString());
         m_dialogs = test::FakeDialogs();
         m_dialog = std::make_unique<app::ConverterDialog>(*m_settings, m_dialogs);
         m_dialog->OnInitDialog();
@@ -163,7 +163,7 @@ private slots:
         QFile file(Ini());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromLatin1(file.readAll()),
-                 QStringLiteral("[t2tk]\nCompatibility=%1\nProgram=11\nSamePath=1\n").arg(compatibility));
+                 QStringLiteral("[t2tk]\nProgram=11\nCompatibility=%1\nSamePath=1\n").arg(compatibility));
     }
 
     void statusFitsTheWindow()
@@ -231,6 +231,23 @@ private slots:
         QCOMPARE(Child<QComboBox>("sendTo")->currentText(), QStringLiteral("File only"));
         QCOMPARE(Child<QLabel>("status")->text(),
                  QStringLiteral("The MIDI port t2tk-unplugged:in is not here: conversions go to a file only."));
+    }
+
+    // Settings that cannot be kept are said: in the window when it opens, and
+    // on standard error when no window shows.
+    void settingsThatCannotBeKeptAreSaid()
+    {
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.ini")));
+        app::IniSettingsStore settings(Path("folder.ini"));
+        app::ConverterDialog dialog(settings, m_dialogs);
+        dialog.OnInitDialog();
+        QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("status"))
+                    ->text()
+                    .startsWith(QStringLiteral("Settings will not be kept: \"") + QString::fromStdString(Path("folder.ini"))));
+        m_dialogs.saveResults = {Path("out.mid")};
+        std::ostringstream notices;
+        QCOMPARE(app::ConverterApp({T2TK_CORPUS_DIR "/in-range.fxp"}, settings, m_dialogs, notices).InitInstance(), 0);
+        QVERIFY(notices.str().rfind("t2tk: warning: settings not kept: \"", 0) == 0);
     }
 
     void commandLineExitStatusAndNotice()

@@ -2,9 +2,16 @@
 // the status line.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "app/conversion_status.h"
+#include "app/ini_settings_store.h"
 #include "app/program_number.h"
 #include "app/settings_rules.h"
+#include "tests/support/test_support.h"
 
 namespace t2tk::app {
 namespace {
@@ -52,7 +59,85 @@ TEST(Settings, ReadingRules)
     EXPECT_EQ(SettingsFilePath("", "/home/me", "/home/pw", "t2tk"), "/home/me/.config/t2tk.ini");
     EXPECT_EQ(SettingsFilePath("", "", "/home/pw", "t2tk"), "/home/pw/.config/t2tk.ini");
     EXPECT_EQ(SettingsFilePath("", "", "", "t2tk"), std::nullopt);
+    EXPECT_EQ(SettingsFilePath("cfg", "/home/me", "", "t2tk"), "/home/me/.config/t2tk.ini");  // relative: ignored
 }
+
+#ifndef _WIN32
+// The file is read only when it is a small regular file, and written as a
+// conversion's output is: what it does not know stays, and what is no
+// settings file is said, never waited on or overwritten.
+TEST(IniSettings, KeptWholeAndNeverAtTheCostOfAnotherFile)
+{
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    const std::string ini = dir.File("t2tk.ini");
+    test::WriteBytes(ini, {'[', 'x', ']', '\n', 'k', '=', '1', '\n', '[', 't', '2', 't', 'k', ']', '\n', 'S', 'e', 'n',
+                           'd', 'P', 'o', 'r', 't', '=', '"', 'U', 'M', ' ', '1', '"', '\n'});
+    {
+        IniSettingsStore store(ini);
+        EXPECT_EQ(store.ReadText("t2tk", "SendPort"), "UM 1");
+        store.WriteInt("t2tk", "Program", 7);
+        store.WriteText("t2tk", "SendPort", "");
+        EXPECT_EQ(store.Save(), "");
+    }
+    const test::Bytes saved = test::ReadBytes(ini);
+    EXPECT_EQ(std::string(saved.begin(), saved.end()), "[x]\nk=1\n[t2tk]\nSendPort=\nProgram=7\n");
+    {
+        IniSettingsStore store(dir.File("new/t2tk.ini"));  // a folder not there yet is made
+        store.WriteInt("t2tk", "Program", 1);
+        EXPECT_EQ(store.Save(), "");
+        EXPECT_EQ(fs::status(dir.File("new")).permissions(), fs::perms::owner_all);
+    }
+
+    ::mkfifo(dir.File("fifo.ini").c_str(), 0600);
+    fs::create_directory(dir.File("folder.ini"));
+    test::WriteBytes(dir.File("file"), {});
+    std::filesystem::resize_file(ini, 1'000'000'000);  // sparse
+    const std::pair<std::string, std::string> cases[] = {
+        {"fifo.ini", "\"" + dir.File("fifo.ini") + "\" is no settings file: not a regular file of at most 65536 bytes"},
+        {"t2tk.ini", "\"" + ini + "\" is no settings file: not a regular file of at most 65536 bytes"},
+        {"folder.ini", "\"" + dir.File("folder.ini") + "\" is no settings file: not a regular file of at most 65536 bytes"},
+        {"file/t2tk.ini", "cannot create a file in \"" + dir.File("file") + "\": Not a directory"},
+    };
+    for (const auto& [name, problem] : cases) {
+        IniSettingsStore store(dir.File(name));
+        EXPECT_EQ(store.SaveProblem(), problem) << name;
+        EXPECT_EQ(store.Save(), problem) << name;
+    }
+    EXPECT_EQ(fs::file_size(ini), 1'000'000'000U);
+}
+
+// Run as root with a user's settings, the file stays the user's, and a link
+// another user planted in a shared folder is not followed.
+TEST(IniSettings, RootKeepsTheOwnerAndFollowsNoPlantedLink)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    test::TempDir dir;
+    const std::string ini = dir.File("t2tk.ini");
+    test::WriteBytes(ini, {});
+    ASSERT_EQ(::chown(ini.c_str(), 65534, 65534), 0);
+    ::chmod(ini.c_str(), 0600);
+    IniSettingsStore store(ini);
+    store.WriteInt("t2tk", "Program", 3);
+    EXPECT_EQ(store.Save(), "");
+    struct stat status {};
+    ::stat(ini.c_str(), &status);
+    EXPECT_EQ(status.st_uid, 65534U);
+    EXPECT_EQ(status.st_mode & 07777, 0600U);
+
+    std::filesystem::create_directory(dir.File("shared"));
+    ::chmod(dir.File("shared").c_str(), 01777);
+    test::WriteBytes(dir.File("root.ini"), {'x'});
+    std::filesystem::create_symlink(dir.File("root.ini"), dir.File("shared/t2tk.ini"));
+    ASSERT_EQ(::lchown(dir.File("shared/t2tk.ini").c_str(), 65534, 65534), 0);
+    IniSettingsStore planted(dir.File("shared/t2tk.ini"));
+    EXPECT_EQ(planted.Save(), "will not follow \"" + dir.File("shared/t2tk.ini") +
+                                  "\": it is a link that another user owns in a shared folder");
+    EXPECT_EQ(test::ReadBytes(dir.File("root.ini")), test::Bytes{'x'});
+}
+#endif
 
 TEST(ConversionStatus, SaysWhatWasWritten)
 {

@@ -3,7 +3,11 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "convert/utf16.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -97,6 +101,26 @@ TEST_F(OutputFileTest, FifoIsWrittenInPlaceAndNeverWaitedOn)
     EXPECT_EQ(dir.List(), std::vector<std::string>{"fifo"});
 }
 
+#endif
+
+#ifdef _WIN32
+// ReplaceFileW keeps what the replaced file had (its attributes, its
+// permissions); a file another program holds is said to be in use.
+TEST_F(OutputFileTest, ReplacedFileKeepsItsAttributesAndABusyFileIsSaid)
+{
+    const std::wstring out = Utf16(dir.File("out.mid"));
+    test::WriteBytes(dir.File("out.mid"), {9});
+    ::SetFileAttributesW(out.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_EQ(Write(dir.File("out.mid"), {1, 2}), 0) << Failure();
+    EXPECT_NE(::GetFileAttributesW(out.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0U);
+    EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), (Bytes{1, 2}));
+
+    const HANDLE held = ::CreateFileW(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(Write(dir.File("out.mid"), {3}), -1);
+    EXPECT_EQ(Failure(), dir.File("out.mid") + ": another program is using it");
+    ::CloseHandle(held);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"out.mid"});
+}
 #endif
 
 }  // namespace

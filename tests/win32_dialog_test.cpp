@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "app/win32/converter_dialog.h"
-#include "app/win32/profile_settings_store.h"
+#include "app/ini_settings_store.h"
 #include "app/win32/resource.h"
 #include "convert/utf16.h"
 #include "tests/support/fake_dialogs.h"
@@ -30,8 +30,7 @@ class Win32DialogTest : public ::testing::Test {
 protected:
     test::TempDir dir;
     test::FakeDialogs dialogs;
-    std::unique_ptr<ProfileSettingsStore> settings =
-        std::make_unique<ProfileSettingsStore>(Utf16(dir.File("t2tk.ini")));
+    std::unique_ptr<IniSettingsStore> settings = std::make_unique<IniSettingsStore>(dir.File("t2tk.ini"));
     std::unique_ptr<ConverterDialog> dialog;
     HWND window = nullptr;
 
@@ -117,7 +116,7 @@ TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
 {
     test::WriteBytes(dir.File("windows.ini"), {'[', 't', '2', 't', 'k', ']', '\n', 'P', 'r', 'o', 'g', 'r', 'a', 'm', '=',
                                                '9', '\n'});
-    settings = std::make_unique<ProfileSettingsStore>(Utf16(dir.File("t2tk.ini")), Utf16(dir.File("windows.ini")));
+    settings = std::make_unique<IniSettingsStore>(dir.File("t2tk.ini"), dir.File("windows.ini"));
     Open();
     EXPECT_EQ(Field(), "10");
     ::SendMessageW(Item(IDC_SAME_PATH), BM_CLICK, 0, 0);
@@ -131,7 +130,7 @@ TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
         }
     }
     EXPECT_FALSE(::IsWindow(window));
-    ProfileSettingsStore stored(Utf16(dir.File("t2tk.ini")));
+    IniSettingsStore stored(dir.File("t2tk.ini"));
     EXPECT_EQ(stored.ReadInt("t2tk", "Program", -1), 9);
     EXPECT_EQ(stored.ReadInt("t2tk", "SamePath", -1), 1);
     EXPECT_EQ(stored.ReadInt("t2tk", "Compatibility", -1), 0);

@@ -4,12 +4,11 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <cstdlib>
 
 #include "app/conversion_status.h"
 #include "app/qt/converter_dialog.h"
-#include "app/qt/ini_settings_store.h"
+#include "app/ini_settings_store.h"
 #include "app/settings_rules.h"
 
 namespace t2tk::app {
@@ -48,11 +47,19 @@ int ConverterApp::InitInstance()
     dialog.exec();
     const std::optional<RequestOutcome>& outcome = dialog.commandLineOutcome();
     if (!outcome) {
+        // The window said what it knew at the start; a failure it could not
+        // foresee is said here.
+        if (!dialog.settingsFailure().empty() && !dialog.settingsProblemShown()) {
+            m_notices << "t2tk: warning: settings not kept: " << dialog.settingsFailure() << "\n";
+        }
         return 0;
     }
-    // No window shows it on this road, so a script sees it here.
+    // No window shows these on this road, so a script sees them here.
     if (outcome->leftOut > 0) {
         m_notices << "t2tk: warning: " << LeftOutNotice(outcome->leftOut) << "\n";
+    }
+    if (!dialog.settingsFailure().empty()) {
+        m_notices << "t2tk: warning: settings not kept: " << dialog.settingsFailure() << "\n";
     }
     return outcome->written ? 0 : 1;
 }
@@ -65,7 +72,7 @@ std::unique_ptr<SettingsStore> OpenUserSettings()
     if (!path) {
         return std::make_unique<NoSettingsStore>();
     }
-    return std::make_unique<IniSettingsStore>(QFile::decodeName(QByteArray::fromStdString(*path)));
+    return std::make_unique<IniSettingsStore>(*path);
 }
 
 }  // namespace t2tk::app

@@ -141,6 +141,10 @@ bool ConverterDialog::OnInitDialog()
     m_samePathBox->setChecked(m_requests.m_samePath != 0);
     m_compatibilityBox->setChecked(m_requests.m_compatibility != 0);
     m_quitButton->setFocus();
+    if (const std::string problem = m_requests.SettingsProblem(); !problem.empty()) {
+        m_status->setText(Text(problem));
+        m_settingsProblemShown = true;
+    }
     // The ports are looked up only for a stored one: it may have gone.
     if (!m_requests.m_sendPort.empty()) {
         const std::vector<std::string> ports = m_sendBox->Refresh(m_requests.m_sendPort);
@@ -221,7 +225,7 @@ void ConverterDialog::OnOK()
 
 void ConverterDialog::OnDestroy()
 {
-    m_requests.SaveSettings();
+    m_settingsFailure = m_requests.SaveSettings();
 }
 
 void ConverterDialog::done(int result)

@@ -36,6 +36,10 @@ public:
 
     // What the command line's conversion did, when there was one.
     const std::optional<RequestOutcome>& commandLineOutcome() const { return m_commandLineOutcome; }
+    // Why the settings were not kept when the window closed, or an empty text;
+    // and whether the window said beforehand that they would not be.
+    const std::string& settingsFailure() const { return m_settingsFailure; }
+    bool settingsProblemShown() const { return m_settingsProblemShown; }
 
     // Loads the settings, sets the controls and runs the command line. Returns
     // false when the dialog is to end at once.
@@ -66,6 +70,8 @@ private:
     std::vector<std::string> m_cmdLine;
     bool m_sending = false;
     std::optional<RequestOutcome> m_commandLineOutcome;
+    std::string m_settingsFailure;
+    bool m_settingsProblemShown = false;
 
     QCheckBox* m_compatibilityBox;
     QCheckBox* m_samePathBox;

@@ -92,6 +92,10 @@ BOOL ConverterDialog::OnInitDialog()
     ::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_SETPOS, TRUE, SliderPositionForSlot(m_requests.m_program));
     ::SendMessageW(Item(IDC_SAME_PATH), BM_SETCHECK, samePath != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
     ::SendMessageW(Item(IDC_COMPATIBILITY), BM_SETCHECK, compatibility != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (const std::string problem = m_requests.SettingsProblem(); !problem.empty()) {
+        ::SetWindowTextW(Item(IDC_STATUS), Utf16(problem).c_str());
+        m_settingsProblemShown = true;
+    }
 
     m_commandLineOutcome = m_requests.RunCommandLine(m_cmdLine);
     ShowOutcome(m_commandLineOutcome);
@@ -182,7 +186,7 @@ void ConverterDialog::OnEnd(int result)
 
 void ConverterDialog::OnDestroy()
 {
-    m_requests.SaveSettings();
+    m_settingsFailure = m_requests.SaveSettings();
 }
 
 void ConverterDialog::ShowProgram(int slot)

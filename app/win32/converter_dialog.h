@@ -30,6 +30,10 @@ public:
 
     // What the command line's conversion did, when there was one.
     const std::optional<RequestOutcome>& commandLineOutcome() const { return m_commandLineOutcome; }
+    // Why the settings were not kept when the window closed, or an empty text;
+    // and whether the window said beforehand that they would not be.
+    const std::string& settingsFailure() const { return m_settingsFailure; }
+    bool settingsProblemShown() const { return m_settingsProblemShown; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -52,6 +56,8 @@ private:
     RequestDialogs& m_dialogs;
     std::vector<std::string> m_cmdLine;
     std::optional<RequestOutcome> m_commandLineOutcome;
+    std::string m_settingsFailure;
+    bool m_settingsProblemShown = false;
     HWND m_window = nullptr;
     HICON m_hIcon = nullptr;
     bool m_modal = false;

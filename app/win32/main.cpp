@@ -3,14 +3,35 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "app/conversion_status.h"
 #include "app/win32/converter_dialog.h"
-#include "app/win32/profile_settings_store.h"
+#include "app/ini_settings_store.h"
 #include "app/win32/win32_request_dialogs.h"
 #include "convert/utf16.h"
+
+namespace {
+
+// t2tk.ini in the user's application data folder. The platform's place for a
+// bare profile name, the Windows folder, is closed to ordinary users, so
+// settings kept there are only read, once, while the new file is not there.
+std::unique_ptr<t2tk::app::SettingsStore> OpenUserSettings()
+{
+    wchar_t appData[MAX_PATH] = {};
+    wchar_t windows[MAX_PATH] = {};
+    if (::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData) != S_OK) {
+        return std::make_unique<t2tk::app::NoSettingsStore>();
+    }
+    const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    return std::make_unique<t2tk::app::IniSettingsStore>(t2tk::Utf8(appData) + "\\t2tk.ini",
+                                                         length > 0 ? t2tk::Utf8(windows) + "\\t2tk.ini" : "");
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/)
 {
@@ -26,7 +47,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     }
     ::LocalFree(words);
 
-    const std::unique_ptr<t2tk::app::SettingsStore> settings = t2tk::app::OpenUserSettings();
+    const std::unique_ptr<t2tk::app::SettingsStore> settings = OpenUserSettings();
     t2tk::app::Win32RequestDialogs dialogs;
     t2tk::app::ConverterDialog dialog(*settings, dialogs, arguments);
     dialog.DoModal();
@@ -36,6 +57,9 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     }
     if (outcome->leftOut > 0) {
         std::fprintf(stderr, "t2tk: warning: %s\n", t2tk::app::LeftOutNotice(outcome->leftOut).c_str());
+    }
+    if (!dialog.settingsFailure().empty()) {
+        std::fprintf(stderr, "t2tk: warning: settings not kept: %s\n", dialog.settingsFailure().c_str());
     }
     return outcome->written ? 0 : 1;
 }

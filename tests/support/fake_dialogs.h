@@ -63,7 +63,11 @@ public:
     {
         values[std::string(section) + "/" + key] = value;
     }
-    void Save() override { ++saves; }
+    std::string Save() override
+    {
+        ++saves;
+        return {};
+    }
 };
 
 }  // namespace t2tk::test

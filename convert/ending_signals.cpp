@@ -1,0 +1,63 @@
+#include "convert/ending_signals.h"
+
+#include <pthread.h>
+
+#include <iterator>
+
+namespace t2tk {
+
+namespace {
+
+sigset_t SetOf(const int* signals, std::size_t count)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (std::size_t i = 0; i < count; ++i) {
+        sigaddset(&set, signals[i]);
+    }
+    return set;
+}
+
+}  // namespace
+
+sigset_t EndingSignals()
+{
+    static constexpr int kSignals[] = {
+        SIGHUP,  SIGINT,    SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
+#ifdef SIGPOLL
+        SIGPOLL,
+#endif
+#ifdef SIGPWR
+        SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+        SIGSTKFLT,
+#endif
+    };
+    sigset_t set = SetOf(kSignals, std::size(kSignals));
+#ifdef SIGRTMIN
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) {
+        sigaddset(&set, signal);
+    }
+#endif
+    return set;
+}
+
+sigset_t FaultSignals()
+{
+    static constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS};
+    return SetOf(kSignals, std::size(kSignals));
+}
+
+EndingSignalsBlocked::EndingSignalsBlocked()
+{
+    const sigset_t ending = EndingSignals();
+    ::pthread_sigmask(SIG_BLOCK, &ending, &m_previous);
+}
+
+EndingSignalsBlocked::~EndingSignalsBlocked()
+{
+    ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
+
+}  // namespace t2tk
