@@ -50,14 +50,12 @@ std::string ConverterRequests::SettingsProblem()
     return problem.empty() ? problem : "Settings will not be kept: " + problem + ".";
 }
 
-std::optional<std::string> ConverterRequests::KeepSendPortAmong(const std::vector<std::string>& ports)
+std::optional<std::string> SendPortGone(const std::string& stored, const std::vector<std::string>& ports)
 {
-    if (m_sendPort.empty() || std::find(ports.begin(), ports.end(), m_sendPort) != ports.end()) {
+    if (stored.empty() || std::find(ports.begin(), ports.end(), stored) != ports.end()) {
         return std::nullopt;
     }
-    std::string status = "The MIDI port " + m_sendPort + " is not here: conversions go to a file only.";
-    m_sendPort.clear();
-    return status;
+    return "The MIDI port " + stored + " is not here: conversions go to a file only.";
 }
 
 std::optional<RequestOutcome> ConverterRequests::RunCommandLine(const std::vector<std::string>& arguments)
@@ -72,7 +70,7 @@ std::optional<RequestOutcome> ConverterRequests::RunCommandLine(const std::vecto
     if (!output) {
         return std::nullopt;
     }
-    return Convert("", request.names, *output, request.leftOut);
+    return ConvertRequested("", request.names, *output, request.leftOut);
 }
 
 std::optional<RequestOutcome> ConverterRequests::OnConvert()
@@ -87,7 +85,7 @@ std::optional<RequestOutcome> ConverterRequests::OnConvert()
     if (!output) {
         return std::nullopt;
     }
-    return Convert(selection.prefix, selection.names, *output, selection.leftOut);
+    return ConvertRequested(selection.prefix, selection.names, *output, selection.leftOut);
 }
 
 std::optional<RequestOutcome> ConverterRequests::OnDropFiles(const std::vector<std::string>& paths)
@@ -102,10 +100,10 @@ std::optional<RequestOutcome> ConverterRequests::OnDropFiles(const std::vector<s
     if (!output) {
         return std::nullopt;
     }
-    return Convert("", names, *output, static_cast<int>(paths.size() - count));
+    return ConvertRequested("", names, *output, static_cast<int>(paths.size() - count));
 }
 
-RequestOutcome ConverterRequests::Convert(const std::string& prefix, const std::vector<std::string>& names,
+RequestOutcome ConverterRequests::ConvertRequested(const std::string& prefix, const std::vector<std::string>& names,
                                           const std::string& output, int leftOut)
 {
     ConversionRequest request;
@@ -115,7 +113,7 @@ RequestOutcome ConverterRequests::Convert(const std::string& prefix, const std::
     request.compatibility = m_compatibility != 0;
     request.firstSlot = m_program;
     request.keepMessages = !m_sendPort.empty();
-    ConversionResult result = t2tk::Convert(request);
+    ConversionResult result = t2tk::ConvertPresets(request);
     if (!result.written) {
         m_dialogs.ShowError(result.failure);
     }

@@ -26,6 +26,9 @@ struct RequestOutcome {
 // The status line after a request: what was written, or that nothing was.
 std::string StatusLine(const RequestOutcome& outcome);
 
+// The status line when the stored send port is not among ports: sending is off.
+std::optional<std::string> SendPortGone(const std::string& stored, const std::vector<std::string>& ports);
+
 class ConverterRequests {
 public:
     ConverterRequests(SettingsStore& settings, RequestDialogs& dialogs);
@@ -42,9 +45,6 @@ public:
     // Why the settings will not be saved, when that can be told now: the
     // status line says it once.
     std::string SettingsProblem();
-    // Keeps the stored send port only when it is among ports; else the status
-    // line that says sending is off.
-    std::optional<std::string> KeepSendPortAmong(const std::vector<std::string>& ports);
 
     // The roads. Each returns nothing when no conversion was asked for (an
     // empty command line, a cancelled dialog), else what it did. Failures are
@@ -54,7 +54,7 @@ public:
     std::optional<RequestOutcome> OnDropFiles(const std::vector<std::string>& paths);
 
 private:
-    RequestOutcome Convert(const std::string& prefix, const std::vector<std::string>& names,
+    RequestOutcome ConvertRequested(const std::string& prefix, const std::vector<std::string>& names,
                            const std::string& output, int leftOut);
 
     SettingsStore& m_settings;

@@ -19,7 +19,12 @@ public:
     // The chosen path, or nothing when the user cancels.
     virtual std::optional<std::string> SaveOutput(const std::string& suggestion) = 0;
 
+    // A conversion that failed: nothing was written.
     virtual void ShowError(const std::string& message) = 0;
+    // A send that failed.
+    virtual void ShowSendError(const std::string& message) = 0;
+    // Whether to stop the send to port and close the window.
+    virtual bool AskStopSending(const std::string& port) = 0;
 };
 
 }  // namespace t2tk::app

@@ -1,5 +1,7 @@
 #include "app/send_status.h"
 
+#include "app/conversion_status.h"
+
 namespace t2tk::app {
 
 std::string DescribeSend(const send::SendResult& result, const std::string& port)
@@ -21,6 +23,25 @@ std::string DescribeSending(const send::SendStatus& status)
     return "Sending " + status.name + " to program " + std::to_string(status.program) + " (" +
            std::to_string(status.preset) + " of " + std::to_string(status.presets) + ")\n" +
            send::TimeLeft(status.left) + " left";
+}
+
+std::string DescribePortProblem(const send::PortProblem& problem)
+{
+    std::string text = problem.reason;
+    for (std::size_t i = 0; i < problem.ports.size(); ++i) {
+        text += (i == 0 ? "; the MIDI output ports are " : ", ") + problem.ports[i];
+    }
+    return text;
+}
+
+std::string SendFailedMessage(std::string_view output, const std::string& why)
+{
+    return std::string(FileNameOf(output)) + " was written, but sending failed: " + why + ".";
+}
+
+std::string StopSendingQuestion(const std::string& port)
+{
+    return "A conversion is being sent to " + port + ". Stop sending and close?";
 }
 
 }  // namespace t2tk::app

@@ -1,11 +1,11 @@
 // How closely a send keeps the module's schedule over JACK, and what the
-// sender costs: each message's arrival at a receiving client against the time
-// it was due, and the sending thread's processor time against the wall time.
+// sender costs: the time between two messages' arrivals at a receiving client
+// against the spacing the module needs, and the sending thread's processor
+// time against the wall time.
 // Needs a running JACK server (scripts/bench.sh starts one).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <ctime>
 #include <thread>
 
@@ -34,21 +34,19 @@ void BM_SendOnePreset(benchmark::State& state)
     request.names = {"/tmp/t2tk-bench-kit.fxp"};
     request.keepMessages = true;
     std::ostream silent(nullptr);
-    const std::vector<std::uint8_t> messages = t2tk::Convert(request, silent).messages;
-    // Each message and when it is due, from the start of the send.
+    const std::vector<std::uint8_t> messages = t2tk::ConvertPresets(request, silent).messages;
+    // Each message, and the spacing the module needs before it.
+    const t2tk::SendSchedule schedule(messages);
     std::vector<std::vector<std::uint8_t>> sent;
-    std::vector<long> due;
-    t2tk::ScheduledMessage message{};
-    for (std::size_t position = 0; t2tk::NextMessage(messages.data(), messages.size(), position, message);) {
-        sent.emplace_back(message.bytes, message.bytes + message.length);
-        due.push_back((due.empty() ? 0 : due.back()) + t2tk::TicksToMicroseconds(message.ticks));
+    for (const t2tk::SendStep& step : schedule.steps()) {
+        sent.emplace_back(step.message.bytes, step.message.bytes + step.message.length);
     }
 
     const t2tk::test::MidiReceiver receiver("t2tk-bench");
-    std::string failure;
-    const auto port = t2tk::send::OpenOutputPort("t2tk-bench:in", failure);
+    t2tk::send::PortProblem problem;
+    const auto port = t2tk::send::OpenOutputPort("t2tk-bench:in", problem);
     if (port == nullptr) {
-        state.SkipWithError(failure.c_str());
+        state.SkipWithError(problem.reason.c_str());
         return;
     }
     std::vector<double> errors;
@@ -56,16 +54,17 @@ void BM_SendOnePreset(benchmark::State& state)
     double cpu = 0.0;
     double wall = 0.0;
     while (state.KeepRunning()) {
-        const std::atomic<bool> stop{false};
         const std::size_t before = receiver.Messages().size();
         const Clock::time_point start = Clock::now();
         const double cpuStart = ThreadSeconds();
-        t2tk::send::SendMessages(*port, messages, stop);
+        t2tk::send::SendMessages(*port, messages, std::stop_token());
         cpu += ThreadSeconds() - cpuStart;
-        wall += std::chrono::duration<double>(Clock::now() - start).count();
-        // Each message that came against its own due time; one that did not is lost.
+        wall += std::chrono::duration<double, std::milli>(Clock::now() - start).count() / 1000.0;
+        // Each message that came, against the spacing since the one before it
+        // came (the first: since the start); one that did not come is lost.
         const std::vector<t2tk::test::Received> received = receiver.Messages();
         std::size_t next = 0;
+        Clock::time_point previous = start;
         for (std::size_t i = before; i < received.size(); ++i) {
             const auto match = std::find(sent.begin() + static_cast<std::ptrdiff_t>(next), sent.end(), received[i].bytes);
             if (match == sent.end()) {
@@ -74,8 +73,9 @@ void BM_SendOnePreset(benchmark::State& state)
             const auto index = static_cast<std::size_t>(match - sent.begin());
             lost += index - next;
             next = index + 1;
-            const auto late = received[i].arrival - (start + std::chrono::microseconds(due[index]));
+            const auto late = received[i].arrival - (previous + schedule.steps()[index].spacing);
             errors.push_back(std::abs(std::chrono::duration<double, std::milli>(late).count()));
+            previous = received[i].arrival;
         }
         lost += sent.size() - next;
     }

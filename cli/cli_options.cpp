@@ -41,24 +41,38 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     app.allow_windows_style_options(false);  // "/kits/rock.fxp" is a preset on every system
     app.set_version_flag("--version", "t2tk-convert " T2TK_VERSION);
     std::string program = "1";
-    app.add_option("-p,--program", program, "First program number, 1 to 50 (default 1)")
-        ->check(CLI::Validator(CheckProgram, ""))
-        ->type_name("N");
-    app.add_flag("-c,--compatibility", options.compatibility, "Set compatibility mode in every program");
-    app.add_option("-o,--output", options.output,
-                   "MIDI file to write (a .syx name gets the raw messages; - is standard output); default: the "
-                   "preset's name with .mid, or Thumpkrate.mid for several presets")
-        ->check(CLI::Validator(CheckNotEmpty, ""))
-        ->type_name("FILE");
-    app.add_flag("--list-ports", options.listPorts, "List the MIDI output ports, one per line: number, then name");
-    app.add_option("--send", options.sendPort,
-                   "Send the presets to a MIDI output port (its number, or a part of its name) on the module's "
-                   "schedule; writes a file only with -o")
-        ->check(CLI::Validator(CheckNotEmpty, ""))
-        ->type_name("PORT");
-    app.add_option("presets", options.presets, "Preset files, 1 to 50; they go to consecutive programs")
-        ->type_name("PRESET");
-    app.footer("Examples:\n  t2tk-convert -p 5 -o kits.mid rock.fxp jazz.fxp\n  t2tk-convert --send thump -p 5 rock.fxp jazz.fxp");
+    auto* programOption = app.add_option("-p,--program", program, "First program number, 1 to 50 (default 1)")
+                              ->check(CLI::Validator(CheckProgram, ""))
+                              ->type_name("N");
+    auto* compatibilityOption =
+        app.add_flag("-c,--compatibility", options.compatibility, "Set compatibility mode in every program");
+    auto* outputOption =
+        app.add_option("-o,--output", options.output,
+                       "MIDI file to write (a .syx name gets the raw messages; - is standard output); default: the "
+                       "preset's name with .mid, or Thumpkrate.mid for several presets")
+            ->check(CLI::Validator(CheckNotEmpty, ""))
+            ->type_name("FILE");
+    auto* sendOption =
+        app.add_option("--send", options.sendPort,
+                       "Send to a MIDI output port (its number, or a part of its name) on the module's schedule: the "
+                       "presets, converted (a file is written only with -o), or a MIDI or .syx file t2tk wrote")
+            ->check(CLI::Validator(CheckNotEmpty, ""))
+            ->type_name("PORT");
+    auto* waitOption = app.add_flag("--wait", options.waitForPort,
+                                    "While another t2tk sends to the port, wait for it instead of failing")
+                           ->needs(sendOption);
+    auto* presetsOption =
+        app.add_option("presets", options.presets, "Preset files, 1 to 50; they go to consecutive programs")
+            ->type_name("PRESET");
+    app.add_flag("--list-ports", options.listPorts, "List the MIDI output ports, one per line: number, then name")
+        ->excludes(programOption)
+        ->excludes(compatibilityOption)
+        ->excludes(outputOption)
+        ->excludes(sendOption)
+        ->excludes(waitOption)
+        ->excludes(presetsOption);
+    app.footer("Examples:\n  t2tk-convert -p 5 -o kits.mid rock.fxp jazz.fxp\n  t2tk-convert --send thump -p 5 rock.fxp "
+               "jazz.fxp\n  t2tk-convert --send thump kits.mid");
 
     try {
         app.parse(argc, argv);
@@ -69,6 +83,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
         return kExitUsage;
     }
     std::from_chars(program.data(), program.data() + program.size(), options.program);
+    options.programGiven = programOption->count() > 0;
     if (options.listPorts) {
         return std::nullopt;
     }

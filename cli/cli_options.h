@@ -18,11 +18,13 @@ inline constexpr int kExitUsage = 2;
 
 struct Options {
     int program = 1;  // as users count, 1..50
+    bool programGiven = false;
     bool compatibility = false;
     std::string output;  // empty: derived from the presets, or none when sending
     std::vector<std::string> presets;
     bool listPorts = false;
     std::string sendPort;  // the MIDI port to send to; empty: none
+    bool waitForPort = false;  // wait while another t2tk sends to the port, instead of failing
 };
 
 // Fills options from the arguments. Returns the exit status when the program

@@ -1,12 +1,18 @@
 #include "cli/converter_run.h"
 
+#include <optional>
+
 #include "cli/cli_options.h"
 #include "cli/send_run.h"
 #include "convert/conversion_request.h"
+#include "convert/saved_messages.h"
 
 namespace t2tk::cli {
 
 namespace {
+
+// The largest file t2tk writes is a MIDI file of 50 presets, some 150 KB.
+constexpr std::size_t kMostSavedBytes = 4 * 1024 * 1024;
 
 void WarnAboutIncompletePresets(const ConversionResult& result, const std::vector<std::string>& presets,
                                 std::ostream& err)
@@ -38,6 +44,53 @@ void WarnAboutProgramOverflow(const Options& options, std::ostream& err)
     }
 }
 
+int UsageError(const std::string& what, std::ostream& err)
+{
+    err << kProgramName << what << "\nRun 't2tk-convert --help' for more information.\n";
+    return kExitUsage;
+}
+
+// Files given to --send that t2tk wrote (a MIDI file, SysEx messages), told by
+// their content: their messages, back to back. Nothing when the files are
+// presets; an exit status when they cannot be sent.
+struct SavedSend {
+    std::vector<std::uint8_t> messages;
+    std::optional<int> exitStatus;
+};
+
+std::optional<SavedSend> ReadSavedFiles(const Options& options, std::ostream& err)
+{
+    std::vector<OwnFile> files;
+    std::size_t saved = 0;
+    for (const std::string& name : options.presets) {
+        OwnFile file = ReadOwnFile(name, kMostSavedBytes);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(file.contents.data());
+        saved += file.found && KindOfFile({bytes, file.contents.size()}) != FileKind::Preset ? 1 : 0;
+        files.push_back(std::move(file));
+    }
+    if (saved == 0) {
+        return std::nullopt;
+    }
+    if (saved != options.presets.size()) {
+        return SavedSend{{}, UsageError("files t2tk wrote and presets cannot be sent together", err)};
+    }
+    if (options.programGiven || options.compatibility || !options.output.empty()) {
+        return SavedSend{{}, UsageError("-p, -c and -o are for presets, not for files t2tk wrote", err)};
+    }
+    SavedSend send;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(files[i].contents.data());
+        const SavedMessages read = ReadSavedMessages({bytes, files[i].contents.size()});
+        if (!read.failure.empty()) {
+            err << kProgramName << "will not send \"" << Printable(options.presets[i]) << "\": " << read.failure
+                << "\n";
+            return SavedSend{{}, kExitFailed};
+        }
+        send.messages.insert(send.messages.end(), read.messages.begin(), read.messages.end());
+    }
+    return send;
+}
+
 }  // namespace
 
 int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal)
@@ -49,30 +102,39 @@ int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostr
     if (options.listPorts) {
         return ListPortsRun(out, err);
     }
-    // The port first: a port that is not there stops the run before a file is written.
+    const bool sending = !options.sendPort.empty();
+    // A file sent again is checked whole before the port is taken.
+    const std::optional<SavedSend> saved = sending ? ReadSavedFiles(options, err) : std::nullopt;
+    if (saved && saved->exitStatus) {
+        return *saved->exitStatus;
+    }
+    // The port next: a port that is not there stops the run before a file is written.
     std::unique_ptr<send::MidiPort> port;
-    if (!options.sendPort.empty() && (port = OpenPortRun(options.sendPort, err)) == nullptr) {
+    if (sending && (port = OpenPortRun(options.sendPort, options.waitForPort, err)) == nullptr) {
         return kExitFailed;
+    }
+    if (saved) {
+        return SendRun(*port, saved->messages, err, errIsTerminal);
     }
     ConversionRequest request;
     request.names = options.presets;
     request.output = !options.output.empty() ? options.output
-                     : port != nullptr       ? std::string()
+                     : sending               ? std::string()
                                              : DefaultOutputPath(options.presets);
-    request.keepMessages = port != nullptr;
+    request.keepMessages = sending;
     request.compatibility = options.compatibility;
     request.firstSlot = options.program - 1;
     request.format = IsSysExPath(request.output) ? OutputFormat::SysEx : OutputFormat::Midi;
 
     WarnAboutProgramOverflow(options, err);
     // A MIDI stream on standard output keeps it clean of the progress lines.
-    const ConversionResult result = Convert(request, IsStandardOutput(request.output) ? err : out);
+    const ConversionResult result = ConvertPresets(request, IsStandardOutput(request.output) ? err : out);
     WarnAboutIncompletePresets(result, options.presets, err);
     if (!result.written) {
         err << kProgramName << result.failure << "\n";
         return kExitFailed;
     }
-    return port != nullptr ? SendRun(*port, result.messages, err, errIsTerminal) : kExitConverted;
+    return sending ? SendRun(*port, result.messages, err, errIsTerminal) : kExitConverted;
 }
 
 }  // namespace t2tk::cli

@@ -1,6 +1,6 @@
 #pragma once
-// t2tk-convert's sending: the port list, and a send with its progress and its
-// clean stop on Ctrl-C or SIGTERM.
+// t2tk-convert's sending: the port list, and a send with its progress line and
+// its clean stop on every signal that would end the process.
 
 #include <cstdint>
 #include <memory>
@@ -16,11 +16,15 @@ namespace t2tk::cli {
 int ListPortsRun(std::ostream& out, std::ostream& err);
 
 // The port meant by wanted (a number or a part of a name), or null when there
-// is none, which err says with the ports there are.
-std::unique_ptr<send::MidiPort> OpenPortRun(const std::string& wanted, std::ostream& err);
+// is none or another t2tk sends to it (and wait is not set), which err says.
+std::unique_ptr<send::MidiPort> OpenPortRun(const std::string& wanted, bool wait, std::ostream& err);
 
-// Sends messages to port, with progress on err when progress is set. Returns
-// the exit status: 0 sent, 1 the port failed, 128 + the signal that stopped it.
+// Sends messages to port, with a progress line on err when progress is set.
+// Returns the exit status: 0 sent, 1 the port failed or was cut off, 128 +
+// the signal that stopped it.
 int SendRun(send::MidiPort& port, const std::vector<std::uint8_t>& messages, std::ostream& err, bool progress);
+
+// The progress line, cut to fit columns columns of a terminal.
+std::string ProgressLine(const std::string& text, std::size_t columns);
 
 }  // namespace t2tk::cli

@@ -11,6 +11,8 @@ if(NOT UNIX OR APPLE)
   return()
 endif()
 
+install(TARGETS t2tk_midi LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/t2tk)
+
 set(_res ${PROJECT_SOURCE_DIR}/res)
 
 # Man pages go compressed, as Debian wants them.

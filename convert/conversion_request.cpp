@@ -116,7 +116,7 @@ NameList::NameList(const std::vector<std::string>& names)
     m_pointers.push_back(nullptr);
 }
 
-ConversionResult Convert(const ConversionRequest& request, std::ostream& progress)
+ConversionResult ConvertPresets(const ConversionRequest& request, std::ostream& progress)
 {
     static ConversionReport report;
     const NameList names(request.names);

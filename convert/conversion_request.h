@@ -42,7 +42,7 @@ struct ConversionResult {
 };
 
 // Converts as asked. The "initreq" and "storereq N" lines go to progress.
-ConversionResult Convert(const ConversionRequest& request, std::ostream& progress = std::cout);
+ConversionResult ConvertPresets(const ConversionRequest& request, std::ostream& progress = std::cout);
 
 // The names as the core takes them: pointers to each, then a null entry. The
 // list points into names, which must outlive it.

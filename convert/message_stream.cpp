@@ -10,13 +10,6 @@ std::ostream* ProgressLines = &std::cout;
 
 namespace {
 
-constexpr std::uint8_t kRequestType = 0x07;
-constexpr std::uint8_t kVoiceDumpType = 0x10;
-constexpr std::uint8_t kEffectDumpType = 0x15;
-constexpr std::uint8_t kInitCode = 0x04;
-constexpr std::uint8_t kStoreCode = 0x01;
-constexpr std::uint8_t kBank = 0x30;
-
 // Stores the 7-bit sum of the bytes from the type byte up to the last data byte
 // into the byte in front of the first byte (from offset 5 on) with bit 7 set.
 void SetChecksum(std::uint8_t* message)
@@ -43,20 +36,17 @@ void SetChecksum(std::uint8_t* message)
 std::uint8_t* BeginMessage(std::uint8_t type, std::uint8_t byte5, std::uint8_t byte6)
 {
     std::uint8_t* m = MessageBuffer.bytes + MessageBuffer.fillCount;
-    m[0] = 0xF0;
-    m[1] = 0x3E;
-    m[2] = 0x11;
-    m[3] = 0x00;
-    m[4] = type;
-    m[5] = byte5;
-    m[6] = byte6;
+    std::memcpy(m, kMessageHead, sizeof kMessageHead);
+    m[kTypeOffset] = type;
+    m[kCodeOffset] = byte5;
+    m[kIndexOffset] = byte6;
     return m;
 }
 
 void FinishMessage(std::uint8_t* m, int length)
 {
     m[length - 2] = 0x7F;
-    m[length - 1] = 0xF7;
+    m[length - 1] = kMessageEnd;
     SetChecksum(m);
     MessageBuffer.fillCount += length;
 }
@@ -64,18 +54,34 @@ void FinishMessage(std::uint8_t* m, int length)
 void AppendRequest(std::uint8_t code, int slot)
 {
     std::uint8_t* m = BeginMessage(kRequestType, code, kBank);
-    m[7] = static_cast<std::uint8_t>(slot);
+    m[kRecordOffset] = static_cast<std::uint8_t>(slot);
     FinishMessage(m, kRequestLength);
 }
 
 void AppendDump(std::uint8_t type, int index, const std::uint8_t* record, int recordSize)
 {
     std::uint8_t* m = BeginMessage(type, kBank, static_cast<std::uint8_t>(index));
-    std::memcpy(m + 7, record, static_cast<std::size_t>(recordSize));
-    FinishMessage(m, recordSize + 9);
+    std::memcpy(m + kRecordOffset, record, static_cast<std::size_t>(recordSize));
+    FinishMessage(m, recordSize + kDumpFraming);
 }
 
 }  // namespace
+
+bool IsModuleMessage(const std::uint8_t* message, std::size_t length)
+{
+    if (length <= kTypeOffset || std::memcmp(message, kMessageHead, sizeof kMessageHead) != 0 ||
+        MessageLength(message[kTypeOffset]) != length || message[length - 1] != kMessageEnd) {
+        return false;
+    }
+    unsigned sum = 0;
+    for (std::size_t i = kTypeOffset; i + 2 < length; ++i) {
+        if (message[i] >= 0x80) {
+            return false;
+        }
+        sum += message[i];
+    }
+    return message[length - 2] == (sum & 0x7F);
+}
 
 void AppendInitRequest()
 {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <ostream>
 
+#include "convert/message_layout.h"
+
 namespace t2tk {
 
 inline constexpr std::size_t kMessageBufferSize = 400000;
@@ -15,26 +17,6 @@ struct MessageBufferData {
     std::int32_t fillCount;
 };
 extern MessageBufferData MessageBuffer;
-
-// The type byte (offset 4) of a program dump, the message the module needs
-// most time for.
-inline constexpr std::size_t kTypeOffset = 4;
-inline constexpr std::uint8_t kProgramDumpType = 0x11;
-
-// Message lengths, framing and checksum included.
-inline constexpr int kRequestLength = 10;
-inline constexpr int kProgramDumpLength = 49;
-inline constexpr int kVoiceDumpLength = 118;
-inline constexpr int kEffectDumpLength = 27;
-
-// Record sizes the dumps carry.
-inline constexpr int kProgramHeaderSize = 40;
-inline constexpr int kVoiceRecordSize = 109;
-inline constexpr int kEffectRecordSize = 18;
-
-// One preset: a program dump, 24 voice dumps, 4 effect dumps and a store request.
-inline constexpr int kPresetMessagesLength =
-    kProgramDumpLength + 24 * kVoiceDumpLength + 4 * kEffectDumpLength + kRequestLength;
 
 // Where the init and store requests announce themselves ("initreq",
 // "storereq <slot>"): standard output unless pointed elsewhere; null for none.

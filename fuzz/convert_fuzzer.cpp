@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.firstSlot = firstSlot;
     std::ostream silent(nullptr);  // the progress lines
     const std::string& output = request.output;
-    if (const t2tk::ConversionResult result = t2tk::Convert(request, silent); !result.written) {
+    if (const t2tk::ConversionResult result = t2tk::ConvertPresets(request, silent); !result.written) {
         Fail("conversion failed", result.failure);
     }
     const auto count = static_cast<std::size_t>(t2tk::MessageBuffer.fillCount);

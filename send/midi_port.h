@@ -13,8 +13,8 @@ namespace t2tk::send {
 class MidiPort {
 public:
     virtual ~MidiPort() = default;
-    // Sends one complete message; false with the reason when the port failed
-    // or is gone, so that what follows would be lost.
+    // Sends one complete message; false with the reason when the port failed,
+    // went away or is no longer connected, so that what follows would be lost.
     virtual bool Send(const std::uint8_t* message, std::size_t size, std::string& failure) = 0;
 };
 
@@ -25,8 +25,24 @@ struct PortList {
 
 PortList ListOutputPorts();
 
-// Opens the port meant by wanted: its number in ListOutputPorts, or a part of
-// its name. Null with the reason (the ports there are among it) otherwise.
-std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, std::string& failure);
+// Whether a send waits while another t2tk sends to the same port.
+enum class PortTurn {
+    Refuse,  // it fails at once, saying so
+    Wait,    // it waits until the other is done
+};
+
+// Why a port could not be had.
+struct PortProblem {
+    std::string reason;              // e.g. "\"synth\" matches no MIDI output port"
+    std::vector<std::string> ports;  // the ports there are, when the one meant is not among them
+    bool busy = false;               // another t2tk sends to it
+};
+
+// Opens the port meant by wanted: its number in ListOutputPorts, its whole
+// name, or a part of its name. Only one t2tk sends to a port at a time: the
+// port stays taken for as long as the MidiPort lives. Null, with the problem,
+// otherwise.
+std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem& problem,
+                                         PortTurn turn = PortTurn::Refuse);
 
 }  // namespace t2tk::send

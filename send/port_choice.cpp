@@ -16,9 +16,9 @@ std::string Lower(std::string_view text)
     return lower;
 }
 
-PortChoice Refuse(const std::string& failure, const std::vector<std::string>& ports)
+PortChoice Refuse(const std::string& failure)
 {
-    return {std::nullopt, failure + "; the MIDI output ports are:\n" + ListPorts(ports)};
+    return {std::nullopt, failure, true};
 }
 
 }  // namespace
@@ -34,7 +34,7 @@ PortChoice ChoosePort(const std::vector<std::string>& ports, std::string_view wa
         if (number < ports.size()) {
             return {number, ""};
         }
-        return Refuse("there is no MIDI output port " + std::string(wanted), ports);
+        return Refuse("there is no MIDI output port " + std::string(wanted));
     }
     if (const auto exact = std::find(ports.begin(), ports.end(), wanted); exact != ports.end()) {
         return {static_cast<std::size_t>(exact - ports.begin()), ""};
@@ -50,8 +50,7 @@ PortChoice ChoosePort(const std::vector<std::string>& ports, std::string_view wa
         return {matches.front(), ""};
     }
     return Refuse("\"" + std::string(wanted) + "\" " +
-                      (matches.empty() ? "matches no MIDI output port" : "matches several MIDI output ports"),
-                  ports);
+                  (matches.empty() ? "matches no MIDI output port" : "matches several MIDI output ports"));
 }
 
 std::string ListPorts(const std::vector<std::string>& ports)
@@ -61,6 +60,18 @@ std::string ListPorts(const std::vector<std::string>& ports)
         list += std::to_string(i) + "  " + ports[i] + "\n";
     }
     return list;
+}
+
+DevicePorts ListDevices(unsigned count, const std::function<std::optional<std::string>(unsigned)>& nameOf)
+{
+    DevicePorts ports;
+    for (unsigned device = 0; device < count; ++device) {
+        if (std::optional<std::string> name = nameOf(device)) {
+            ports.names.push_back(std::move(*name));
+            ports.devices.push_back(device);
+        }
+    }
+    return ports;
 }
 
 std::string NoPortsMessage(std::string_view reason)

@@ -1,107 +1,66 @@
 #include "send/sender.h"
 
-#include <algorithm>
-#include <thread>
-#include <vector>
+#include <condition_variable>
+#include <mutex>
 
 #include "convert/message_schedule.h"
-#include "convert/message_stream.h"
 #include "send/midi_port.h"
 
 namespace t2tk::send {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// The program dump and store request of a preset: what a status line shows.
-bool IsProgramDump(const ScheduledMessage& m)
-{
-    return m.length > kTypeOffset && m.bytes[kTypeOffset] == kProgramDumpType;
-}
-bool IsStoreRequest(const ScheduledMessage& m)
-{
-    return m.length == kRequestLength && m.bytes[4] == 0x07 && m.bytes[5] == 0x01;
-}
-
-std::string NameOf(const ScheduledMessage& programDump)
-{
-    // Record bytes 1 to 16, behind the seven bytes of the message head.
-    std::string name;
-    for (std::size_t i = 8; i < 24 && i < programDump.length && programDump.bytes[i] != 0; ++i) {
-        name += static_cast<char>(programDump.bytes[i]);
+class Steady : public SendClock {
+public:
+    TimePoint Now() override { return std::chrono::steady_clock::now(); }
+    bool WaitUntil(TimePoint deadline, std::stop_token stop) override
+    {
+        std::mutex mutex;
+        std::condition_variable_any stopped;
+        std::unique_lock lock(mutex);
+        stopped.wait_until(lock, stop, deadline, [] { return false; });
+        return !stop.stop_requested();
     }
-    return name;
-}
-
-// Waits until the deadline, looking at stop in short steps; false when stopped.
-bool WaitUntil(Clock::time_point deadline, const std::atomic<bool>& stop)
-{
-    while (Clock::now() < deadline) {
-        if (stop.load()) {
-            return false;
-        }
-        std::this_thread::sleep_until(std::min(deadline, Clock::now() + std::chrono::milliseconds(50)));
-    }
-    return !stop.load();
-}
+};
 
 }  // namespace
 
-SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, const std::atomic<bool>& stop,
-                        const std::function<void(const SendStatus&)>& onMessage)
+SendClock& SteadyClock()
 {
-    // The messages and the microseconds from the start at which each is due, as
-    // in the MIDI file: the first too waits its quarter second, which gives a
-    // connection just made the time to carry it.
-    std::vector<ScheduledMessage> schedule;
-    std::vector<long> due;
+    static Steady clock;
+    return clock;
+}
+
+SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, std::stop_token stop,
+                        const std::function<void(const SendStatus&)>& onMessage, SendClock& clock)
+{
+    const SendSchedule schedule(messages);
+    const auto& steps = schedule.steps();
     SendResult result;
-    ScheduledMessage message{};
-    for (std::size_t position = 0; NextMessage(messages.data(), messages.size(), position, message);) {
-        schedule.push_back(message);
-        due.push_back((due.empty() ? 0 : due.back()) + TicksToMicroseconds(message.ticks));
-        result.presets += IsStoreRequest(message) ? 1 : 0;
-    }
-    const long end = (schedule.empty() ? 0 : due.back()) + TicksToMicroseconds(kFinalTicks);
-
-    // The preset each message belongs to: the init request to the first.
-    std::vector<std::size_t> dumpOf(schedule.size(), 0);
-    const auto first = std::find_if(schedule.begin(), schedule.end(), IsProgramDump);
-    std::size_t dump = static_cast<std::size_t>(first - schedule.begin());
-    for (std::size_t i = 0; i < schedule.size(); ++i) {
-        dump = IsProgramDump(schedule[i]) ? i : dump;
-        dumpOf[i] = dump;
-    }
-
-    const Clock::time_point start = Clock::now();
-    SendStatus status{1, result.presets, "", 0, 0, static_cast<int>(schedule.size()), {}};
-    for (std::size_t i = 0; i < schedule.size(); ++i) {
-        message = schedule[i];
-        if (!WaitUntil(start + std::chrono::microseconds(due[i]), stop)) {
+    result.presets = schedule.presets();
+    // The first message too waits its spacing, which gives a connection just
+    // made the time to carry it.
+    SendClock::TimePoint previous = clock.Now();
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const SendStep& step = steps[i];
+        if (!clock.WaitUntil(previous + step.spacing, stop)) {
             result.ending = SendEnding::Stopped;
             return result;
         }
-        if (dumpOf[i] < schedule.size()) {
-            status.name = NameOf(schedule[dumpOf[i]]);
-            status.program = schedule[dumpOf[i]].bytes[6] + 1;
-        }
-        status.message = static_cast<int>(i) + 1;
-        status.left = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::microseconds(end - due[i]));
+        previous = clock.Now();
         if (onMessage) {
-            onMessage(status);
+            onMessage({step.preset, result.presets, step.name, step.program, static_cast<int>(i) + 1,
+                       static_cast<int>(steps.size()),
+                       std::chrono::duration_cast<std::chrono::milliseconds>(schedule.LeftAfter(i))});
         }
-        if (!port.Send(message.bytes, message.length, result.failure)) {
+        if (!port.Send(step.message.bytes, step.message.length, result.failure)) {
             result.ending = SendEnding::PortFailed;
             return result;
         }
-        if (IsStoreRequest(message)) {
-            ++result.stored;
-            status.preset = std::min(result.stored + 1, result.presets);
-        }
+        result.stored += step.storesPreset ? 1 : 0;
     }
     // The module stores the last preset in this time; a stop cuts only the wait.
-    if (!WaitUntil(start + std::chrono::microseconds(end), stop)) {
+    if (!clock.WaitUntil(previous + SendSchedule::kFinalWait, stop)) {
         result.ending = SendEnding::Stopped;
     }
     return result;

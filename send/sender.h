@@ -1,16 +1,30 @@
 #pragma once
 // Sends a conversion's messages to a MIDI port on the module's own schedule.
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <stop_token>
 #include <string>
 
 namespace t2tk::send {
 
 class MidiPort;
+
+// The time a send keeps and waits on; tests put one of their own in its place.
+class SendClock {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    virtual ~SendClock() = default;
+    virtual TimePoint Now() = 0;
+    // Waits until deadline, or until a stop is asked for; false when stopped.
+    virtual bool WaitUntil(TimePoint deadline, std::stop_token stop) = 0;
+};
+
+// The machine's steady clock. A wait ends at its deadline or at once when a
+// stop is asked for; nothing wakes up in between to look.
+SendClock& SteadyClock();
 
 // Where a send stands, told before each message.
 struct SendStatus {
@@ -25,8 +39,8 @@ struct SendStatus {
 
 enum class SendEnding {
     Done,
-    Stopped,     // stop was set
-    PortFailed,  // the port failed or went away
+    Stopped,     // a stop was asked for
+    PortFailed,  // the port failed, went away or was cut off
 };
 
 struct SendResult {
@@ -36,11 +50,13 @@ struct SendResult {
     std::string failure;
 };
 
-// Sends the messages to port, each after the wait the module needs, as the
-// MIDI file spaces them, then waits until the module has stored the last. stop is looked at
+// Sends the messages to port, each once the spacing the module needs has
+// passed since the one before it went out (a late message moves the rest
+// later), then waits until the module has stored the last. A stop is seen
 // between messages and while waiting, never in the middle of one.
-SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, const std::atomic<bool>& stop,
-                        const std::function<void(const SendStatus&)>& onMessage = {});
+SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, std::stop_token stop,
+                        const std::function<void(const SendStatus&)>& onMessage = {},
+                        SendClock& clock = SteadyClock());
 
 // The time left as minutes and seconds, rounded up: "0:23".
 std::string TimeLeft(std::chrono::milliseconds left);

@@ -1,10 +1,11 @@
-// The MIDI ports on Windows: the system's own MIDI output API (WinMM).
+// The MIDI ports on Windows: the system's own MIDI output API (WinMM), linked
+// in directly (it costs a program nothing until a port is opened).
 #include <windows.h>
 
 #include <mmsystem.h>
 
 #include "convert/utf16.h"
-#include "send/midi_port.h"
+#include "send/midi_system.h"
 #include "send/port_choice.h"
 
 namespace t2tk::send {
@@ -20,72 +21,102 @@ std::string ErrorText(MMRESULT result)
 
 class WinMmPort : public MidiPort {
 public:
-    WinMmPort(HMIDIOUT out, std::string name) : m_out(out), m_name(std::move(name)) {}
-    ~WinMmPort() override { ::midiOutClose(m_out); }
+    WinMmPort(HMIDIOUT out, HANDLE done, std::string name) : m_out(out), m_done(done), m_name(std::move(name)) {}
+    ~WinMmPort() override
+    {
+        ::midiOutReset(m_out);
+        ::midiOutClose(m_out);
+        ::CloseHandle(m_done);
+    }
     WinMmPort(const WinMmPort&) = delete;
     WinMmPort& operator=(const WinMmPort&) = delete;
 
     bool Send(const std::uint8_t* message, std::size_t size, std::string& failure) override
     {
+        bool taken = true;
         MIDIHDR header{};
         header.lpData = reinterpret_cast<LPSTR>(const_cast<std::uint8_t*>(message));
         header.dwBufferLength = static_cast<DWORD>(size);
         MMRESULT result = ::midiOutPrepareHeader(m_out, &header, sizeof header);
         if (result == MMSYSERR_NOERROR) {
+            ::ResetEvent(m_done);
             result = ::midiOutLongMsg(m_out, &header, sizeof header);
-            // The device tells when it has the whole message; a SysEx of 118
-            // bytes takes some 40 ms down a MIDI cable.
-            for (int waited = 0; result == MMSYSERR_NOERROR && (header.dwFlags & MHDR_DONE) == 0 && waited < 5000;
-                 ++waited) {
-                ::Sleep(1);
+            // The driver says when it has the whole message (a SysEx of 118
+            // bytes takes some 40 ms down a MIDI cable); it signals the event
+            // it was opened with. Give it a second and the cable's time.
+            const ULONGLONG deadline = ::GetTickCount64() + 1000 + size;
+            while (result == MMSYSERR_NOERROR && (header.dwFlags & MHDR_DONE) == 0 && ::GetTickCount64() < deadline) {
+                ::WaitForSingleObject(m_done, static_cast<DWORD>(deadline - ::GetTickCount64()));
             }
-            ::midiOutUnprepareHeader(m_out, &header, sizeof header);
+            if (result == MMSYSERR_NOERROR && (header.dwFlags & MHDR_DONE) == 0) {
+                ::midiOutReset(m_out);  // hands the header back
+                failure = "the MIDI port \"" + m_name + "\" did not take a message in time";
+                taken = false;
+            }
+            // The header is the driver's until it hands it back.
+            while (::midiOutUnprepareHeader(m_out, &header, sizeof header) == MIDIERR_STILLPLAYING) {
+                ::WaitForSingleObject(m_done, 100);
+            }
         }
         if (result != MMSYSERR_NOERROR) {
             failure = "the MIDI port \"" + m_name + "\" failed: " + ErrorText(result);
-            return false;
+            taken = false;
         }
-        return true;
+        return taken;
     }
 
 private:
     HMIDIOUT m_out;
+    HANDLE m_done;
     std::string m_name;
+};
+
+class WinMmSystem : public MidiSystem {
+public:
+    SystemPorts Ports() override
+    {
+        m_ports = ListDevices(::midiOutGetNumDevs(), [](unsigned device) -> std::optional<std::string> {
+            MIDIOUTCAPSW caps{};
+            if (::midiOutGetDevCapsW(device, &caps, sizeof caps) != MMSYSERR_NOERROR) {
+                return std::nullopt;
+            }
+            return Utf8(caps.szPname);
+        });
+        SystemPorts ports;
+        ports.list.names = m_ports.names;
+        for (const std::string& name : m_ports.names) {
+            ports.keys.push_back("winmm:" + name);
+        }
+        if (ports.list.names.empty()) {
+            ports.list.reason = "Windows knows no MIDI output device";
+        }
+        return ports;
+    }
+
+    std::unique_ptr<MidiPort> Open(std::size_t index, std::string& failure) override
+    {
+        const std::string& name = m_ports.names.at(index);
+        HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HMIDIOUT out = nullptr;
+        const MMRESULT result = ::midiOutOpen(&out, m_ports.devices[index], reinterpret_cast<DWORD_PTR>(done), 0,
+                                              CALLBACK_EVENT);
+        if (result != MMSYSERR_NOERROR) {
+            ::CloseHandle(done);
+            failure = "cannot open the MIDI port \"" + name + "\": " + ErrorText(result);
+            return nullptr;
+        }
+        return std::make_unique<WinMmPort>(out, done, name);
+    }
+
+private:
+    DevicePorts m_ports;
 };
 
 }  // namespace
 
-PortList ListOutputPorts()
+std::unique_ptr<MidiSystem> LoadMidiSystem(std::string& /*failure*/)
 {
-    PortList list;
-    const UINT count = ::midiOutGetNumDevs();
-    for (UINT i = 0; i < count; ++i) {
-        MIDIOUTCAPSW caps{};
-        if (::midiOutGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR) {
-            list.names.push_back(Utf8(caps.szPname));
-        }
-    }
-    if (list.names.empty()) {
-        list.reason = "Windows knows no MIDI output device";
-    }
-    return list;
-}
-
-std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, std::string& failure)
-{
-    const PortList list = ListOutputPorts();
-    const PortChoice choice = ChoosePort(list.names, wanted, list.reason);
-    if (!choice.index) {
-        failure = choice.failure;
-        return nullptr;
-    }
-    HMIDIOUT out = nullptr;
-    const MMRESULT result = ::midiOutOpen(&out, static_cast<UINT>(*choice.index), 0, 0, CALLBACK_NULL);
-    if (result != MMSYSERR_NOERROR) {
-        failure = "cannot open the MIDI port \"" + list.names[*choice.index] + "\": " + ErrorText(result);
-        return nullptr;
-    }
-    return std::make_unique<WinMmPort>(out, list.names[*choice.index]);
+    return std::make_unique<WinMmSystem>();
 }
 
 }  // namespace t2tk::send

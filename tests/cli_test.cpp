@@ -113,16 +113,19 @@ TEST_F(CliTest, WindowsPathsAndPorts)
 
 TEST_F(CliTest, UsageErrorsExitWith2)
 {
+    test::WriteBytes("kits.syx", test::ReadBytes(T2TK_CORPUS_DIR "/in-range.syx"));
     for (const auto& arguments : std::vector<std::vector<std::string>>{
              {}, {"-p", "0", "a.fxp"}, {"-p", "51", "a.fxp"}, {"-p", "x", "a.fxp"}, {"-p", " 5", "a.fxp"},
              {"-p", "0x10", "a.fxp"}, {"-p", "1e1", "a.fxp"}, {"-p", "+5", "a.fxp"}, {"-o", "", "a.fxp"},
-             {"--bogus", "a.fxp"}, Times(51, "a.fxp")}) {
+             {"--bogus", "a.fxp"}, Times(51, "a.fxp"), {"--list-ports", "--send", "x", "a.fxp"},
+             {"--list-ports", "a.fxp"}, {"--wait", "a.fxp"}, {"--send", "x", "kits.syx", "a.fxp"},
+             {"--send", "x", "-p", "2", "kits.syx"}, {"--send", "x", "-o", "o.mid", "kits.syx"}}) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments.size();
         EXPECT_EQ(outcome.err.rfind("t2tk-convert: ", 0), 0U) << outcome.err;
         EXPECT_EQ(outcome.out, "");
     }
-    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp"}));
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "kits.syx"}));
     EXPECT_EQ(Run({"--version"}).out, "t2tk-convert " T2TK_VERSION "\n");
     EXPECT_EQ(Run({"--help"}).status, 0);
 }
@@ -154,11 +157,16 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
     cases.push_back({{"-o", "link.mid"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"});
     cases.push_back({{"-o", "/dev/full"}, "cannot write \"/dev/full\": No space left on device"});
 #endif
+    // A file t2tk wrote is sent again only when it holds nothing but the
+    // module's messages, which is told before any port is looked for.
+    test::WriteBytes("notes.syx", {0xF0, 0x3E, 0x11, 0x00, 0x07, 0x04, 0x30, 0x00, 0x3A, 0xF7});
+    cases.push_back({{"--send", "x", "notes.syx"},
+                     "will not send \"notes.syx\": message 1 (at byte 0) is not one of the module's messages"});
     for (const Case& c : cases) {
         std::vector<std::string> arguments = c.arguments;
         if (arguments.front() == "-o") {
             arguments.emplace_back("a.fxp");
-        } else {
+        } else if (arguments.front() != "--send") {
             arguments.insert(arguments.begin(), {"-o", "out.mid", "a.fxp"});
         }
         const Outcome outcome = Run(arguments);
@@ -167,6 +175,7 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
     }
     EXPECT_EQ(test::ReadBytes("out.mid"), (Bytes{7, 7, 7}));
     fs::remove("link.mid");
+    fs::remove("notes.syx");
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "out.mid"}));
 }
 

@@ -1,7 +1,7 @@
 // The dialog on the offscreen platform, with fake request dialogs, the
-// settings in a temporary folder, and the tests' JACK server to send to. The
-// rules have tests of their own: these check that the window feeds them and
-// shows what they give.
+// settings in a temporary folder, and ports and a clock of the tests' own to
+// send with. The rules have tests of their own: these check that the window
+// feeds them and shows what they give.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -22,8 +22,9 @@
 #include "app/qt/converter_app.h"
 #include "app/qt/converter_dialog.h"
 #include "app/ini_settings_store.h"
+#include "app/send_status.h"
 #include "tests/support/fake_dialogs.h"
-#include "tests/support/midi_receiver.h"
+#include "tests/support/fake_ports.h"
 #include "tests/support/test_support.h"
 
 using namespace t2tk;
@@ -33,6 +34,8 @@ class ConverterDialogTest : public QObject {
 
     QTemporaryDir m_dir;
     test::FakeDialogs m_dialogs;
+    std::unique_ptr<test::FakeClock> m_clock;
+    std::unique_ptr<test::FakePorts> m_ports;
     std::unique_ptr<app::IniSettingsStore> m_settings;
     std::unique_ptr<app::ConverterDialog> m_dialog;
     int m_ini = 0;  // a file of its own for each dialog: Qt caches what it read by name
@@ -47,7 +50,11 @@ class ConverterDialogTest : public QObject {
         file.close();
         m_settings = std::make_unique<app::IniSettingsStore>(Ini().toStdString());
         m_dialogs = test::FakeDialogs();
-        m_dialog = std::make_unique<app::ConverterDialog>(*m_settings, m_dialogs);
+        m_dialog.reset();
+        m_clock = std::make_unique<test::FakeClock>();
+        m_ports = std::make_unique<test::FakePorts>(*m_clock);
+        m_dialog = std::make_unique<app::ConverterDialog>(*m_settings, m_dialogs, std::vector<std::string>(), *m_ports,
+                                                          *m_clock);
         m_dialog->OnInitDialog();
         m_dialog->show();
         QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
@@ -58,6 +65,13 @@ class ConverterDialogTest : public QObject {
         return m_dialog->findChild<Widget*>(QString::fromLatin1(name));
     }
     QString Field() const { return Child<QLineEdit>("program")->text(); }
+    // The whole status line shows, above the buttons.
+    bool FitsTheWindow(QLabel* status) const
+    {
+        return status->width() >= status->minimumSizeHint().width() &&
+               status->height() >= status->heightForWidth(status->width()) &&
+               status->geometry().bottom() < Child<QPushButton>("quit")->geometry().top();
+    }
     // Drops files (or, with no paths, text) onto target the way the platform
     // delivers a drag: to the window, at a point, and Qt finds the widget that takes it.
     bool DropOn(QWidget* target, const std::vector<std::string>& paths)
@@ -175,54 +189,110 @@ private slots:
         auto* status = Child<QLabel>("status");
         QVERIFY(status->text().endsWith(QStringLiteral("Presets past program 50 all went to program 50.")));
         QVERIFY(status->toolTip().contains(QString::fromStdString(name)));
-        QTRY_VERIFY(status->width() >= status->minimumSizeHint().width() &&
-                    status->height() >= status->heightForWidth(status->width()) &&
-                    status->geometry().bottom() < Child<QPushButton>("quit")->geometry().top());
+        QTRY_VERIFY(FitsTheWindow(status));
         if (const QByteArray shot = qgetenv("T2TK_SCREENSHOT"); !shot.isEmpty()) {
             QTest::qWait(200);
             QVERIFY(m_dialog->screen()->grabWindow(0).save(QString::fromLocal8Bit(shot)));
         }
     }
 
-    // Sending, against the tests' JACK server: bytes, the stored port, Cancel.
+    // Sending: the bytes, the stored port, what the window says.
     void sendsEachConversionToTheChosenPort()
     {
-        const test::MidiReceiver receiver("t2tk-dialog");
         Open();
         auto* sendTo = Child<QComboBox>("sendTo");
         sendTo->showPopup();  // looks the ports up afresh
         sendTo->hidePopup();
-        sendTo->setCurrentIndex(sendTo->findText(QStringLiteral("t2tk-dialog:in")));
-        const std::string presets[] = {T2TK_CORPUS_DIR "/in-range.fxp", T2TK_CORPUS_DIR "/edges.fxp"};
-        QVERIFY(test::Convert({presets[0], presets[1]}, Path("both.syx"), 0, false, OutputFormat::SysEx).written);
-        m_dialogs.saveResults = {Path("both.mid")};
-        QVERIFY(DropOn(m_dialog.get(), {presets[0], presets[1]}));
-        QCOMPARE(receiver.Messages().size(), std::size_t{61});  // the init request, then 30 a preset
-        QCOMPARE(test::Joined(receiver.Messages()), test::ReadBytes(Path("both.syx")));
-        QVERIFY(Child<QLabel>("status")->text().endsWith(QStringLiteral("Sent 2 presets to t2tk-dialog:in.")));
+        sendTo->setCurrentIndex(sendTo->findText(QStringLiteral("Thump B")));
+        m_dialogs.saveResults = {Path("one.mid")};
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QTRY_VERIFY(!m_dialog->sending());
+        QCOMPARE(m_ports->opened, std::string("Thump B"));
+        test::Bytes sent;
+        for (const test::Sent& message : m_ports->Messages()) {
+            sent.insert(sent.end(), message.bytes.begin(), message.bytes.end());
+        }
+        QCOMPARE(sent, test::ReadBytes(T2TK_CORPUS_DIR "/in-range.syx"));
+        QVERIFY(Child<QLabel>("status")->text().endsWith(QStringLiteral("\nSent 1 preset to Thump B.")));
+        QTRY_VERIFY(FitsTheWindow(Child<QLabel>("status")));
         m_dialog->close();
         QCOMPARE(QSettings(Ini(), QSettings::IniFormat).value(QStringLiteral("t2tk/SendPort")).toString(),
-                 QStringLiteral("t2tk-dialog:in"));
+                 QStringLiteral("Thump B"));
+    }
 
-        Open("[t2tk]\nSendPort=t2tk-dialog:in\n");
+    // What the box shows is what the dialog does: a port that went away and
+    // came back while the box fell back to "File only" gets nothing.
+    void theBoxAndTheSendNeverDiffer()
+    {
+        Open("[t2tk]\nSendPort=Thump B\n");
+        QCOMPARE(Child<QComboBox>("sendTo")->currentText(), QStringLiteral("Thump B"));
+        m_ports->names = {"Thump A"};
+        Child<QComboBox>("sendTo")->showPopup();
+        Child<QComboBox>("sendTo")->hidePopup();
+        QCOMPARE(Child<QComboBox>("sendTo")->currentText(), QStringLiteral("File only"));
+        m_ports->names = {"Thump A", "Thump B"};
         m_dialogs.saveResults = {Path("one.mid")};
-        // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the slot object
-        QTimer::singleShot(1500, m_dialog.get(), [this] {
-            m_dialog->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();  // Cancel
-        });
-        const std::size_t before = receiver.Messages().size();
-        QElapsedTimer timer;
-        timer.start();
-        QVERIFY(DropOn(m_dialog.get(), {presets[0]}));  // back once the send has stopped
-        QVERIFY(timer.elapsed() < 3000);
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QVERIFY(!m_dialog->sending());
+        QVERIFY(m_ports->opened.empty());
+        m_dialog->close();
+        QCOMPARE(QSettings(Ini(), QSettings::IniFormat).value(QStringLiteral("t2tk/SendPort")).toString(), QString());
+
+        // A port that is gone when a send begins: the file is there, and the
+        // window says why nothing was sent, naming the ports by name.
+        Open("[t2tk]\nSendPort=Thump B\n");
+        m_ports->names = {"Thump A"};
+        m_dialogs.saveResults = {Path("one.mid")};
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QCOMPARE(m_dialogs.sendErrors, std::vector<std::string>{"one.mid was written, but sending failed: \"Thump B\" "
+                                                                "matches no MIDI output port; the MIDI output ports are "
+                                                                "Thump A."});
+        QVERIFY(Child<QLabel>("status")->text().startsWith(QStringLiteral("Wrote one.mid")));
+    }
+
+    // The window stays usable during a send: a new conversion is refused with
+    // a word, Cancel stops between two messages, and closing asks first.
+    void theWindowStaysUsableDuringASend()
+    {
+        Open("[t2tk]\nSendPort=Thump A\n");
+        m_clock->HoldFrom(5);  // after five messages, the send waits for the sixth
+        m_dialogs.saveResults = {Path("one.mid")};
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        m_clock->WaitUntilHeld();
+        QVERIFY(m_dialog->sending());
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/edges.fxp"}));
+        QTest::mouseClick(Child<QPushButton>("convert"), Qt::LeftButton);
+        QCOMPARE(m_dialogs.errors, (std::vector<std::string>{app::kBusySending, app::kBusySending}));
+        m_dialog->close();  // answered no: the send goes on
+        QVERIFY(m_dialog->isVisible() && m_dialog->sending());
+        m_dialog->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();  // Cancel
+        QTRY_VERIFY(!m_dialog->sending());
         QVERIFY(Child<QLabel>("status")->text().endsWith(
-            QStringLiteral("Sending stopped: 0 of 1 preset was stored completely.")));
-        const std::vector<test::Received> messages = receiver.Messages();
-        const test::Bytes received = test::Joined({messages.begin() + static_cast<std::ptrdiff_t>(before), messages.end()});
-        QVERIFY(test::Convert({presets[0]}, Path("one.syx"), 0, false, OutputFormat::SysEx).written);
-        const test::Bytes one = test::ReadBytes(Path("one.syx"));
-        QVERIFY(received.size() > 10 && received.size() < one.size());
-        QVERIFY(std::equal(received.begin(), received.end(), one.begin()));  // whole messages, in order
+            QStringLiteral("\nSending stopped: 0 of 1 preset was stored completely.")));
+        QCOMPARE(m_ports->Messages().size(), std::size_t{5});  // whole messages, up to the stop
+
+        m_clock->HoldFrom(3);
+        m_dialogs.saveResults = {Path("two.mid")};
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        m_clock->WaitUntilHeld();
+        m_dialogs.stopAnswers = {true};
+        m_dialog->close();  // answered yes: the send stops, the window closes
+        QVERIFY(!m_dialog->isVisible() && !m_dialog->sending());
+        QCOMPARE(m_dialogs.stopQuestions, 2);
+    }
+
+    void aSendThatFailsSaysSo()
+    {
+        Open("[t2tk]\nSendPort=Thump A\n");
+        m_ports->failAt = 10;
+        m_dialogs.saveResults = {Path("one.mid")};
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QTRY_VERIFY(!m_dialog->sending());
+        QCOMPARE(m_dialogs.sendErrors, std::vector<std::string>{"one.mid was written, but sending failed: the MIDI port "
+                                                                "\"Thump A\" is gone; 0 of 1 preset was stored "
+                                                                "completely."});
+        QVERIFY(Child<QLabel>("status")->text().endsWith(QStringLiteral(
+            "\nSending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely.")));
     }
 
     void aPortThatIsGoneMeansFileOnly()
@@ -231,23 +301,6 @@ private slots:
         QCOMPARE(Child<QComboBox>("sendTo")->currentText(), QStringLiteral("File only"));
         QCOMPARE(Child<QLabel>("status")->text(),
                  QStringLiteral("The MIDI port t2tk-unplugged:in is not here: conversions go to a file only."));
-    }
-
-    // Settings that cannot be kept are said: in the window when it opens, and
-    // on standard error when no window shows.
-    void settingsThatCannotBeKeptAreSaid()
-    {
-        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.ini")));
-        app::IniSettingsStore settings(Path("folder.ini"));
-        app::ConverterDialog dialog(settings, m_dialogs);
-        dialog.OnInitDialog();
-        QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("status"))
-                    ->text()
-                    .startsWith(QStringLiteral("Settings will not be kept: \"") + QString::fromStdString(Path("folder.ini"))));
-        m_dialogs.saveResults = {Path("out.mid")};
-        std::ostringstream notices;
-        QCOMPARE(app::ConverterApp({T2TK_CORPUS_DIR "/in-range.fxp"}, settings, m_dialogs, notices).InitInstance(), 0);
-        QVERIFY(notices.str().rfind("t2tk: warning: settings not kept: \"", 0) == 0);
     }
 
     void commandLineExitStatusAndNotice()

@@ -38,7 +38,7 @@ protected:
         std::transform(names.begin(), names.end(), paths.begin(), [this](const std::string& name) {
             return dir.File(name);
         });
-        EXPECT_TRUE(test::Convert(paths, dir.File("expected.mid"), firstSlot).written);
+        EXPECT_TRUE(test::ConvertToFile(paths, dir.File("expected.mid"), firstSlot).written);
         return test::ReadBytes(dir.File("expected.mid"));
     }
 };

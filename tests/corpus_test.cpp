@@ -11,7 +11,7 @@ namespace t2tk {
 namespace {
 
 struct CorpusCase {
-    std::string expected;  // file name of the expected MIDI file
+    std::string expected;  // file name of the expected MIDI file (or .syx: the raw messages)
     int firstSlot;
     int compatibility;
     std::vector<std::string> presets;
@@ -43,9 +43,11 @@ TEST(Corpus, EveryCaseMatchesTheModelByteForByte)
     ASSERT_GE(cases.size(), 10U);
     test::TempDir dir;
     for (const CorpusCase& c : cases) {
-        ASSERT_TRUE(test::Convert(c.presets, dir.File("out.mid"), c.firstSlot, c.compatibility != 0).written);
-        EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), test::ReadBytes(T2TK_CORPUS_DIR "/" + c.expected))
-            << c.expected;
+        const bool raw = c.expected.ends_with(".syx");
+        ASSERT_TRUE(test::ConvertToFile(c.presets, dir.File("out"), c.firstSlot, c.compatibility != 0,
+                                        raw ? OutputFormat::SysEx : OutputFormat::Midi)
+                        .written);
+        EXPECT_EQ(test::ReadBytes(dir.File("out")), test::ReadBytes(T2TK_CORPUS_DIR "/" + c.expected)) << c.expected;
     }
 }
 

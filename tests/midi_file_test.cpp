@@ -40,7 +40,7 @@ TEST(MidiFile, EmptyFileIsHeaderMeterTempoNameAndEnd)
 TEST(MidiFile, OnePresetLayout)
 {
     test::TempDir dir;
-    ASSERT_TRUE(test::Convert({T2TK_CORPUS_DIR "/in-range.fxp"}, dir.File("kit.mid")).written);
+    ASSERT_TRUE(test::ConvertToFile({T2TK_CORPUS_DIR "/in-range.fxp"}, dir.File("kit.mid")).written);
     const Bytes file = test::ReadBytes(dir.File("kit.mid"));
 
     ASSERT_EQ(file.size(), test::MidiFileSize(1));

@@ -15,16 +15,16 @@ TEST(PresetBatch, AsManyPresetsAsTheBufferHolds)
 {
     test::TempDir dir;
     const std::string kit = test::CopyExample("rock-kit.fxp", dir.File("kit.fxp"));
-    ConversionResult result = test::Convert(std::vector<std::string>(133, kit), dir.File("out.mid"));
+    ConversionResult result = test::ConvertToFile(std::vector<std::string>(133, kit), dir.File("out.mid"));
     ASSERT_TRUE(result.written);
     EXPECT_EQ(test::ReadBytes(dir.File("out.mid")).size(), test::MidiFileSize(133));
 
-    result = test::Convert(std::vector<std::string>(134, kit), dir.File("out.mid"));
+    result = test::ConvertToFile(std::vector<std::string>(134, kit), dir.File("out.mid"));
     EXPECT_EQ(result.failure, "too many presets: 134 given, at most 133 fit in one conversion");
     EXPECT_EQ(test::ReadBytes(dir.File("out.mid")).size(), test::MidiFileSize(133));
 
     // The next conversion starts afresh, an empty one too.
-    result = test::Convert({}, dir.File("out.mid"));
+    result = test::ConvertToFile({}, dir.File("out.mid"));
     EXPECT_TRUE(result.written);
     EXPECT_EQ(result.failure, "");
     EXPECT_TRUE(result.presets.empty());
@@ -49,7 +49,7 @@ TEST(PresetBatch, OverlongPathIsRefusedNotCut)
     request.names = {name + ".fxp"};
     request.output = dir.File("out.mid");
     std::ostream silent(nullptr);
-    EXPECT_EQ(Convert(request, silent).failure,
+    EXPECT_EQ(ConvertPresets(request, silent).failure,
               "cannot open preset \"" + name + ".fxp\": " + std::strerror(ENAMETOOLONG));
 }
 #endif

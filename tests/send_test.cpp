@@ -1,5 +1,7 @@
-// Sending to a MIDI port: the choice of a port, and t2tk-convert --send as a
-// process against a real MIDI system, a JACK server with the dummy driver.
+// Sending to a MIDI port: the choice of a port, the pacing, stops and failures
+// against a clock and ports of the tests' own (no waiting), files sent again,
+// and t2tk-convert --send as a process against a real MIDI system, a JACK
+// server with the dummy driver.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -10,7 +12,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "cli/send_run.h"
+#include "convert/saved_messages.h"
 #include "send/port_choice.h"
+#include "tests/support/fake_ports.h"
 #include "tests/support/midi_receiver.h"
 #include "tests/support/test_support.h"
 
@@ -18,26 +23,209 @@ namespace t2tk {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Bytes;
 
 TEST(PortChoice, NumberWholeNameOrPartOfIt)
 {
     const std::vector<std::string> ports = {"Midi Through:0", "Thumpkrate MIDI 1", "Thumpkrate MIDI 10"};
-    const std::string list = "; the MIDI output ports are:\n0  Midi Through:0\n1  Thumpkrate MIDI 1\n2  Thumpkrate MIDI 10\n";
     const std::pair<const char*, std::string> cases[] = {
-        // what is wanted, and the port chosen or why none is
+        // what is wanted, and the port chosen or why none is ("+": and the ports are listed)
         {"2", "2"},
         {"through", "0"},
         {"Thumpkrate MIDI 1", "1"},  // a whole name wins over the longer one it is part of
-        {"thumpkrate", "\"thumpkrate\" matches several MIDI output ports" + list},
-        {"synth", "\"synth\" matches no MIDI output port" + list},
-        {"3", "there is no MIDI output port 3" + list},
+        {"thumpkrate", "\"thumpkrate\" matches several MIDI output ports+"},
+        {"synth", "\"synth\" matches no MIDI output port+"},
+        {"3", "there is no MIDI output port 3+"},
     };
     for (const auto& [wanted, expected] : cases) {
         const send::PortChoice choice = send::ChoosePort(ports, wanted);
-        EXPECT_EQ(choice.index ? std::to_string(*choice.index) : choice.failure, expected) << wanted;
+        EXPECT_EQ(choice.index ? std::to_string(*choice.index) : choice.failure + (choice.listPorts ? "+" : ""),
+                  expected)
+            << wanted;
     }
     EXPECT_EQ(send::ChoosePort({}, "1", "JACK: no server is running").failure,
               "no MIDI output ports found (JACK: no server is running)");
+    // A device that does not tell its name is left out, and the ones after it
+    // keep their own numbers.
+    const send::DevicePorts devices = send::ListDevices(3, [](unsigned device) -> std::optional<std::string> {
+        return device == 1 ? std::nullopt : std::optional<std::string>("device " + std::to_string(device));
+    });
+    EXPECT_EQ(devices.names, (std::vector<std::string>{"device 0", "device 2"}));
+    EXPECT_EQ(devices.devices, (std::vector<unsigned>{0, 2}));
+}
+
+// The messages of two presets, and the spacing the module needs before each:
+// a second before a program dump, a quarter of a second before the rest.
+class SenderTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    test::FakeClock clock;
+    test::FakePorts ports{clock};
+    Bytes messages;
+
+    SenderTest()
+    {
+        EXPECT_TRUE(test::ConvertToFile({T2TK_CORPUS_DIR "/in-range.fxp", T2TK_CORPUS_DIR "/edges.fxp"},
+                                        dir.File("two.syx"), 4, false, OutputFormat::SysEx)
+                        .written);
+        messages = test::ReadBytes(dir.File("two.syx"));
+    }
+    send::SendResult Send(std::stop_token stop = {}, std::vector<send::SendStatus>* statuses = nullptr)
+    {
+        send::PortProblem problem;
+        const auto port = ports.Open("Thump A", problem);
+        return send::SendMessages(*port, messages, stop, [statuses](const send::SendStatus& status) {
+            if (statuses != nullptr) {
+                statuses->push_back(status);
+            }
+        }, clock);
+    }
+    static std::chrono::microseconds Spacing(const Bytes& message) { return message[4] == 0x11 ? 1000ms : 250ms; }
+};
+
+TEST_F(SenderTest, NoMessageFollowsAnotherSoonerThanTheModuleTakesIt)
+{
+    const struct {
+        const char* what;
+        std::map<int, std::chrono::microseconds> stalls;
+        std::chrono::microseconds late;
+    } cases[] = {
+        {"on time", {}, 0us},
+        {"stopped for 3 s after message 10 (SIGSTOP, a suspended laptop)", {{10, 3s}}, 0us},
+        {"a busy machine that wakes 20 ms late", {}, 20ms},
+    };
+    for (const auto& c : cases) {
+        const std::size_t before = ports.Messages().size();
+        ports.stalls.clear();
+        for (const auto& [message, time] : c.stalls) {
+            ports.stalls[static_cast<int>(before) + message] = time;  // the ports count every message of every send
+        }
+        clock.WakeLateBy(c.late);
+        const send::SendClock::TimePoint start = clock.Now();
+        EXPECT_EQ(Send().ending, send::SendEnding::Done) << c.what;
+        std::vector<test::Sent> sent = ports.Messages();
+        sent.erase(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(before));
+        ASSERT_EQ(sent.size(), 61U) << c.what;  // the init request, then 30 a preset
+        Bytes joined;
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            joined.insert(joined.end(), sent[i].bytes.begin(), sent[i].bytes.end());
+            const auto gap = sent[i].at - (i == 0 ? start : sent[i - 1].at);
+            // After the stall the next message goes at once: the rest move later.
+            const auto wanted = c.stalls.count(static_cast<int>(i) - 1) != 0 ? 3'000'000us : Spacing(sent[i].bytes);
+            EXPECT_GE(gap, Spacing(sent[i].bytes)) << c.what << ", message " << i;
+            if (c.late == 0us) {
+                EXPECT_EQ(gap, wanted) << c.what << ", message " << i;
+            }
+        }
+        EXPECT_EQ(joined, messages) << c.what;
+        EXPECT_EQ(clock.Now() - sent.back().at, 500ms + c.late) << c.what << ": the module's time to store";
+    }
+}
+
+TEST_F(SenderTest, AStopOrAFailureEndsBetweenMessagesWithWhatWasStored)
+{
+    const struct {
+        int stopAt, failAt;
+        send::SendEnding ending;
+        std::size_t sent;
+        int stored;
+    } cases[] = {
+        {3, -1, send::SendEnding::Stopped, 4, 0},
+        {35, -1, send::SendEnding::Stopped, 36, 1},   // the first preset's store request was message 30
+        {60, -1, send::SendEnding::Stopped, 61, 2},   // in the module's time to store the last
+        {-1, 40, send::SendEnding::PortFailed, 40, 1},
+        {-1, 30, send::SendEnding::PortFailed, 30, 0},  // its store request never went out
+    };
+    for (const auto& c : cases) {
+        std::stop_source stop;
+        const std::size_t before = ports.Messages().size();
+        const auto offset = static_cast<int>(before);  // the ports count every message of every send
+        ports.stopAfter = &stop;
+        ports.stopAt = c.stopAt < 0 ? -1 : offset + c.stopAt;
+        ports.failAt = c.failAt < 0 ? -1 : offset + c.failAt;
+        const send::SendResult result = Send(stop.get_token());
+        EXPECT_EQ(result.ending, c.ending) << c.stopAt << " " << c.failAt;
+        EXPECT_EQ(ports.Messages().size() - before, c.sent) << c.stopAt << " " << c.failAt;
+        EXPECT_EQ(result.stored, c.stored) << c.stopAt << " " << c.failAt;
+        EXPECT_EQ(result.presets, 2);
+        if (c.ending == send::SendEnding::PortFailed) {
+            EXPECT_EQ(result.failure, "the MIDI port \"Thump A\" is gone");
+        }
+        ports.stopAt = -1;
+        ports.failAt = -1;
+    }
+}
+
+TEST_F(SenderTest, StatusTellsPresetProgramAndTimeLeft)
+{
+    std::vector<send::SendStatus> statuses;
+    Send({}, &statuses);
+    ASSERT_EQ(statuses.size(), 61U);
+    const struct {
+        std::size_t message;
+        int preset, program;
+        std::chrono::milliseconds left;
+    } cases[] = {
+        {0, 1, 5, 17'000ms},  // the init request belongs to the first preset; then 1 + 29 x 0.25 s twice, and 0.5 s
+        {1, 1, 5, 16'000ms},
+        {31, 2, 6, 7'750ms},
+        {60, 2, 6, 500ms},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(statuses[c.message].message, static_cast<int>(c.message) + 1);
+        EXPECT_EQ(statuses[c.message].preset, c.preset) << c.message;
+        EXPECT_EQ(statuses[c.message].program, c.program) << c.message;
+        EXPECT_EQ(statuses[c.message].left, c.left) << c.message;
+    }
+    EXPECT_EQ(send::TimeLeft(statuses[0].left), "0:17");
+
+    // A message that calls itself a program dump but ends before its slot is
+    // never read past its end.
+    messages = {0xF0, 0x3E, 0x11, 0x00, 0x11, 0xF7};
+    statuses.clear();
+    Send({}, &statuses);
+    ASSERT_EQ(statuses.size(), 1U);
+    EXPECT_EQ(statuses[0].program, 0);
+}
+
+// A file t2tk wrote is sent again as it is; anything that is not the module's
+// is refused, naming the first message that is not.
+TEST(SavedMessages, OnlyTheModulesMessagesAreSentAgain)
+{
+    const Bytes syx = test::ReadBytes(T2TK_CORPUS_DIR "/in-range.syx");  // what in-range.mid carries
+    Bytes badSum = syx;
+    badSum[10 + 47] ^= 1;  // the program dump's checksum
+    Bytes noted = test::ReadBytes(T2TK_CORPUS_DIR "/in-range.mid");
+    noted.insert(noted.end() - 4, {0x00, 0x90, 0x3C, 0x40});  // a note before the end of the track
+    noted[21] += 4;
+    const struct {
+        const char* what;
+        Bytes file;
+        std::string failure;  // empty: its messages are the .syx
+    } cases[] = {
+        {"the .mid", test::ReadBytes(T2TK_CORPUS_DIR "/in-range.mid"), ""},
+        {"the .syx", syx, ""},
+        {"a wrong checksum", badSum, "message 2 (at byte 10) is not one of the module's messages"},
+        {"a message cut short", Bytes(syx.begin(), syx.end() - 3),
+         "message 31 (at byte 2999) is not one of the module's messages"},
+        {"a note", noted, "message 32 (at byte 3129) is not one of the module's messages"},
+        {"a header alone", Bytes(noted.begin(), noted.begin() + 14), "it holds no message for the module"},
+        {"a MIDI file cut short", Bytes(noted.begin(), noted.begin() + 100), "the MIDI file ends inside a chunk"},
+    };
+    for (const auto& c : cases) {
+        const SavedMessages saved = ReadSavedMessages(c.file);
+        EXPECT_EQ(saved.failure, c.failure) << c.what;
+        EXPECT_EQ(saved.messages, c.failure.empty() ? syx : Bytes{}) << c.what;
+    }
+    EXPECT_EQ(KindOfFile(test::ReadBytes(T2TK_CORPUS_DIR "/in-range.fxp")), FileKind::Preset);
+}
+
+TEST(ProgressLine, FitsTheTerminalItIsShownOn)
+{
+    const std::string line = "Sending R\xC3\xB6" "ck Kit to program 5 (1 of 4): message 12 of 121, 0:23 left";
+    EXPECT_EQ(cli::ProgressLine(line, 200), line);
+    EXPECT_EQ(cli::ProgressLine(line, 12), "Sending R\xC3\xB6" "c");  // 11 characters, one of them two bytes
+    EXPECT_EQ(cli::ProgressLine(line, 1), "");
 }
 
 struct Outcome {
@@ -48,7 +236,8 @@ struct Outcome {
 // t2tk-convert as a process of its own, in folder, its standard error kept in a file there.
 class Converter {
 public:
-    Converter(const std::string& folder, std::vector<std::string> arguments) : m_err(folder + "/err-" + std::to_string(++s_runs))
+    Converter(const std::string& folder, std::vector<std::string> arguments)
+        : m_err(folder + "/err-" + std::to_string(++s_runs))
     {
         arguments.insert(arguments.begin(), T2TK_CONVERT_EXE);
         std::vector<char*> argv;
@@ -70,7 +259,7 @@ public:
     {
         int raw = 0;
         ::waitpid(m_pid, &raw, 0);
-        const test::Bytes err = test::ReadBytes(m_err);
+        const Bytes err = test::ReadBytes(m_err);
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(err.begin(), err.end())};
     }
 
@@ -80,40 +269,44 @@ private:
     std::string m_err;
 };
 
+// The messages of a file cut to its first count messages.
+Bytes FirstMessages(const Bytes& messages, std::size_t count)
+{
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        end = static_cast<std::size_t>(std::find(messages.begin() + static_cast<std::ptrdiff_t>(end), messages.end(), 0xF7) -
+                                       messages.begin()) + 1;
+    }
+    return Bytes(messages.begin(), messages.begin() + static_cast<std::ptrdiff_t>(end));
+}
+
 class SendTest : public ::testing::Test {
 protected:
     test::TempDir dir;
+    Bytes two;  // two presets' messages: 61, some 17 s on the module's schedule
+
     SendTest()
     {
+        EXPECT_TRUE(test::ConvertToFile({T2TK_CORPUS_DIR "/in-range.fxp", T2TK_CORPUS_DIR "/edges.fxp"},
+                                        dir.File("two.syx"), 0, false, OutputFormat::SysEx)
+                        .written);
+        two = test::ReadBytes(dir.File("two.syx"));
+        test::WriteBytes(dir.File("short.syx"), FirstMessages(two, 3));  // init, program dump, a voice: 1.5 s
         test::CopyExample("rock-kit.fxp", dir.File("a.fxp"));
-        test::CopyExample("jazz-brushes.fxp", dir.File("b.fxp"));
-    }
-    // What the same conversion writes as raw messages.
-    test::Bytes Expected(const std::vector<std::string>& presets, int firstSlot = 0, bool compatibility = false)
-    {
-        test::Convert(presets, dir.File("expected.syx"), firstSlot, compatibility, OutputFormat::SysEx);
-        return test::ReadBytes(dir.File("expected.syx"));
     }
 };
 
-TEST_F(SendTest, OneAndTwoPresetsArriveWholeAndOnTime)
+// One real send, in real time: every byte arrives, each message on the
+// module's schedule; a saved file goes as it is, a preset converted.
+TEST_F(SendTest, ArrivesWholeAndOnTime)
 {
-    const test::MidiReceiver one("t2tk-one");
-    const test::MidiReceiver two("t2tk-two");
-    const Converter toOne(dir.path(), {"--send", "one:in", "a.fxp"});
-    const Converter toTwo(dir.path(), {"--send", "TWO:IN", "-p", "5", "-c", "-o", "both.mid", "a.fxp", "b.fxp"});
-    EXPECT_EQ(toOne.Wait().status, 0);
-    const Outcome run = toTwo.Wait();
+    const test::MidiReceiver receiver("t2tk-one");
+    const Outcome run = Converter(dir.path(), {"--send", "ONE:IN", "short.syx"}).Wait();
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(test::Joined(one.Messages()), Expected({dir.File("a.fxp")}));
-    EXPECT_EQ(test::Joined(two.Messages()), Expected({dir.File("a.fxp"), dir.File("b.fxp")}, 4, true));
-    EXPECT_EQ(test::ReadBytes(dir.File("both.mid")).size(), test::MidiFileSize(2));
-    for (const test::MidiReceiver* receiver : {&one, &two}) {
-        const auto [earliest, latest] = test::ScheduleErrors(receiver->Messages());
-        EXPECT_GE(earliest, -5.0);
-        EXPECT_LE(latest, 40.0);
-    }
-    EXPECT_FALSE(std::filesystem::exists(dir.File("a.mid")));  // sending writes a file only with -o
+    EXPECT_EQ(test::Joined(receiver.Messages()), FirstMessages(two, 3));
+    const auto [earliest, latest] = test::ScheduleErrors(receiver.Messages());
+    EXPECT_GE(earliest, -5.0);
+    EXPECT_LE(latest, 40.0);
 
     const Outcome wrong = Converter(dir.path(), {"--send", "nothing-like-it", "-o", "out.mid", "a.fxp"}).Wait();
     EXPECT_EQ(wrong.status, 1);
@@ -122,21 +315,67 @@ TEST_F(SendTest, OneAndTwoPresetsArriveWholeAndOnTime)
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.mid")));  // the port is looked for first
 }
 
-TEST_F(SendTest, InterruptStopsBetweenMessagesAndSaysWhatWasStored)
+// Messages that can no longer reach the port end the send with status 1 and
+// the account: a connection cut, the receiver restarted under its name (a
+// replug), the port gone for good.
+TEST_F(SendTest, ASendThatCannotReachThePortEndsWithTheAccount)
 {
-    const test::MidiReceiver receiver("t2tk-stop");
-    const Converter converter(dir.path(), {"--send", "stop", "a.fxp", "b.fxp"});
-    ASSERT_TRUE(receiver.WaitFor(4, 5s));
-    converter.Signal(SIGINT);
-    const Outcome run = converter.Wait();
-    EXPECT_EQ(run.status, 130);
-    EXPECT_EQ(run.err, "t2tk-convert: stopped: 0 of 2 presets were stored completely\n");
-    std::this_thread::sleep_for(100ms);
-    const std::vector<test::Received> messages = receiver.Messages();
-    const test::Bytes expected = Expected({dir.File("a.fxp"), dir.File("b.fxp")});
-    const test::Bytes received = test::Joined(messages);
-    EXPECT_EQ(received, test::Bytes(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(received.size())));
-    EXPECT_LT(messages.size(), 10U);
+    const std::string cut = "the connection to the MIDI port \"t2tk-cut:in\" was cut";
+    const std::string gone = "the MIDI port \"t2tk-cut:in\" is gone";
+    const struct {
+        const char* what;
+        std::vector<std::string> failures;  // a replug that comes after a message is sent is seen as a port gone
+    } cases[] = {
+        {"cut", {cut}},
+        {"replugged", {cut, gone}},
+        {"gone", {gone}},
+    };
+    for (const auto& c : cases) {
+        auto receiver = std::make_unique<test::MidiReceiver>("t2tk-cut");
+        const Converter converter(dir.path(), {"--send", "t2tk-cut", "two.syx"});
+        ASSERT_TRUE(receiver->WaitFor(3, 5s)) << c.what;
+        if (std::string(c.what) == "cut") {
+            ASSERT_EQ(std::system("jack_disconnect t2tk:t2tk t2tk-cut:in"), 0);
+        } else {
+            receiver = nullptr;
+            if (std::string(c.what) == "replugged") {
+                receiver = std::make_unique<test::MidiReceiver>("t2tk-cut");
+            }
+        }
+        const Outcome run = converter.Wait();
+        EXPECT_EQ(run.status, 1) << c.what;
+        const auto said = [&run](const std::string& failure) {
+            return run.err == "t2tk-convert: " + failure + "; 0 of 2 presets were stored completely\n";
+        };
+        EXPECT_TRUE(std::any_of(c.failures.begin(), c.failures.end(), said)) << c.what << ": " << run.err;
+    }
+}
+
+// One t2tk at a time sends to a port: a second one refuses at once, or waits
+// its turn with --wait. A signal stops a send between two messages.
+TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
+{
+    const test::MidiReceiver receiver("t2tk-turn");
+    const Converter first(dir.path(), {"--send", "t2tk-turn", "two.syx"});
+    ASSERT_TRUE(receiver.WaitFor(2, 5s));
+    const Outcome second = Converter(dir.path(), {"--send", "t2tk-turn", "short.syx"}).Wait();
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.err, "t2tk-convert: another t2tk is sending to the MIDI port \"t2tk-turn:in\" (--wait waits for "
+                          "it)\n");
+    const Converter waiting(dir.path(), {"--send", "t2tk-turn", "--wait", "short.syx"});
+    std::this_thread::sleep_for(300ms);
+    first.Signal(SIGHUP);  // a closed terminal
+    const Outcome stopped = first.Wait();
+    EXPECT_EQ(stopped.status, 129);
+    EXPECT_EQ(stopped.err, "t2tk-convert: stopped: 0 of 2 presets were stored completely\n");
+    EXPECT_EQ(waiting.Wait().status, 0);
+    // Whole messages of the first, then all of the waiting one's.
+    const Bytes received = test::Joined(receiver.Messages());
+    const Bytes tail = FirstMessages(two, 3);
+    ASSERT_GT(received.size(), tail.size());
+    const Bytes head(received.begin(), received.end() - static_cast<std::ptrdiff_t>(tail.size()));
+    EXPECT_EQ(head, Bytes(two.begin(), two.begin() + static_cast<std::ptrdiff_t>(head.size())));
+    EXPECT_EQ(Bytes(received.end() - static_cast<std::ptrdiff_t>(tail.size()), received.end()), tail);
 }
 
 TEST_F(SendTest, NoMidiSystemIsSaid)

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include "app/program_number.h"
 #include "app/qt/send_progress.h"
 #include "app/request_dialogs.h"
+#include "app/send_status.h"
 
 namespace t2tk::app {
 
@@ -32,16 +34,19 @@ QString Text(std::string_view bytes)
 }  // namespace
 
 ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialogs,
-                                 std::vector<std::string> commandLine, QWidget* parent)
+                                 std::vector<std::string> commandLine, MidiPorts& ports, send::SendClock& clock,
+                                 QWidget* parent)
     : QDialog(parent),
       m_requests(settings, dialogs),
       m_dialogs(dialogs),
+      m_ports(ports),
+      m_clock(clock),
       m_cmdLine(std::move(commandLine)),
-      m_compatibilityBox(new QCheckBox(QStringLiteral("Set compatibility mode"))),
-      m_samePathBox(new QCheckBox(QStringLiteral("Same path for output"))),
+      m_compatibilityBox(new QCheckBox(QStringLiteral("Set &compatibility mode"))),
+      m_samePathBox(new QCheckBox(QStringLiteral("&Same path for output"))),
       m_programEdit(new QLineEdit),
       m_programSlider(new QSlider(Qt::Horizontal)),
-      m_sendBox(new PortBox),
+      m_sendBox(new PortBox(ports)),
       m_convertButton(new QPushButton(QStringLiteral("Convert..."))),
       m_quitButton(new QPushButton(QStringLiteral("Quit"))),
       m_status(new QLabel)
@@ -91,13 +96,15 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     layout->addWidget(m_samePathBox);
     layout->addWidget(m_compatibilityBox);
     auto* sendRow = new QHBoxLayout;
-    auto* sendLabel = new QLabel(QStringLiteral("Send to:"));
+    auto* sendLabel = new QLabel(QStringLiteral("Send &to:"));
     sendLabel->setBuddy(m_sendBox);
     sendRow->addWidget(sendLabel);
     sendRow->addWidget(m_sendBox, 1);
     layout->addLayout(sendRow);
     layout->addSpacing(8);
-    layout->addWidget(new QLabel(QStringLiteral("Program number")));
+    auto* programLabel = new QLabel(QStringLiteral("&Program number"));
+    programLabel->setBuddy(m_programEdit);  // its mnemonic gives the field the focus, its text selected
+    layout->addWidget(programLabel);
     layout->addLayout(programRow);
     layout->addWidget(m_status);
     layout->addStretch();
@@ -120,12 +127,26 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     connect(m_programEdit, &QLineEdit::textChanged, this, &ConverterDialog::OnProgramEditChange);
     connect(m_programSlider, &QSlider::sliderReleased, this, &ConverterDialog::OnProgramSliderReleased);
     connect(m_programSlider, &QSlider::valueChanged, this, &ConverterDialog::OnProgramSliderMoved);
+    // The box's choice is the dialog's, whatever changed it: a refresh that
+    // no longer finds the port falls back to "File only", and so does sending.
     connect(m_sendBox, &QComboBox::currentIndexChanged, this, [this] { m_requests.m_sendPort = m_sendBox->Port(); });
+}
+
+ConverterDialog::~ConverterDialog()
+{
+    delete m_send;  // stops the send and waits for it
 }
 
 int ConverterDialog::exec()
 {
     if (!OnInitDialog()) {
+        // The command line's send is part of its conversion: it runs to its end.
+        if (m_send != nullptr) {
+            QEventLoop loop;
+            m_afterSend = [&loop] { loop.quit(); };
+            loop.exec();
+            m_afterSend = nullptr;
+        }
         done(Accepted);
         return result();
     }
@@ -145,10 +166,10 @@ bool ConverterDialog::OnInitDialog()
         m_status->setText(Text(problem));
         m_settingsProblemShown = true;
     }
-    // The ports are looked up only for a stored one: it may have gone.
-    if (!m_requests.m_sendPort.empty()) {
-        const std::vector<std::string> ports = m_sendBox->Refresh(m_requests.m_sendPort);
-        if (const std::optional<std::string> gone = m_requests.KeepSendPortAmong(ports)) {
+    // The ports are looked up only for a stored one: it may have gone, and
+    // then the box, and with it the dialog, falls back to "File only".
+    if (const std::string stored = m_requests.m_sendPort; !stored.empty()) {
+        if (const std::optional<std::string> gone = SendPortGone(stored, m_sendBox->Refresh(stored))) {
             m_status->setText(Text(*gone));
         }
     }
@@ -172,13 +193,14 @@ void ConverterDialog::OnDropFiles(const std::vector<std::string>& paths)
     }
 }
 
-// The next conversion would reuse what is being sent; it waits its turn.
+// A new conversion is refused while one is being sent: the module takes one
+// send at a time.
 bool ConverterDialog::RefusedWhileSending()
 {
-    if (m_sending) {
-        m_dialogs.ShowError("A conversion is being sent; convert again once it is done.");
+    if (m_send != nullptr) {
+        m_dialogs.ShowError(kBusySending);
     }
-    return m_sending;
+    return m_send != nullptr;
 }
 
 void ConverterDialog::OnProgramEditChange()
@@ -230,6 +252,14 @@ void ConverterDialog::OnDestroy()
 
 void ConverterDialog::done(int result)
 {
+    // Closing during a send asks first; a send that stops ends before the window.
+    if (m_send != nullptr) {
+        if (!m_dialogs.AskStopSending(m_sendingTo)) {
+            return;
+        }
+        delete m_send;
+        m_send = nullptr;
+    }
     OnDestroy();
     QDialog::done(result);
 }
@@ -266,6 +296,15 @@ void ConverterDialog::ShowProgram(int slot)
     m_programEdit->setText(QString::number(slot + 1));
 }
 
+void ConverterDialog::ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine)
+{
+    m_statusLine = line;
+    m_statusWhole = whole;
+    const std::string more = sendLine.empty() ? std::string() : "\n" + sendLine;
+    m_status->setText(Text(line + more));
+    m_status->setToolTip(Text(whole + more));
+}
+
 void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
 {
     if (!outcome) {
@@ -277,19 +316,39 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     const QString name = Text(FileNameOf(outcome->output));
     const int room = m_status->contentsRect().width() * 2 / 3;
     shown.output = QFile::encodeName(m_status->fontMetrics().elidedText(name, Qt::ElideMiddle, room)).toStdString();
-    m_status->setText(Text(StatusLine(shown)));
-    m_status->setToolTip(Text(StatusLine(*outcome)));
-    if (!outcome->written || outcome->messages.empty() || m_requests.m_sendPort.empty()) {
+    ShowStatus(StatusLine(shown), StatusLine(*outcome));
+    if (outcome->written && !outcome->messages.empty() && !m_requests.m_sendPort.empty()) {
+        StartSending(*outcome);
+    }
+}
+
+void ConverterDialog::StartSending(const RequestOutcome& outcome)
+{
+    send::PortProblem problem;
+    std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.m_sendPort, problem);
+    if (port == nullptr) {
+        const std::string why = DescribePortProblem(problem);
+        ShowStatus(m_statusLine, m_statusWhole, "Nothing sent: " + why + ".");
+        m_dialogs.ShowSendError(SendFailedMessage(outcome.output, why));
         return;
     }
-    m_sending = true;
-    std::string failure;
-    const std::string sent = SendWithProgress(this, m_requests.m_sendPort, outcome->messages, failure);
-    m_sending = false;
-    m_status->setText(m_status->text() + QLatin1Char(' ') + Text(sent));
-    m_status->setToolTip(m_status->toolTip() + QLatin1Char(' ') + Text(sent));
-    if (!failure.empty()) {
-        m_dialogs.ShowError(failure);
+    m_sendingTo = m_requests.m_sendPort;
+    m_send = new SendProgress(this, std::move(port), m_sendingTo, outcome.messages, m_clock,
+                              [this, output = outcome.output](const send::SendResult& result) {
+                                  OnSendEnded(output, result);
+                              });
+}
+
+void ConverterDialog::OnSendEnded(const std::string& output, const send::SendResult& result)
+{
+    m_send->deleteLater();
+    m_send = nullptr;
+    ShowStatus(m_statusLine, m_statusWhole, DescribeSend(result, m_sendingTo));
+    if (result.ending == send::SendEnding::PortFailed) {
+        m_dialogs.ShowSendError(SendFailedMessage(output, result.failure + "; " + send::DescribeStored(result)));
+    }
+    if (m_afterSend) {
+        m_afterSend();
     }
 }
 

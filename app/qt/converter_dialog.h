@@ -1,14 +1,18 @@
 #pragma once
 // The program's window: the first program number (field and slider), the two
-// switches, Convert... and Quit. Files dropped onto it, chosen with Convert...
-// or named on the command line are converted into one MIDI file.
+// switches, "Send to:", Convert... and Quit. Files dropped onto it, chosen with
+// Convert... or named on the command line are converted into one MIDI file,
+// and sent to the chosen port.
 
 #include <QDialog>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/converter_requests.h"
+#include "app/dialog_send.h"
 
 class QCheckBox;
 class QLabel;
@@ -20,18 +24,23 @@ namespace t2tk::app {
 
 class PortBox;
 class RequestDialogs;
+class SendProgress;
 class SettingsStore;
 
 class ConverterDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // commandLine: the names t2tk was started with, each one whole.
+    // commandLine: the names t2tk was started with, each one whole; ports and
+    // clock: what sends go through and wait on.
     ConverterDialog(SettingsStore& settings, RequestDialogs& dialogs, std::vector<std::string> commandLine = {},
+                    MidiPorts& ports = SystemMidiPorts(), send::SendClock& clock = send::SteadyClock(),
                     QWidget* parent = nullptr);
+    ~ConverterDialog() override;
 
     // Runs the dialog after OnInitDialog; when the command line asked for a
-    // conversion, that conversion is all and the dialog ends without showing.
+    // conversion, that conversion (and its send) is all and the dialog ends
+    // without showing.
     int exec() override;
 
     // What the command line's conversion did, when there was one.
@@ -40,6 +49,8 @@ public:
     // and whether the window said beforehand that they would not be.
     const std::string& settingsFailure() const { return m_settingsFailure; }
     bool settingsProblemShown() const { return m_settingsProblemShown; }
+    // True while a conversion is being sent.
+    bool sending() const { return m_send != nullptr; }
 
     // Loads the settings, sets the controls and runs the command line. Returns
     // false when the dialog is to end at once.
@@ -63,15 +74,24 @@ private:
 
     bool RefusedWhileSending();
     void ShowProgram(int slot);
+    void ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine = {});
     void ShowOutcome(const std::optional<RequestOutcome>& outcome);
+    void StartSending(const RequestOutcome& outcome);
+    void OnSendEnded(const std::string& output, const send::SendResult& result);
 
     ConverterRequests m_requests;
     RequestDialogs& m_dialogs;
+    MidiPorts& m_ports;
+    send::SendClock& m_clock;
     std::vector<std::string> m_cmdLine;
-    bool m_sending = false;
     std::optional<RequestOutcome> m_commandLineOutcome;
     std::string m_settingsFailure;
     bool m_settingsProblemShown = false;
+    std::string m_statusLine;  // the conversion's line, as shown and whole
+    std::string m_statusWhole;
+    SendProgress* m_send = nullptr;  // the send under way, if any
+    std::string m_sendingTo;
+    std::function<void()> m_afterSend;
 
     QCheckBox* m_compatibilityBox;
     QCheckBox* m_samePathBox;

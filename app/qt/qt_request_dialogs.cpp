@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "app/file_selection.h"
+#include "app/send_status.h"
 
 namespace t2tk::app {
 
@@ -51,6 +52,17 @@ std::optional<std::string> QtRequestDialogs::SaveOutput(const std::string& sugge
 void QtRequestDialogs::ShowError(const std::string& message)
 {
     QMessageBox::warning(nullptr, QStringLiteral("Conversion failed"), QString::fromLocal8Bit(message));
+}
+
+void QtRequestDialogs::ShowSendError(const std::string& message)
+{
+    QMessageBox::warning(nullptr, QStringLiteral("Sending failed"), QString::fromStdString(message));
+}
+
+bool QtRequestDialogs::AskStopSending(const std::string& port)
+{
+    return QMessageBox::question(nullptr, QStringLiteral("Sending"), QString::fromStdString(StopSendingQuestion(port)),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 }  // namespace t2tk::app

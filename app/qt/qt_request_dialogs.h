@@ -10,6 +10,8 @@ public:
     std::optional<std::string> OpenPresets() override;
     std::optional<std::string> SaveOutput(const std::string& suggestion) override;
     void ShowError(const std::string& message) override;
+    void ShowSendError(const std::string& message) override;
+    bool AskStopSending(const std::string& port) override;
 };
 
 }  // namespace t2tk::app

@@ -1,68 +1,22 @@
 #include "app/qt/send_progress.h"
 
-#include <QEventLoop>
-#include <QProgressDialog>
-#include <QSignalBlocker>
-#include <atomic>
-#include <thread>
+#include <QPushButton>
 
 #include "app/send_status.h"
-#include "send/midi_port.h"
 
 namespace t2tk::app {
 
-std::string SendWithProgress(QWidget* parent, const std::string& port, const std::vector<std::uint8_t>& messages,
-                             std::string& failure)
-{
-    const std::unique_ptr<send::MidiPort> midi = send::OpenOutputPort(port, failure);
-    if (midi == nullptr) {
-        return "Nothing sent: " + failure;
-    }
-    QProgressDialog progress(parent);
-    progress.setWindowTitle(QStringLiteral("Sending to %1").arg(QString::fromStdString(port)));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setAutoReset(false);
-    progress.setRange(0, 1);
-    progress.setValue(0);
-    std::atomic<bool> stop{false};
-    QObject::connect(&progress, &QProgressDialog::canceled, [&stop] { stop.store(true); });
-
-    QEventLoop loop;
-    send::SendResult result;
-    std::thread worker([&] {
-        result = send::SendMessages(*midi, messages, stop, [&progress](const send::SendStatus& status) {
-            // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the slot object
-            QMetaObject::invokeMethod(
-                &progress,
-                [&progress, status] {
-                    progress.setMaximum(status.messages);
-                    progress.setValue(status.message);
-                    progress.setLabelText(QString::fromStdString(DescribeSending(status)));
-                },
-                Qt::QueuedConnection);
-        });
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
-    });
-    loop.exec();
-    worker.join();
-    if (result.ending == send::SendEnding::PortFailed) {
-        failure = result.failure;
-    }
-    return DescribeSend(result, port);
-}
-
-PortBox::PortBox(QWidget* parent) : QComboBox(parent)
+PortBox::PortBox(MidiPorts& ports, QWidget* parent) : QComboBox(parent), m_ports(ports)
 {
     addItem(QStringLiteral("File only"));
 }
 
-std::vector<std::string> PortBox::Refresh(const std::string& port)
+// port is a copy: clearing the box changes what the dialog had chosen.
+std::vector<std::string> PortBox::Refresh(std::string port)
 {
-    const QSignalBlocker quiet(this);  // only the final choice counts
     clear();
     addItem(QStringLiteral("File only"));
-    std::vector<std::string> ports = send::ListOutputPorts().names;
+    std::vector<std::string> ports = m_ports.List().names;
     for (const std::string& name : ports) {
         addItem(QString::fromStdString(name), QString::fromStdString(name));
     }
@@ -80,6 +34,44 @@ void PortBox::showPopup()
 {
     Refresh(Port());
     QComboBox::showPopup();
+}
+
+SendProgress::SendProgress(QWidget* parent, std::unique_ptr<send::MidiPort> port, const std::string& name,
+                           std::vector<std::uint8_t> messages, send::SendClock& clock,
+                           std::function<void(const send::SendResult&)> ended)
+    : QProgressDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Sending to %1").arg(QString::fromStdString(name)));
+    setWindowModality(Qt::NonModal);
+    setMinimumDuration(0);
+    setAutoReset(false);
+    setAutoClose(false);
+    setRange(0, 1);
+    setValue(0);
+    connect(this, &QProgressDialog::canceled, this, &SendProgress::Stop);
+    // The send's thread tells this window's thread, which drops what comes
+    // after the window is gone.
+    SendCallbacks callbacks;
+    callbacks.progress = [this](const send::SendStatus& status) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, status] {
+                setMaximum(status.messages);
+                setValue(status.message);
+                setLabelText(QString::fromStdString(DescribeSending(status)));
+            },
+            Qt::QueuedConnection);
+    };
+    callbacks.finished = [this, ended = std::move(ended)](const send::SendResult& result) {
+        QMetaObject::invokeMethod(this, [ended, result] { ended(result); }, Qt::QueuedConnection);
+    };
+    m_session = std::make_unique<SendSession>(std::move(port), std::move(messages), std::move(callbacks), clock);
+    show();
+}
+
+void SendProgress::Stop()
+{
+    m_session->Stop();
 }
 
 }  // namespace t2tk::app

@@ -1,34 +1,51 @@
 #pragma once
-// Sending a conversion to a MIDI port from the dialog: a thread of its own,
-// and a progress dialog whose Cancel stops it between two messages, so the
-// window stays responsive for the minutes a kit takes.
+// Sending from the dialog on Qt: "Send to:", and a progress window that is
+// not modal (the dialog stays usable), whose Cancel stops the send between
+// two messages. The send itself runs on a thread of its own (SendSession).
 
 #include <QComboBox>
+#include <QProgressDialog>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-class QWidget;
+#include "app/dialog_send.h"
 
 namespace t2tk::app {
-
-// Sends messages to the port of that name; returns the status line afterwards,
-// and the failure, if any, in failure.
-std::string SendWithProgress(QWidget* parent, const std::string& port, const std::vector<std::uint8_t>& messages,
-                             std::string& failure);
 
 // "Send to:": "File only" and the MIDI output ports, looked up afresh each time it opens.
 class PortBox : public QComboBox {
     Q_OBJECT
 
 public:
-    explicit PortBox(QWidget* parent = nullptr);
+    explicit PortBox(MidiPorts& ports, QWidget* parent = nullptr);
     // Lists the ports and chooses port, or "File only" when it is empty or
-    // not there; returns the ports.
-    std::vector<std::string> Refresh(const std::string& port);
+    // not there; returns the ports. The choice is told like any other.
+    std::vector<std::string> Refresh(std::string port);
     // The chosen port, empty for "File only".
     std::string Port() const;
     void showPopup() override;
+
+private:
+    MidiPorts& m_ports;
+};
+
+class SendProgress : public QProgressDialog {
+    Q_OBJECT
+
+public:
+    // Starts sending messages to port (named name); ended is called on this
+    // window's thread once the send is over.
+    SendProgress(QWidget* parent, std::unique_ptr<send::MidiPort> port, const std::string& name,
+                 std::vector<std::uint8_t> messages, send::SendClock& clock,
+                 std::function<void(const send::SendResult&)> ended);
+    // Stops the send between two messages and waits for it.
+    void Stop();
+
+private:
+    std::unique_ptr<SendSession> m_session;
 };
 
 }  // namespace t2tk::app

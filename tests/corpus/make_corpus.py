@@ -195,6 +195,7 @@ presets['wrong-magics.fxp'] = fxp(unit_params(), b'Wrong Magics', magic=b'XXXX')
 cases = [
     ('in-range.mid', 0, 0, ['in-range.fxp']),
     ('in-range-compatible.mid', 17, 1, ['in-range.fxp']),
+    ('in-range.syx', 0, 0, ['in-range.fxp']),  # the raw messages
     ('edges.mid', 49, 0, ['edges.fxp']),
     ('hostile.mid', 3, 1, ['hostile.fxp', 'hostile-switches.fxp']),
     ('random-bits.mid', 0, 0, ['random-bits.fxp', 'eight-bit-name.fxp']),
@@ -214,5 +215,6 @@ if __name__ == '__main__':
         listing.write('# expected-file first-slot compatibility presets...\n')
         for expected, slot, compat, names in cases:
             files = [presets[n] for n in names]
-            open(os.path.join(HERE, expected), 'wb').write(midi(convert(files, slot, compat)))
+            messages = convert(files, slot, compat)
+            open(os.path.join(HERE, expected), 'wb').write(messages if expected.endswith('.syx') else midi(messages))
             listing.write(' '.join([expected, str(slot), str(compat)] + names) + '\n')

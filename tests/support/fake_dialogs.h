@@ -18,7 +18,10 @@ public:
     std::deque<std::optional<std::string>> openResults;  // answers of the open dialog, in turn; then cancel
     std::deque<std::optional<std::string>> saveResults;  // answers of the save dialog, in turn; then cancel
     std::vector<std::string> suggestions;                // what the save dialog was shown
-    std::vector<std::string> errors;
+    std::vector<std::string> errors;  // conversions that failed
+    std::vector<std::string> sendErrors;
+    std::deque<bool> stopAnswers;          // answers to "stop sending?", in turn; then no
+    int stopQuestions = 0;
 
     std::optional<std::string> OpenPresets() override { return Take(openResults); }
     std::optional<std::string> SaveOutput(const std::string& suggestion) override
@@ -27,6 +30,16 @@ public:
         return Take(saveResults);
     }
     void ShowError(const std::string& message) override { errors.push_back(message); }
+    void ShowSendError(const std::string& message) override { sendErrors.push_back(message); }
+    bool AskStopSending(const std::string& /*port*/) override
+    {
+        ++stopQuestions;
+        const bool stop = !stopAnswers.empty() && stopAnswers.front();
+        if (!stopAnswers.empty()) {
+            stopAnswers.pop_front();
+        }
+        return stop;
+    }
 
 private:
     static std::optional<std::string> Take(std::deque<std::optional<std::string>>& answers)

@@ -80,7 +80,7 @@ std::size_t MidiFileSize(int presets)
     return 73 + 3059 * static_cast<std::size_t>(presets);
 }
 
-ConversionResult Convert(const std::vector<std::string>& presets, const std::string& output, int firstSlot,
+ConversionResult ConvertToFile(const std::vector<std::string>& presets, const std::string& output, int firstSlot,
                          bool compatibility, OutputFormat format)
 {
     ConversionRequest request;
@@ -90,7 +90,7 @@ ConversionResult Convert(const std::vector<std::string>& presets, const std::str
     request.compatibility = compatibility;
     request.format = format;
     std::ostream silent(nullptr);
-    return t2tk::Convert(request, silent);
+    return t2tk::ConvertPresets(request, silent);
 }
 
 }  // namespace t2tk::test

@@ -56,7 +56,7 @@ Bytes MessageBytes();
 std::size_t MidiFileSize(int presets);
 
 // Converts the presets to output through the request layer, without progress lines.
-ConversionResult Convert(const std::vector<std::string>& presets, const std::string& output, int firstSlot = 0,
+ConversionResult ConvertToFile(const std::vector<std::string>& presets, const std::string& output, int firstSlot = 0,
                          bool compatibility = false, OutputFormat format = OutputFormat::Midi);
 
 }  // namespace t2tk::test

@@ -1,0 +1,82 @@
+#include <utility>
+
+#include "send/midi_port.h"
+#include "send/midi_system.h"
+#include "send/port_choice.h"
+#include "send/port_lock.h"
+#ifndef _WIN32
+#include "convert/ending_signals.h"
+#endif
+
+namespace t2tk::send {
+
+namespace {
+
+// Threads the MIDI libraries start inherit the ending signals blocked, and
+// leave them to the thread that handles them.
+class LibraryThreads {
+#ifndef _WIN32
+    EndingSignalsBlocked m_blocked;
+#endif
+};
+
+// A port that holds its lock for as long as it lives.
+class LockedPort : public MidiPort {
+public:
+    LockedPort(std::unique_ptr<MidiSystem> system, std::unique_ptr<MidiPort> port, std::unique_ptr<PortLock> lock)
+        : m_system(std::move(system)), m_port(std::move(port)), m_lock(std::move(lock))
+    {
+    }
+    bool Send(const std::uint8_t* message, std::size_t size, std::string& failure) override
+    {
+        return m_port->Send(message, size, failure);
+    }
+
+private:
+    std::unique_ptr<MidiSystem> m_system;  // outlives its port
+    std::unique_ptr<MidiPort> m_port;
+    std::unique_ptr<PortLock> m_lock;      // released last
+};
+
+}  // namespace
+
+PortList ListOutputPorts()
+{
+    const LibraryThreads threads;
+    std::string failure;
+    const std::unique_ptr<MidiSystem> system = LoadMidiSystem(failure);
+    return system != nullptr ? system->Ports().list : PortList{{}, failure};
+}
+
+std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem& problem, PortTurn turn)
+{
+    const LibraryThreads threads;
+    std::unique_ptr<MidiSystem> system = LoadMidiSystem(problem.reason);
+    if (system == nullptr) {
+        problem.reason = NoPortsMessage(problem.reason);
+        return nullptr;
+    }
+    const SystemPorts ports = system->Ports();
+    const PortChoice choice = ChoosePort(ports.list.names, wanted, ports.list.reason);
+    if (!choice.index) {
+        problem.reason = choice.failure;
+        problem.ports = choice.listPorts ? ports.list.names : std::vector<std::string>();
+        return nullptr;
+    }
+    const std::string& name = ports.list.names[*choice.index];
+    std::unique_ptr<PortLock> lock = LockPort(ports.keys[*choice.index], turn == PortTurn::Wait, problem.reason);
+    if (lock == nullptr) {
+        problem.busy = problem.reason.empty();
+        if (problem.busy) {
+            problem.reason = "another t2tk is sending to the MIDI port \"" + name + "\"";
+        }
+        return nullptr;
+    }
+    std::unique_ptr<MidiPort> port = system->Open(*choice.index, problem.reason);
+    if (port == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<LockedPort>(std::move(system), std::move(port), std::move(lock));
+}
+
+}  // namespace t2tk::send

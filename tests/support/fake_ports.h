@@ -1,0 +1,148 @@
+#pragma once
+// Stand-ins for time and MIDI ports, so that a send's schedule, stalls, stops
+// and failures are checked in milliseconds: a clock whose waits take no time,
+// and ports that record what they are sent and when.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "app/dialog_send.h"
+#include "send/sender.h"
+
+namespace t2tk::test {
+
+using namespace std::chrono_literals;
+
+// Time that passes only when a send waits (at once) or a test says so. A test
+// can also hold a send in a wait, as a send is most of its time, until it stops.
+class FakeClock : public send::SendClock {
+public:
+    TimePoint Now() override
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_now;
+    }
+    bool WaitUntil(TimePoint deadline, std::stop_token stop) override
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_waits++ >= m_holdFrom) {
+            m_changed.notify_all();
+            m_changed.wait(lock, stop, [] { return false; });
+        }
+        if (stop.stop_requested()) {
+            return false;
+        }
+        m_now = std::max(m_now, deadline) + m_late;  // a busy machine wakes late
+        return true;
+    }
+    // Moves time on, as a stopped process or a suspended machine sees it.
+    void Pass(std::chrono::microseconds time)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_now += time;
+    }
+    void WakeLateBy(std::chrono::microseconds late)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_late = late;
+    }
+    // From the count-th wait on (counted from now), a send waits until it is stopped.
+    void HoldFrom(int count)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_holdFrom = m_waits + count;
+    }
+    // Waits until a send is held.
+    void WaitUntilHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_waits > m_holdFrom; });
+    }
+    static TimePoint Start() { return TimePoint{} + 1h; }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    TimePoint m_now = Start();
+    std::chrono::microseconds m_late{0};
+    int m_waits = 0;
+    int m_holdFrom = 1 << 30;
+};
+
+// What a fake port was sent: each message, and when by the clock.
+struct Sent {
+    std::vector<std::uint8_t> bytes;
+    send::SendClock::TimePoint at;
+};
+
+// Ports that record into a shared list; a test can make one fail.
+class FakePorts : public app::MidiPorts {
+public:
+    explicit FakePorts(FakeClock& clock, std::vector<std::string> names = {"Thump A", "Thump B"})
+        : names(std::move(names)), m_clock(clock)
+    {
+    }
+
+    std::vector<std::string> names;  // the ports there are now
+    int failAt = -1;                 // the message (0-based) whose send fails
+    std::map<int, std::chrono::microseconds> stalls;  // time that passes once a message (0-based) is out
+    std::stop_source* stopAfter = nullptr;            // asked to stop once message stopAt is out
+    int stopAt = -1;
+    std::string opened;                               // the last port opened
+
+    send::PortList List() override { return {names, names.empty() ? "none here" : ""}; }
+    std::unique_ptr<send::MidiPort> Open(const std::string& name, send::PortProblem& problem) override
+    {
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            problem.reason = "\"" + name + "\" matches no MIDI output port";
+            problem.ports = names;
+            return nullptr;
+        }
+        opened = name;
+        return std::make_unique<Port>(*this);
+    }
+    std::vector<Sent> Messages()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_sent;
+    }
+private:
+    class Port : public send::MidiPort {
+    public:
+        explicit Port(FakePorts& ports) : m_ports(ports) {}
+        bool Send(const std::uint8_t* message, std::size_t size, std::string& failure) override
+        {
+            const std::lock_guard lock(m_ports.m_mutex);
+            const int index = static_cast<int>(m_ports.m_sent.size());
+            if (index == m_ports.failAt) {
+                failure = "the MIDI port \"" + m_ports.opened + "\" is gone";
+                return false;
+            }
+            m_ports.m_sent.push_back({{message, message + size}, m_ports.m_clock.Now()});
+            if (const auto stall = m_ports.stalls.find(index); stall != m_ports.stalls.end()) {
+                m_ports.m_clock.Pass(stall->second);
+            }
+            if (index == m_ports.stopAt && m_ports.stopAfter != nullptr) {
+                m_ports.stopAfter->request_stop();
+            }
+            return true;
+        }
+
+    private:
+        FakePorts& m_ports;
+    };
+
+    FakeClock& m_clock;
+    std::mutex m_mutex;
+    std::vector<Sent> m_sent;
+};
+
+}  // namespace t2tk::test
