@@ -530,8 +530,8 @@ int OutputTarget::Write(const std::uint8_t* data, std::size_t size, ConversionRe
         // The owner only root can give away; the group whoever belongs to it.
         if (::geteuid() == 0) {
             ok = ::fchown(descriptor, m_owner, m_group) == 0;
-        } else {
-            (void)::fchown(descriptor, static_cast<uid_t>(-1), m_group);
+        } else if (::fchown(descriptor, static_cast<uid_t>(-1), m_group) != 0) {
+            // not one of the user's groups: the file takes the user's own
         }
         ok = ok && ::fchmod(descriptor, m_mode) == 0;
     }

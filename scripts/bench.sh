@@ -15,7 +15,7 @@ build/bench/bench/conversion_bench --benchmark_repetitions=15 --benchmark_report
     --benchmark_format=json --benchmark_out=build/bench/conversion.json --benchmark_out_format=json >/dev/null
 
 # A send over a JACK server of our own, with periods of 32 frames (0.7 ms).
-export JACK_DEFAULT_SERVER=t2tk-bench-$$ JACK_PERIOD=32
+export JACK_DEFAULT_SERVER=t2tk-bench-$$ JACK_PERIOD=32 T2TK_MIDI_MODULE=$PWD/build/bench/libt2tk-midi.so
 tests/jack_server.sh start
 trap 'tests/jack_server.sh stop' EXIT
 sleep 1  # the server's first periods after its start are not yet steady

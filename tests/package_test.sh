@@ -9,8 +9,10 @@ trap 'rm -rf "$root"' EXIT
 
 dpkg -x "$deb" "$root"
 convert=$root/usr/bin/t2tk-convert
+module=$(cd "$root" && ls usr/lib/*/t2tk/libt2tk-midi.so 2>/dev/null | head -n 1)
 for file in usr/bin/t2tk usr/share/applications/org.t2tk.t2tk.desktop usr/share/man/man1/t2tk-convert.1.gz \
-            usr/share/icons/hicolor/scalable/apps/t2tk.svg usr/share/metainfo/org.t2tk.t2tk.metainfo.xml; do
+            usr/share/icons/hicolor/scalable/apps/t2tk.svg usr/share/metainfo/org.t2tk.t2tk.metainfo.xml \
+            "${module:-usr/lib/<multiarch>/t2tk/libt2tk-midi.so}"; do
   [ -e "$root/$file" ] || { echo "package_test: $file is missing" >&2; exit 1; }
 done
 
@@ -19,6 +21,12 @@ expected="t2tk-convert $(dpkg-deb -f "$deb" Version)"
 [ "$version" = "$expected" ] || { echo "package_test: '$version', not '$expected'" >&2; exit 1; }
 
 "$convert" -o "$root/examples.mid" "$examples"/*.fxp >/dev/null
+# The installed converter finds the installed MIDI module (there may be no
+# ports here, but the module loads).
+if "$convert" --list-ports 2>&1 | grep -q "cannot load the MIDI module"; then
+  echo "package_test: the installed t2tk-convert cannot load its MIDI module" >&2
+  exit 1
+fi
 count=$(ls "$examples"/*.fxp | wc -l)
 size=$(stat -c %s "$root/examples.mid")
 [ "$size" -eq $((73 + 3059 * count)) ] || { echo "package_test: examples.mid has $size bytes" >&2; exit 1; }
