@@ -1,6 +1,7 @@
 #include "app/conversion_status.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "convert/conversion_request.h"
 
@@ -33,6 +34,35 @@ std::string LeftOutNotice(int filesLeftOut)
 std::string_view FileNameOf(std::string_view path)
 {
     return path.substr(path.find_last_of("/\\") + 1);
+}
+
+std::string ElideMiddle(std::string_view text, const std::function<bool(std::string_view)>& fits)
+{
+    if (fits(text)) {
+        return std::string(text);
+    }
+    // The characters' starts, so that no UTF-8 sequence is cut.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            starts.push_back(i);
+        }
+    }
+    starts.push_back(text.size());
+    const auto withKept = [&](std::size_t kept) {
+        const std::size_t characters = starts.size() - 1;
+        const std::size_t head = (kept + 1) / 2;
+        const std::size_t tail = kept / 2;
+        return std::string(text.substr(0, starts[head])) + "\xE2\x80\xA6" +
+               std::string(text.substr(starts[characters - tail]));
+    };
+    std::size_t low = 0;  // fits, or nothing does
+    std::size_t high = starts.size() - 1;
+    while (low + 1 < high) {
+        const std::size_t middle = (low + high) / 2;
+        (fits(withKept(middle)) ? low : high) = middle;
+    }
+    return withKept(low);
 }
 
 }  // namespace t2tk::app

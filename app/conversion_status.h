@@ -1,6 +1,7 @@
 #pragma once
 // What the dialog says after a conversion.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,9 @@ std::string LeftOutNotice(int filesLeftOut);
 
 // The last part of a path.
 std::string_view FileNameOf(std::string_view path);
+
+// text with its middle given up for an ellipsis (U+2026), as much of it kept
+// as fits says will fit; text itself when it fits whole.
+std::string ElideMiddle(std::string_view text, const std::function<bool(std::string_view)>& fits);
 
 }  // namespace t2tk::app

@@ -30,4 +30,9 @@ int SliderPositionForSlot(int slot)
     return slot * kSliderPositionsPerSlot;
 }
 
+int WheelSliderPosition(int position, int notches, int linesPerNotch)
+{
+    return std::clamp(position + notches * linesPerNotch * kSliderPositionsPerSlot, 0, kSliderMaximum);
+}
+
 }  // namespace t2tk::app

@@ -359,7 +359,12 @@ int ReadSmallFile(const char* path, std::size_t limit, std::string& contents)
 
 std::FILE* OpenPreset(const char* path)
 {
-    return ::_wfopen(SystemPath(path).c_str(), L"rb");
+    const std::wstring wide = SystemPath(path);
+    if (wide.size() >= 32767) {  // longer than even the long form takes
+        errno = ENAMETOOLONG;
+        return nullptr;
+    }
+    return ::_wfopen(wide.c_str(), L"rb");
 }
 
 }  // namespace t2tk

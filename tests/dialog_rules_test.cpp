@@ -42,6 +42,9 @@ TEST(ProgramSlider, HundredPositionsPerSlot)
     EXPECT_EQ(SlotFromSliderPosition(4950), 49);
     EXPECT_EQ(SlotFromSliderPosition(-5), 0);
     EXPECT_EQ(SliderPositionForSlot(49), 4900);
+    EXPECT_EQ(WheelSliderPosition(100, 3, 3), 1000);  // three notches of three lines: nine programs
+    EXPECT_EQ(WheelSliderPosition(100, -1, 3), 0);
+    EXPECT_EQ(WheelSliderPosition(4800, 2, kWheelPageLines), kSliderMaximum);
 }
 
 TEST(Settings, ReadingRules)
@@ -141,6 +144,11 @@ TEST(IniSettings, RootKeepsTheOwnerAndFollowsNoPlantedLink)
 
 TEST(ConversionStatus, SaysWhatWasWritten)
 {
+    // A name too long for its room gives up its middle, never half a character.
+    const auto fitsIn = [](std::size_t bytes) { return [bytes](std::string_view text) { return text.size() <= bytes; }; };
+    EXPECT_EQ(ElideMiddle("Rock.mid", fitsIn(8)), "Rock.mid");
+    EXPECT_EQ(ElideMiddle("FinalVersion.mid", fitsIn(11)), "Fina\xE2\x80\xA6.mid");
+    EXPECT_EQ(ElideMiddle("\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC", fitsIn(7)), "\xC3\xBC\xE2\x80\xA6\xC3\xBC");
     EXPECT_EQ(DescribeConversion("/kits/Rock.mid", 1, 4, 0), "Wrote Rock.mid: 1 preset, program 5.");
     EXPECT_EQ(DescribeConversion("Thumpkrate.mid", 3, 0, 0), "Wrote Thumpkrate.mid: 3 presets, programs 1 to 3.");
     EXPECT_EQ(DescribeConversion("/k/Thumpkrate.mid", 50, 2, 1),

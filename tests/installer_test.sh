@@ -29,13 +29,27 @@ cp "$corpus/in-range.fxp" "$work/"
 (cd "$work" && wine "$folder/t2tk-convert.exe" -o in-range.mid in-range.fxp >/dev/null)
 cmp "$work/in-range.mid" "$corpus/in-range.mid" || fail "the installed converter writes other bytes than Linux"
 
-# The uninstaller runs on from a copy of itself, so that it can remove itself.
-wine "$folder/uninstall.exe" /S
-for _ in $(seq 100); do
-  [ -e "$folder" ] || break
-  sleep 0.2
-done
-[ ! -e "$folder" ] || fail "$folder is still there after uninstalling"
+gone() {  # the uninstaller runs on from a copy of itself, so that it can remove itself
+  for _ in $(seq 100); do
+    [ -e "$1" ] || return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Installing into another folder moves the install there: the first folder
+# goes, and one entry lists the one install.
+moved='C:\t2tk-installer-moved'
+moved_folder=$WINEPREFIX/drive_c/t2tk-installer-moved
+wine "$installer" /S "/D=$moved"
+gone "$folder" || fail "$folder stays after installing into another folder"
+[ -f "$moved_folder/t2tk.exe" ] || fail "t2tk.exe is not in the new folder"
+location=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\t2tk' /v InstallLocation |
+           tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+[ "$location" = "$moved" ] || fail "the uninstall entry names '$location', not '$moved'"
+
+wine "$moved_folder/uninstall.exe" /S
+gone "$moved_folder" || fail "$moved_folder is still there after uninstalling"
 [ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/t2tk.lnk" ] || fail "the Start-menu entry stays"
 ! wine reg query 'HKLM\Software\Classes\.fxp\OpenWithList\t2tk.exe' >/dev/null 2>&1 || fail "Open with entry stays"
 echo "installer_test: installed, converted as on Linux, uninstalled"

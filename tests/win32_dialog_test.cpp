@@ -1,6 +1,7 @@
 // The Win32 dialog under Wine, driven by window messages from inside the test,
-// with fake request dialogs and the settings in a temporary folder. The rules
-// have tests of their own: these check what the Win32 layer could get wrong.
+// with fake request dialogs, ports and clock, and the settings in a temporary
+// folder. The rules have tests of their own: these check what the Win32 layer
+// could get wrong.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -9,11 +10,13 @@
 
 #include <filesystem>
 
-#include "app/win32/converter_dialog.h"
 #include "app/ini_settings_store.h"
+#include "app/send_status.h"
+#include "app/win32/converter_dialog.h"
 #include "app/win32/resource.h"
 #include "convert/utf16.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/fake_ports.h"
 #include "tests/support/test_support.h"
 
 namespace t2tk::app {
@@ -26,38 +29,43 @@ fs::path Path(const std::string& utf8)
     return fs::path(Utf16(utf8));
 }
 
+std::string Text(HWND window)
+{
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(window, text, 1024);
+    return Utf8(text);
+}
+
 class Win32DialogTest : public ::testing::Test {
 protected:
     test::TempDir dir;
     test::FakeDialogs dialogs;
+    test::FakeClock clock;
+    test::FakePorts ports{clock};
     std::unique_ptr<IniSettingsStore> settings = std::make_unique<IniSettingsStore>(dir.File("t2tk.ini"));
     std::unique_ptr<ConverterDialog> dialog;
     HWND window = nullptr;
 
     static void SetUpTestSuite()
     {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
         ::InitCommonControlsEx(&controls);
     }
     void TearDown() override
     {
         if (::IsWindow(window)) {
+            dialogs.stopAnswers = {true};
             ::DestroyWindow(window);
         }
     }
-    void Open()
+    void Open(std::vector<std::string> commandLine = {})
     {
-        dialog = std::make_unique<ConverterDialog>(*settings, dialogs);
+        dialog = std::make_unique<ConverterDialog>(*settings, dialogs, std::move(commandLine), ports, clock);
         window = dialog->Create();
         ASSERT_NE(window, nullptr);
     }
     HWND Item(int id) const { return ::GetDlgItem(window, id); }
-    std::string Field() const
-    {
-        wchar_t text[16] = {};
-        ::GetWindowTextW(Item(IDC_PROGRAM), text, 16);
-        return Utf8(text);
-    }
+    std::string Field() const { return Text(Item(IDC_PROGRAM)); }
     // Files dropped on the window, as the shell hands them over.
     void Drop(const std::vector<std::string>& paths)
     {
@@ -74,40 +82,198 @@ protected:
         ::GlobalUnlock(memory);
         ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
     }
+    // Handles what is queued, as the message loop would, until done says so.
+    template <typename Done>
+    bool Pump(Done done)
+    {
+        for (int round = 0; round < 2000 && !done(); ++round) {
+            MSG message{};
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (!::IsWindow(window) || !::IsDialogMessageW(window, &message)) {
+                    ::TranslateMessage(&message);
+                    ::DispatchMessageW(&message);
+                }
+            }
+            ::Sleep(1);
+        }
+        return done();
+    }
+    // A key as the user presses it, down and up; the message loop makes the
+    // character of it.
+    void Key(HWND target, UINT key, bool alt = false)
+    {
+        const LPARAM flags = alt ? (1 << 29) : 0;
+        ::PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, flags);
+        ::PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, key, flags | (1 << 30) | (1u << 31));
+        for (int round = 0; round < 3; ++round) {  // what the keys bring about, and what that does
+            Pump([] { return true; });
+            MSG message{};
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (!::IsWindow(window) || !::IsDialogMessageW(window, &message)) {
+                    ::TranslateMessage(&message);
+                    ::DispatchMessageW(&message);
+                }
+            }
+        }
+    }
 };
 
 const std::string kCorpus = T2TK_CORPUS_DIR;
 
+// However the program is set, the field shows it: typed (two digits fit, and
+// more scroll), a key on the slider (one program, a page five), the wheel
+// (three programs a notch, as on the Qt dialog), a release after a drag.
 TEST_F(Win32DialogTest, FieldAndSliderFollowEachOther)
 {
     Open();
     EXPECT_EQ(Field(), "1");
-    ::SetWindowTextW(Item(IDC_PROGRAM), L"12");
-    EXPECT_EQ(::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_GETPOS, 0, 0), 1100);
-    ::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_SETPOS, TRUE, 4899);
-    NMHDR released{Item(IDC_PROGRAM_SLIDER), IDC_PROGRAM_SLIDER, static_cast<UINT>(NM_RELEASEDCAPTURE)};
+    const HWND field = Item(IDC_PROGRAM);
+    const HWND slider = Item(IDC_PROGRAM_SLIDER);
+    ::SetWindowTextW(field, L"");
+    for (const wchar_t c : {L'7', L'5'}) {
+        ::SendMessageW(field, WM_CHAR, c, 0);
+    }
+    EXPECT_EQ(Field(), "50");
+    ::SetWindowTextW(field, L"12");
+    EXPECT_EQ(::SendMessageW(slider, TBM_GETPOS, 0, 0), 1100);
+    ::SetFocus(slider);
+    Key(slider, VK_RIGHT);
+    EXPECT_EQ(Field(), "13");
+    Key(slider, VK_NEXT);  // PageDown
+    EXPECT_EQ(Field(), "18");
+    ::SendMessageW(slider, WM_MOUSEWHEEL, MAKEWPARAM(0, 3 * WHEEL_DELTA), 0);
+    EXPECT_EQ(Field(), "27");
+    ::SendMessageW(slider, TBM_SETPOS, TRUE, 4899);
+    NMHDR released{slider, IDC_PROGRAM_SLIDER, static_cast<UINT>(NM_RELEASEDCAPTURE)};
     ::SendMessageW(window, WM_NOTIFY, IDC_PROGRAM_SLIDER, reinterpret_cast<LPARAM>(&released));
     EXPECT_EQ(Field(), "49");
-    ::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_SETPOS, TRUE, 700);  // a key moved it, no release
-    ::SendMessageW(window, WM_HSCROLL, TB_LINEDOWN, reinterpret_cast<LPARAM>(Item(IDC_PROGRAM_SLIDER)));
-    EXPECT_EQ(Field(), "8");
 }
 
-// A dropped preset, named in any script, gives the Linux build's bytes to the
-// byte: the corpus holds them, for program 18 in compatibility mode.
+// The switches carry their own text: a click on it toggles the box, and so do
+// their mnemonics; Alt+P takes the program field, its text selected.
+TEST_F(Win32DialogTest, LabelsAndMnemonicsReachTheirControls)
+{
+    Open();
+    ::ShowWindow(window, SW_SHOW);
+    const HWND samePath = Item(IDC_SAME_PATH);
+    RECT box{};
+    ::GetClientRect(samePath, &box);
+    const LPARAM onText = MAKELPARAM(box.right * 2 / 3, box.bottom / 2);
+    ::SendMessageW(samePath, WM_LBUTTONDOWN, MK_LBUTTON, onText);
+    ::SendMessageW(samePath, WM_LBUTTONUP, 0, onText);
+    EXPECT_EQ(::SendMessageW(samePath, BM_GETCHECK, 0, 0), BST_CHECKED);
+    ::SetFocus(Item(IDOK));
+    Key(::GetFocus(), 'C', true);
+    EXPECT_EQ(::SendMessageW(Item(IDC_COMPATIBILITY), BM_GETCHECK, 0, 0), BST_CHECKED);
+    Key(::GetFocus(), 'P', true);
+    EXPECT_EQ(::GetFocus(), Item(IDC_PROGRAM));
+    DWORD start = 0;
+    DWORD end = 0;
+    ::SendMessageW(Item(IDC_PROGRAM), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(end - start, 1U);
+    Key(::GetFocus(), 'T', true);
+    EXPECT_EQ(::GetFocus(), Item(IDC_SEND_TO));
+}
+
+// A dropped preset, named in any script and at any length Windows allows,
+// gives the Linux build's bytes to the byte: the corpus holds them, for
+// program 18 in compatibility mode.
 TEST_F(Win32DialogTest, DropConvertsWithTheSwitchesAndTheProgram)
 {
-    const std::string folder = dir.File("K\xC3\xBC" "che");
-    const std::string preset = folder + "/\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0.fxp";  // "Küche/ドラム.fxp"
-    fs::create_directory(Path(folder));
-    fs::copy_file(Path(kCorpus + "/in-range.fxp"), Path(preset));
+    std::string japanese = dir.File("\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0");  // "ドラム"
+    while (japanese.size() < 300) {
+        japanese += "/\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0";
+    }
+    const std::string ascii = dir.File(std::string(120, 'a') + "/" + std::string(120, 'b') + "/" + std::string(40, 'c'));
     Open();
     ::SetWindowTextW(Item(IDC_PROGRAM), L"18");
     ::SendMessageW(Item(IDC_COMPATIBILITY), BM_CLICK, 0, 0);
-    dialogs.saveResults = {folder + "/out.mid"};
-    Drop({preset});
-    EXPECT_EQ(dialogs.suggestions, std::vector<std::string>{folder + "/\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0.mid"});
-    EXPECT_EQ(test::ReadBytes(folder + "/out.mid"), test::ReadBytes(kCorpus + "/in-range-compatible.mid"));
+    for (const std::string& folder : {dir.File("K\xC3\xBC" "che"), japanese, ascii}) {
+        const std::string preset = folder + "/\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0.fxp";
+        fs::create_directories(Path(folder));
+        fs::copy_file(Path(kCorpus + "/in-range.fxp"), Path(preset));
+        dialogs.saveResults = {folder + "/out.mid"};
+        Drop({preset});
+        EXPECT_EQ(dialogs.suggestions.back(), folder + "/\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0.mid");
+        EXPECT_EQ(test::ReadBytes(folder + "/out.mid"), test::ReadBytes(kCorpus + "/in-range-compatible.mid"))
+            << folder.size();
+    }
+    EXPECT_TRUE(dialogs.errors.empty()) << dialogs.errors.front();
+}
+
+// A drop while the save dialog is up is let go; a long name is cut in its
+// middle in the status line, whole in its tooltip.
+TEST_F(Win32DialogTest, StatusLineAndDropsWhileSaving)
+{
+    Open();
+    const std::string name = std::string(150, 'k') + ".mid";
+    dialogs.saveResults = {dir.File(name)};
+    dialogs.whileSaving = [this] {
+        dialogs.whileSaving = nullptr;
+        Drop({kCorpus + "/edges.fxp"});
+    };
+    Drop({kCorpus + "/in-range.fxp"});
+    EXPECT_EQ(dialogs.suggestions.size(), 1U);
+    const std::string status = Text(Item(IDC_STATUS));
+    EXPECT_NE(status.find("kk\xE2\x80\xA6kk"), std::string::npos) << status;  // cut in the middle
+    EXPECT_EQ(status.find(name), std::string::npos) << status;
+    wchar_t tip[1024] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_STATUS));
+    tool.lpszText = tip;
+    const HWND tooltip = ::FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
+    ::SendMessageW(tooltip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_NE(Utf8(tip).find(name), std::string::npos) << Utf8(tip);
+    // The window opens in the middle of the screen.
+    RECT frame{};
+    ::GetWindowRect(window, &frame);
+    EXPECT_NEAR((frame.left + frame.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 2);
+}
+
+// "Send to:" lists the ports afresh when it opens; a conversion is sent with a
+// progress window whose Cancel stops between two messages; the window stays
+// usable, refuses a new conversion meanwhile, and asks before it closes.
+TEST_F(Win32DialogTest, SendsToTheChosenPortWithProgressAndCancel)
+{
+    Open();
+    const HWND box = Item(IDC_SEND_TO);
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SEND_TO, CBN_DROPDOWN), reinterpret_cast<LPARAM>(box));
+    EXPECT_EQ(::SendMessageW(box, CB_GETCOUNT, 0, 0), 3);
+    ::SendMessageW(box, CB_SETCURSEL, 2, 0);
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SEND_TO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+
+    dialogs.saveResults = {dir.File("one.mid")};
+    Drop({kCorpus + "/in-range.fxp"});
+    ASSERT_TRUE(Pump([this] { return dialog->sendingWindow() == nullptr; }));
+    EXPECT_EQ(ports.opened, "Thump B");
+    test::Bytes sent;
+    for (const test::Sent& message : ports.Messages()) {
+        sent.insert(sent.end(), message.bytes.begin(), message.bytes.end());
+    }
+    EXPECT_EQ(sent, test::ReadBytes(kCorpus + "/in-range.syx"));
+    EXPECT_NE(Text(Item(IDC_STATUS)).find("\r\nSent 1 preset to Thump B."), std::string::npos)
+        << Text(Item(IDC_STATUS));
+
+    clock.HoldFrom(5);
+    dialogs.saveResults = {dir.File("two.mid")};
+    Drop({kCorpus + "/in-range.fxp"});
+    clock.WaitUntilHeld();
+    ASSERT_TRUE(Pump([this] {
+        return dialog->sendingWindow() != nullptr &&
+               Text(::GetDlgItem(dialog->sendingWindow(), IDC_SENDING_TEXT)).rfind("Sending In Range to program 1", 0) == 0;
+    }));
+    Drop({kCorpus + "/edges.fxp"});
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{kBusySending});
+    ::SendMessageW(window, WM_COMMAND, IDCANCEL, 0);  // the close box, answered no
+    EXPECT_TRUE(::IsWindow(window));
+    ::SendMessageW(::GetDlgItem(dialog->sendingWindow(), IDCANCEL), BM_CLICK, 0, 0);
+    ASSERT_TRUE(Pump([this] { return dialog->sendingWindow() == nullptr; }));
+    EXPECT_NE(Text(Item(IDC_STATUS)).find("\r\nSending stopped: 0 of 1 preset was stored completely."),
+              std::string::npos);
+    EXPECT_EQ(ports.Messages().size(), 31U + 5U);
+    EXPECT_EQ(dialogs.stopQuestions, 1);
 }
 
 // Settings an earlier version kept in the Windows folder are read while the
@@ -121,14 +287,7 @@ TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
     EXPECT_EQ(Field(), "10");
     ::SendMessageW(Item(IDC_SAME_PATH), BM_CLICK, 0, 0);
     ::SetFocus(Item(IDC_PROGRAM));
-    ::PostMessageW(Item(IDC_PROGRAM), WM_KEYDOWN, VK_RETURN, 0);
-    MSG message{};
-    while (::IsWindow(window) && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (!::IsDialogMessageW(window, &message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
-    }
+    Key(Item(IDC_PROGRAM), VK_RETURN);
     EXPECT_FALSE(::IsWindow(window));
     IniSettingsStore stored(dir.File("t2tk.ini"));
     EXPECT_EQ(stored.ReadInt("t2tk", "Program", -1), 9);
@@ -136,14 +295,20 @@ TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
     EXPECT_EQ(stored.ReadInt("t2tk", "Compatibility", -1), 0);
 }
 
+// The command line converts and closes; names past the 50th keep the window
+// open, since a program started from Explorer has no standard error to say it.
 TEST_F(Win32DialogTest, CommandLineConvertsAndCloses)
 {
-    dialogs.saveResults = {dir.File("out.mid")};
-    ConverterDialog commandLine(*settings, dialogs, {kCorpus + "/in-range.fxp"});
+    dialogs.saveResults = {dir.File("out.mid"), dir.File("many.mid")};
+    ConverterDialog commandLine(*settings, dialogs, {kCorpus + "/in-range.fxp"}, ports, clock);
     commandLine.DoModal();  // returns at once: the conversion is all
     ASSERT_TRUE(commandLine.commandLineOutcome());
     EXPECT_TRUE(commandLine.commandLineOutcome()->written);
     EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), test::ReadBytes(kCorpus + "/in-range.mid"));
+
+    Open(std::vector<std::string>(51, kCorpus + "/in-range.fxp"));
+    EXPECT_TRUE(::IsWindow(window));
+    EXPECT_NE(Text(Item(IDC_STATUS)).find("1 file past the 50th left out"), std::string::npos);
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     m_programSlider->setRange(0, kSliderMaximum);
     // Arrow keys and the wheel step from program to program.
     m_programSlider->setSingleStep(kSliderPositionsPerSlot);
-    m_programSlider->setPageStep(5 * kSliderPositionsPerSlot);
+    m_programSlider->setPageStep(kSliderPagePrograms * kSliderPositionsPerSlot);
 
     // Enter anywhere, in the program field too, means Quit.
     m_quitButton->setDefault(true);

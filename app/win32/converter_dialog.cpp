@@ -3,20 +3,65 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
+#include "app/conversion_status.h"
 #include "app/program_number.h"
+#include "app/request_dialogs.h"
+#include "app/send_status.h"
 #include "app/win32/resource.h"
 #include "app/win32/win32_request_dialogs.h"
 #include "convert/utf16.h"
 
 namespace t2tk::app {
 
+namespace {
+
+// What the send's thread tells the window; each carries a copy on the heap.
+constexpr UINT kSendStatus = WM_APP + 1;  // lParam: a send::SendStatus
+constexpr UINT kSendEnded = WM_APP + 2;   // lParam: a send::SendResult
+constexpr UINT kCancelSend = WM_APP + 3;  // from the progress window
+
+std::wstring WindowText(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// A file name cut in its middle to fit width pixels of the window's font.
+std::string Elided(HWND window, std::string_view name, int width)
+{
+    HDC context = ::GetDC(window);
+    const HGDIOBJ previous =
+        ::SelectObject(context, reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
+    std::string elided = ElideMiddle(name, [context, width](std::string_view text) {
+        const std::wstring wide = Utf16(text);
+        SIZE size{};
+        ::GetTextExtentPoint32W(context, wide.c_str(), static_cast<int>(wide.size()), &size);
+        return size.cx <= width;
+    });
+    ::SelectObject(context, previous);
+    ::ReleaseDC(window, context);
+    return elided;
+}
+
+}  // namespace
+
 ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialogs,
-                                 std::vector<std::string> commandLine)
+                                 std::vector<std::string> commandLine, MidiPorts& ports, send::SendClock& clock)
     : m_requests(settings, dialogs),
       m_dialogs(dialogs),
+      m_ports(ports),
+      m_clock(clock),
       m_cmdLine(std::move(commandLine)),
       m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_T2TK)))
 {
+}
+
+ConverterDialog::~ConverterDialog()
+{
+    m_session.reset();  // stops the send and waits for it
 }
 
 void ConverterDialog::DoModal()
@@ -41,6 +86,35 @@ INT_PTR CALLBACK ConverterDialog::DialogProc(HWND window, UINT message, WPARAM w
     }
     auto* dialog = reinterpret_cast<ConverterDialog*>(::GetWindowLongPtrW(window, DWLP_USER));
     return dialog != nullptr ? dialog->Handle(message, wParam, lParam) : FALSE;
+}
+
+// The progress window: its Cancel (and Escape) asks the dialog to stop the send.
+INT_PTR CALLBACK ConverterDialog::SendingProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+        ::EnableWindow(::GetDlgItem(window, IDCANCEL), FALSE);
+        ::PostMessageW(::GetWindow(window, GW_OWNER), kCancelSend, 0, 0);
+        return TRUE;
+    }
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+// The wheel moves the slider as on the Qt dialog: each notch as many programs
+// as the system scrolls lines.
+LRESULT CALLBACK ConverterDialog::SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                                             DWORD_PTR /*data*/)
+{
+    if (message != WM_MOUSEWHEEL) {
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    }
+    UINT lines = 3;
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+    const auto position = static_cast<int>(::SendMessageW(window, TBM_GETPOS, 0, 0));
+    ::SendMessageW(window, TBM_SETPOS, TRUE,
+                   WheelSliderPosition(position, notches, lines == WHEEL_PAGESCROLL ? kWheelPageLines : lines));
+    ::SendMessageW(::GetParent(window), WM_HSCROLL, TB_THUMBPOSITION, reinterpret_cast<LPARAM>(window));
+    return 0;
 }
 
 INT_PTR ConverterDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -69,6 +143,23 @@ INT_PTR ConverterDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return TRUE;
+    case kSendStatus: {
+        const std::unique_ptr<send::SendStatus> status(reinterpret_cast<send::SendStatus*>(lParam));
+        if (m_sendWindow != nullptr) {
+            ::SetDlgItemTextW(m_sendWindow, IDC_SENDING_TEXT, Utf16(DescribeSending(*status)).c_str());
+            ::SendDlgItemMessageW(m_sendWindow, IDC_SENDING_PROGRESS, PBM_SETRANGE32, 0, status->messages);
+            ::SendDlgItemMessageW(m_sendWindow, IDC_SENDING_PROGRESS, PBM_SETPOS, status->message, 0);
+        }
+        return TRUE;
+    }
+    case kSendEnded:
+        OnSendEnded(*std::unique_ptr<send::SendResult>(reinterpret_cast<send::SendResult*>(lParam)));
+        return TRUE;
+    case kCancelSend:
+        if (m_session != nullptr) {
+            m_session->Stop();
+        }
+        return TRUE;
     case WM_DESTROY:
         OnDestroy();
         return FALSE;
@@ -88,19 +179,55 @@ BOOL ConverterDialog::OnInitDialog()
     const int samePath = m_requests.m_samePath;
     const int compatibility = m_requests.m_compatibility;
     ShowProgram(m_requests.m_program);
-    ::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_SETRANGE, FALSE, MAKELPARAM(0, kSliderMaximum));
-    ::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_SETPOS, TRUE, SliderPositionForSlot(m_requests.m_program));
+    const HWND slider = Item(IDC_PROGRAM_SLIDER);
+    ::SendMessageW(slider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kSliderMaximum));
+    ::SendMessageW(slider, TBM_SETPOS, TRUE, SliderPositionForSlot(m_requests.m_program));
+    // Arrow keys move one program, page keys five.
+    ::SendMessageW(slider, TBM_SETLINESIZE, 0, kSliderPositionsPerSlot);
+    ::SendMessageW(slider, TBM_SETPAGESIZE, 0, kSliderPagePrograms * kSliderPositionsPerSlot);
+    ::SetWindowSubclass(slider, SliderProc, 1, 0);
     ::SendMessageW(Item(IDC_SAME_PATH), BM_SETCHECK, samePath != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
     ::SendMessageW(Item(IDC_COMPATIBILITY), BM_SETCHECK, compatibility != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+
+    // The whole status line in a tooltip, where the line shows a name cut short.
+    m_tooltip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_window, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = m_window;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_STATUS));
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, 400);
+
+    ::SendMessageW(Item(IDC_SEND_TO), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"File only"));
+    ::SendMessageW(Item(IDC_SEND_TO), CB_SETCURSEL, 0, 0);
     if (const std::string problem = m_requests.SettingsProblem(); !problem.empty()) {
-        ::SetWindowTextW(Item(IDC_STATUS), Utf16(problem).c_str());
+        ShowStatus(problem, problem);
         m_settingsProblemShown = true;
     }
+    // The ports are looked up only for a stored one: it may have gone, and
+    // then the box, and with it the dialog, falls back to "File only".
+    if (const std::string stored = m_requests.m_sendPort; !stored.empty()) {
+        if (const std::optional<std::string> gone = SendPortGone(stored, RefreshPorts(stored))) {
+            ShowStatus(*gone, *gone);
+        }
+    }
 
+    m_asking = true;
     m_commandLineOutcome = m_requests.RunCommandLine(m_cmdLine);
+    m_asking = false;
     ShowOutcome(m_commandLineOutcome);
-    if (m_commandLineOutcome) {
-        OnEnd(IDOK);
+    // Names left out are said in the window, which a program started from
+    // Explorer has instead of standard error; a send ends the dialog when done.
+    if (m_commandLineOutcome && m_commandLineOutcome->leftOut == 0) {
+        if (m_session != nullptr) {
+            m_endAfterSend = true;
+        } else {
+            OnEnd(IDOK);
+        }
     }
     return TRUE;  // the focus goes to the first tab stop, Quit
 }
@@ -117,13 +244,25 @@ void ConverterDialog::OnCommand(int id, int code)
         OnEnd(IDCANCEL);
         break;
     case IDC_CONVERT:
-        ShowOutcome(m_requests.OnConvert());
+        if (!RefusedWhileBusy()) {
+            m_asking = true;
+            const std::optional<RequestOutcome> outcome = m_requests.OnConvert();
+            m_asking = false;
+            ShowOutcome(outcome);
+        }
         break;
     case IDC_SAME_PATH:
         m_requests.m_samePath = Checked(IDC_SAME_PATH) ? 1 : 0;
         break;
     case IDC_COMPATIBILITY:
         m_requests.m_compatibility = Checked(IDC_COMPATIBILITY) ? 1 : 0;
+        break;
+    case IDC_SEND_TO:
+        if (code == CBN_DROPDOWN) {
+            RefreshPorts(ChosenPort());
+        } else if (code == CBN_SELCHANGE) {
+            m_requests.m_sendPort = ChosenPort();
+        }
         break;
     case IDC_PROGRAM:
         if (code == EN_CHANGE) {
@@ -139,6 +278,12 @@ void ConverterDialog::OnCommand(int id, int code)
 
 void ConverterDialog::OnDropFiles(HDROP drop)
 {
+    // A drop while a request's dialog is up (the save dialog, say) waits for
+    // nothing: it is let go, or a second dialog would open over the first.
+    if (m_asking || RefusedWhileBusy()) {
+        ::DragFinish(drop);
+        return;
+    }
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::string> paths;
     for (UINT i = 0; i < count; ++i) {
@@ -147,14 +292,26 @@ void ConverterDialog::OnDropFiles(HDROP drop)
         paths.push_back(Utf8(path));
     }
     ::DragFinish(drop);
-    ShowOutcome(m_requests.OnDropFiles(paths));
+    m_asking = true;
+    const std::optional<RequestOutcome> outcome = m_requests.OnDropFiles(paths);
+    m_asking = false;
+    ShowOutcome(outcome);
+}
+
+// A new conversion is refused while one is being sent: the module takes one
+// send at a time.
+bool ConverterDialog::RefusedWhileBusy()
+{
+    if (m_session != nullptr) {
+        m_dialogs.ShowError(kBusySending);
+    }
+    return m_session != nullptr;
 }
 
 void ConverterDialog::OnProgramEditChange()
 {
-    wchar_t text[4] = {};  // the first three characters are all that is read
-    ::GetWindowTextW(Item(IDC_PROGRAM), text, 4);
-    const std::optional<ProgramEntry> entry = ReadProgramField(Utf8(text));
+    // The first three characters are all that is read.
+    const std::optional<ProgramEntry> entry = ReadProgramField(Utf8(WindowText(Item(IDC_PROGRAM)).substr(0, 3)));
     if (!entry) {
         return;
     }
@@ -177,6 +334,13 @@ void ConverterDialog::OnProgramSliderMoved()
 
 void ConverterDialog::OnEnd(int result)
 {
+    // Closing during a send asks first; a send that stops ends before the window.
+    if (m_session != nullptr) {
+        if (!m_dialogs.AskStopSending(m_sendingTo)) {
+            return;
+        }
+        m_session.reset();
+    }
     if (m_modal) {
         ::EndDialog(m_window, result);
     } else {
@@ -186,6 +350,16 @@ void ConverterDialog::OnEnd(int result)
 
 void ConverterDialog::OnDestroy()
 {
+    m_session.reset();
+    // What the send's thread posted last is let go with the window.
+    for (MSG message{}; ::PeekMessageW(&message, m_window, kSendStatus, kSendEnded, PM_REMOVE);) {
+        if (message.message == kSendStatus) {
+            delete reinterpret_cast<send::SendStatus*>(message.lParam);
+        } else {
+            delete reinterpret_cast<send::SendResult*>(message.lParam);
+        }
+    }
+    m_requests.m_sendPort = ChosenPort();
     m_settingsFailure = m_requests.SaveSettings();
 }
 
@@ -194,10 +368,104 @@ void ConverterDialog::ShowProgram(int slot)
     ::SetWindowTextW(Item(IDC_PROGRAM), std::to_wstring(slot + 1).c_str());
 }
 
+std::vector<std::string> ConverterDialog::RefreshPorts(const std::string& port)
+{
+    const HWND box = Item(IDC_SEND_TO);
+    ::SendMessageW(box, CB_RESETCONTENT, 0, 0);
+    ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"File only"));
+    const std::vector<std::string> ports = m_ports.List().names;
+    for (const std::string& name : ports) {
+        ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16(name).c_str()));
+    }
+    const auto found = std::find(ports.begin(), ports.end(), port);
+    ::SendMessageW(box, CB_SETCURSEL, found == ports.end() ? 0 : 1 + (found - ports.begin()), 0);
+    m_requests.m_sendPort = ChosenPort();  // what the box shows, the dialog does
+    return ports;
+}
+
+std::string ConverterDialog::ChosenPort() const
+{
+    const HWND box = Item(IDC_SEND_TO);
+    const auto index = static_cast<int>(::SendMessageW(box, CB_GETCURSEL, 0, 0));
+    if (index <= 0) {
+        return {};
+    }
+    std::wstring name(static_cast<std::size_t>(::SendMessageW(box, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
+    ::SendMessageW(box, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(name.data()));
+    return Utf8(name.c_str());
+}
+
+void ConverterDialog::ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine)
+{
+    m_statusLine = line;
+    m_statusWhole = whole;
+    const std::string more = sendLine.empty() ? std::string() : "\r\n" + sendLine;
+    ::SetWindowTextW(Item(IDC_STATUS), Utf16(line + more).c_str());
+    const std::wstring tip = Utf16(whole + more);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = m_window;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_STATUS));
+    tool.lpszText = const_cast<wchar_t*>(tip.c_str());
+    ::SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
 {
-    if (outcome) {
-        ::SetWindowTextW(Item(IDC_STATUS), Utf16(StatusLine(*outcome)).c_str());
+    if (!outcome) {
+        return;
+    }
+    // A long file name cannot wrap: its middle gives way in the line, and the
+    // tooltip holds the whole text.
+    RECT status{};
+    ::GetClientRect(Item(IDC_STATUS), &status);
+    RequestOutcome shown = *outcome;
+    shown.output = Elided(Item(IDC_STATUS), FileNameOf(outcome->output), (status.right - status.left) * 2 / 3);
+    ShowStatus(StatusLine(shown), StatusLine(*outcome));
+    if (outcome->written && !outcome->messages.empty() && !m_requests.m_sendPort.empty()) {
+        StartSending(*outcome);
+    }
+}
+
+void ConverterDialog::StartSending(const RequestOutcome& outcome)
+{
+    send::PortProblem problem;
+    std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.m_sendPort, problem);
+    if (port == nullptr) {
+        const std::string why = DescribePortProblem(problem);
+        ShowStatus(m_statusLine, m_statusWhole, "Nothing sent: " + why + ".");
+        m_dialogs.ShowSendError(SendFailedMessage(outcome.output, why));
+        return;
+    }
+    m_sendingTo = m_requests.m_sendPort;
+    m_sendOutput = outcome.output;
+    m_sendWindow = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SENDING), m_window,
+                                        SendingProc, 0);
+    ::SetWindowTextW(m_sendWindow, Utf16("Sending to " + m_sendingTo).c_str());
+    ::ShowWindow(m_sendWindow, SW_SHOW);
+    // The send's thread posts to this window, which lives longer than the send.
+    SendCallbacks callbacks;
+    const HWND window = m_window;
+    callbacks.progress = [window](const send::SendStatus& status) {
+        ::PostMessageW(window, kSendStatus, 0, reinterpret_cast<LPARAM>(new send::SendStatus(status)));
+    };
+    callbacks.finished = [window](const send::SendResult& result) {
+        ::PostMessageW(window, kSendEnded, 0, reinterpret_cast<LPARAM>(new send::SendResult(result)));
+    };
+    m_session = std::make_unique<SendSession>(std::move(port), outcome.messages, std::move(callbacks), m_clock);
+}
+
+void ConverterDialog::OnSendEnded(const send::SendResult& result)
+{
+    m_session.reset();
+    ::DestroyWindow(m_sendWindow);
+    m_sendWindow = nullptr;
+    ShowStatus(m_statusLine, m_statusWhole, DescribeSend(result, m_sendingTo));
+    if (result.ending == send::SendEnding::PortFailed) {
+        m_dialogs.ShowSendError(SendFailedMessage(m_sendOutput, result.failure + "; " + send::DescribeStored(result)));
+    }
+    if (m_endAfterSend) {
+        OnEnd(IDOK);
     }
 }
 

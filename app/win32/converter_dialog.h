@@ -1,14 +1,16 @@
 #pragma once
 // The program's window on Win32: the dialog template's controls wired to the
-// same window-free requests and rules as the Qt dialog.
+// same window-free requests, rules and sending as the Qt dialog.
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/converter_requests.h"
+#include "app/dialog_send.h"
 
 namespace t2tk::app {
 
@@ -17,13 +19,17 @@ class SettingsStore;
 
 class ConverterDialog {
 public:
-    // commandLine: the names t2tk was started with, each one whole.
-    ConverterDialog(SettingsStore& settings, RequestDialogs& dialogs, std::vector<std::string> commandLine = {});
+    // commandLine: the names t2tk was started with, each one whole; ports and
+    // clock: what sends go through and wait on.
+    ConverterDialog(SettingsStore& settings, RequestDialogs& dialogs, std::vector<std::string> commandLine = {},
+                    MidiPorts& ports = SystemMidiPorts(), send::SendClock& clock = send::SteadyClock());
+    ~ConverterDialog();
     ConverterDialog(const ConverterDialog&) = delete;
     ConverterDialog& operator=(const ConverterDialog&) = delete;
 
     // Runs the dialog modally; when the command line asked for a conversion,
-    // that conversion is all and the dialog ends without showing.
+    // that conversion (and its send) is all, and the dialog ends by itself,
+    // unless names were left out, which it then shows.
     void DoModal();
     // Opens the dialog without waiting for it, as tests drive it.
     HWND Create();
@@ -34,9 +40,14 @@ public:
     // and whether the window said beforehand that they would not be.
     const std::string& settingsFailure() const { return m_settingsFailure; }
     bool settingsProblemShown() const { return m_settingsProblemShown; }
+    // The progress window of the send under way, or null.
+    HWND sendingWindow() const { return m_sendWindow; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK SendingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR data);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     BOOL OnInitDialog();
@@ -50,17 +61,34 @@ private:
     HWND Item(int id) const { return ::GetDlgItem(m_window, id); }
     bool Checked(int id) const { return ::SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void ShowProgram(int slot);
+    bool RefusedWhileBusy();
+    std::vector<std::string> RefreshPorts(const std::string& port);
+    std::string ChosenPort() const;
+    void ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine = {});
     void ShowOutcome(const std::optional<RequestOutcome>& outcome);
+    void StartSending(const RequestOutcome& outcome);
+    void OnSendEnded(const send::SendResult& result);
 
     ConverterRequests m_requests;
     RequestDialogs& m_dialogs;
+    MidiPorts& m_ports;
+    send::SendClock& m_clock;
     std::vector<std::string> m_cmdLine;
     std::optional<RequestOutcome> m_commandLineOutcome;
     std::string m_settingsFailure;
     bool m_settingsProblemShown = false;
     HWND m_window = nullptr;
+    HWND m_tooltip = nullptr;
     HICON m_hIcon = nullptr;
     bool m_modal = false;
+    bool m_asking = false;    // a request is under way: its dialogs may be up
+    bool m_endAfterSend = false;
+    std::string m_statusLine;  // the conversion's line, as shown and whole
+    std::string m_statusWhole;
+    std::unique_ptr<SendSession> m_session;  // the send under way, if any
+    HWND m_sendWindow = nullptr;
+    std::string m_sendingTo;
+    std::string m_sendOutput;
 };
 
 }  // namespace t2tk::app

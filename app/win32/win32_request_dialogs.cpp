@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/send_status.h"
 #include "convert/utf16.h"
 
 namespace t2tk::app {
@@ -71,6 +72,17 @@ std::optional<std::string> Win32RequestDialogs::SaveOutput(const std::string& su
 void Win32RequestDialogs::ShowError(const std::string& message)
 {
     ::MessageBoxW(m_owner, Utf16(message).c_str(), L"Conversion failed", MB_OK | MB_ICONWARNING);
+}
+
+void Win32RequestDialogs::ShowSendError(const std::string& message)
+{
+    ::MessageBoxW(m_owner, Utf16(message).c_str(), L"Sending failed", MB_OK | MB_ICONWARNING);
+}
+
+bool Win32RequestDialogs::AskStopSending(const std::string& port)
+{
+    return ::MessageBoxW(m_owner, Utf16(StopSendingQuestion(port)).c_str(), L"Sending",
+                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 }  // namespace t2tk::app

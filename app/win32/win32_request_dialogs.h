@@ -16,6 +16,8 @@ public:
     std::optional<std::string> OpenPresets() override;
     std::optional<std::string> SaveOutput(const std::string& suggestion) override;
     void ShowError(const std::string& message) override;
+    void ShowSendError(const std::string& message) override;
+    bool AskStopSending(const std::string& port) override;
 
 private:
     HWND m_owner = nullptr;

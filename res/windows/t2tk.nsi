@@ -9,16 +9,25 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !include "MUI2.nsh"
+!include "LogicLib.nsh"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\t2tk"
+!define APPLICATION_KEY "Software\Classes\Applications\t2tk.exe"
+!define OPEN_WITH_KEY "Software\Classes\.fxp\OpenWithList\t2tk.exe"
 
 Name "t2tk ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\t2tk"
+; An earlier install's folder is offered, and used, so that an upgrade
+; replaces it in place.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "t2tk"
 VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "FileVersion" "${VERSION}"
-VIAddVersionKey "FileDescription" "t2tk ${VERSION} installer"
+; The uninstaller carries these too, so the description fits both.
+VIAddVersionKey "FileDescription" "t2tk ${VERSION} setup"
 VIAddVersionKey "LegalCopyright" "2026 the t2tk developers, MIT License"
 
 !define MUI_ICON "${ICON}"
@@ -30,13 +39,20 @@ VIAddVersionKey "LegalCopyright" "2026 the t2tk developers, MIT License"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\t2tk"
-!define APPLICATION_KEY "Software\Classes\Applications\t2tk.exe"
-!define OPEN_WITH_KEY "Software\Classes\.fxp\OpenWithList\t2tk.exe"
 
 Section "t2tk"
   SetRegView 64
   SetShellVarContext all
+  ; An install in another folder (chosen on the command line with /D=) is
+  ; taken away first, so that one t2tk is installed and one entry lists it.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} $0 != $INSTDIR
+  ${AndIf} ${FileExists} "$0\uninstall.exe"
+    ExecWait '"$0\uninstall.exe" /S _?=$0'
+    Delete "$0\uninstall.exe"
+    RMDir "$0"
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "${PROGRAMS}\t2tk.exe"
   File "${PROGRAMS}\t2tk-convert.exe"

@@ -3,6 +3,7 @@
 // and remember what they were asked.
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@ public:
     std::deque<std::optional<std::string>> openResults;  // answers of the open dialog, in turn; then cancel
     std::deque<std::optional<std::string>> saveResults;  // answers of the save dialog, in turn; then cancel
     std::vector<std::string> suggestions;                // what the save dialog was shown
+    std::function<void()> whileSaving;                   // what happens while the save dialog is up
     std::vector<std::string> errors;  // conversions that failed
     std::vector<std::string> sendErrors;
     std::deque<bool> stopAnswers;          // answers to "stop sending?", in turn; then no
@@ -27,6 +29,9 @@ public:
     std::optional<std::string> SaveOutput(const std::string& suggestion) override
     {
         suggestions.push_back(suggestion);
+        if (whileSaving) {
+            whileSaving();
+        }
         return Take(saveResults);
     }
     void ShowError(const std::string& message) override { errors.push_back(message); }
