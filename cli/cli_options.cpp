@@ -98,24 +98,6 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     return std::nullopt;
 }
 
-std::string DefaultOutputPath(const std::vector<std::string>& presets)
-{
-    if (presets.size() != 1) {
-        return DefaultOutputName;
-    }
-#ifdef _WIN32
-    constexpr const char* separators = "\\/:";
-#else
-    constexpr const char* separators = "/";
-#endif
-    // The extension is the last dot of the file name and what follows, unless
-    // the dot begins the name; the text stays UTF-8 on every system.
-    const std::string& path = presets.front();
-    const std::size_t name = path.find_last_of(separators) + 1;  // 0 without a folder
-    const std::size_t dot = path.rfind('.');
-    return path.substr(0, dot != std::string::npos && dot > name ? dot : path.size()) + ".mid";
-}
-
 bool IsSysExPath(std::string_view path)
 {
     constexpr std::string_view extension = ".syx";

@@ -33,10 +33,6 @@ struct Options {
 std::optional<int> ParseOptions(int argc, const char* const* argv, Options& options, std::ostream& out,
                                 std::ostream& err);
 
-// One preset: its path with the file name's extension, if any, replaced by .mid.
-// Several: DefaultOutputName in the current folder.
-std::string DefaultOutputPath(const std::vector<std::string>& presets);
-
 // An output named *.syx (any case) gets the raw messages instead of a MIDI file.
 bool IsSysExPath(std::string_view path);
 

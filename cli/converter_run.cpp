@@ -14,36 +14,6 @@ namespace {
 // The largest file t2tk writes is a MIDI file of 50 presets, some 150 KB.
 constexpr std::size_t kMostSavedBytes = 4 * 1024 * 1024;
 
-void WarnAboutIncompletePresets(const ConversionResult& result, const std::vector<std::string>& presets,
-                                std::ostream& err)
-{
-    for (std::size_t i = 0; i < result.presets.size(); ++i) {
-        const PresetSummary& preset = result.presets[i];
-        if (IsCompletePreset(preset)) {
-            continue;
-        }
-        err << kProgramName << "warning: \"" << Printable(presets[i]) << "\" is not a complete Tolvin preset (";
-        if (preset.bytesRead > kCompletePresetSize) {
-            err << "longer than " << kCompletePresetSize << " bytes, the rest is ignored";
-        } else {
-            err << preset.bytesRead << " of " << kCompletePresetSize << " bytes";
-        }
-        err << ", " << preset.parameterCount << " of " << kCompleteParameterCount
-            << " parameters); converted as it is\n";
-    }
-}
-
-// The core holds every preset past the last program at that program.
-void WarnAboutProgramOverflow(const Options& options, std::ostream& err)
-{
-    constexpr int lastProgram = kLastSlot + 1;
-    const int count = static_cast<int>(options.presets.size());
-    if (options.program + count - 1 > lastProgram) {
-        err << kProgramName << "warning: there is no program past " << lastProgram << "; presets "
-            << lastProgram - options.program + 1 << " to " << count << " all go to program " << lastProgram << "\n";
-    }
-}
-
 int UsageError(const std::string& what, std::ostream& err)
 {
     err << kProgramName << what << "\nRun 't2tk-convert --help' for more information.\n";
@@ -120,16 +90,23 @@ int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostr
     request.names = options.presets;
     request.output = !options.output.empty() ? options.output
                      : sending               ? std::string()
-                                             : DefaultOutputPath(options.presets);
+                                             : OutputPathFor(options.presets);
     request.keepMessages = sending;
     request.compatibility = options.compatibility;
     request.firstSlot = options.program - 1;
     request.format = IsSysExPath(request.output) ? OutputFormat::SysEx : OutputFormat::Midi;
 
-    WarnAboutProgramOverflow(options, err);
+    if (const std::string warning = ProgramOverflowWarning(options.program, static_cast<int>(options.presets.size()));
+        !warning.empty()) {
+        err << kProgramName << warning << "\n";
+    }
     // A MIDI stream on standard output keeps it clean of the progress lines.
     const ConversionResult result = ConvertPresets(request, IsStandardOutput(request.output) ? err : out);
-    WarnAboutIncompletePresets(result, options.presets, err);
+    for (std::size_t i = 0; i < result.presets.size(); ++i) {
+        if (const std::string warning = IncompletePresetWarning(options.presets[i], result.presets[i]); !warning.empty()) {
+            err << kProgramName << warning << "\n";
+        }
+    }
     if (!result.written) {
         err << kProgramName << result.failure << "\n";
         return kExitFailed;

@@ -141,6 +141,56 @@ ConversionResult ConvertPresets(const ConversionRequest& request, std::ostream& 
     return result;
 }
 
+std::string OutputPathFor(const std::vector<std::string>& presets)
+{
+    if (presets.size() != 1) {
+        return DefaultOutputName;
+    }
+#ifdef _WIN32
+    constexpr const char* separators = "\\/:";
+#else
+    constexpr const char* separators = "/";
+#endif
+    // The extension is the last dot of the file name and what follows, unless
+    // the dot begins the name; the text stays UTF-8 on every system.
+    const std::string& path = presets.front();
+    const std::size_t name = path.find_last_of(separators) + 1;  // 0 without a folder
+    const std::size_t dot = path.rfind('.');
+    return path.substr(0, dot != std::string::npos && dot > name ? dot : path.size()) + ".mid";
+}
+
+std::vector<std::uint8_t> MidiFileOf(std::span<const std::uint8_t> messages)
+{
+    std::vector<std::uint8_t> file(MidiFileCapacity(messages.size()));
+    file.resize(FormatMidiFile(messages.data(), messages.size(), file.data()));
+    return file;
+}
+
+std::string IncompletePresetWarning(std::string_view name, const PresetSummary& preset)
+{
+    if (IsCompletePreset(preset)) {
+        return {};
+    }
+    const std::string size = preset.bytesRead > kCompletePresetSize
+                                 ? "longer than " + std::to_string(kCompletePresetSize) + " bytes, the rest is ignored"
+                                 : std::to_string(preset.bytesRead) + " of " + std::to_string(kCompletePresetSize) +
+                                       " bytes";
+    return "warning: \"" + Printable(name) + "\" is not a complete Tolvin preset (" + size + ", " +
+           std::to_string(preset.parameterCount) + " of " + std::to_string(kCompleteParameterCount) +
+           " parameters); converted as it is";
+}
+
+std::string ProgramOverflowWarning(int firstProgram, int presets)
+{
+    constexpr int lastProgram = kLastSlot + 1;
+    if (firstProgram + presets - 1 <= lastProgram) {
+        return {};
+    }
+    return "warning: there is no program past " + std::to_string(lastProgram) + "; presets " +
+           std::to_string(lastProgram - firstProgram + 1) + " to " + std::to_string(presets) + " all go to program " +
+           std::to_string(lastProgram);
+}
+
 OwnFile ReadOwnFile(const std::string& path, std::size_t limit)
 {
     OwnFile file;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <iostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,23 @@ public:
 private:
     std::vector<const char*> m_pointers;
 };
+
+// The output t2tk-convert writes without -o: for one preset, its path with the
+// file name's extension, if any, replaced by .mid; for several,
+// DefaultOutputName in the current folder.
+std::string OutputPathFor(const std::vector<std::string>& presets);
+
+// The MIDI file that carries messages, laid out in memory.
+std::vector<std::uint8_t> MidiFileOf(std::span<const std::uint8_t> messages);
+
+// What every front end says of a preset that is not a complete one, e.g.
+// 'warning: "kit.fxp" is not a complete Tolvin preset (4000 of 8600 bytes,
+// 2136 of 2136 parameters); converted as it is'; empty for a complete one.
+std::string IncompletePresetWarning(std::string_view name, const PresetSummary& preset);
+
+// The warning when presets from firstProgram on (1..50) would pass program 50,
+// where they all go; empty when they do not.
+std::string ProgramOverflowWarning(int firstProgram, int presets);
 
 // Files of the program's own, its settings: written as a conversion's output
 // is (a temporary file, flushed and renamed, links and owners looked after),

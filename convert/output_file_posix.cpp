@@ -4,18 +4,23 @@
 // flushed and renamed inside it. No allocation, and nothing but system calls
 // between the temporary file's creation and its rename or removal.
 #include <fcntl.h>
-#include <linux/fs.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/random.h>
+#endif
+#if __has_include(<linux/fs.h>)
+#include <linux/fs.h>  // the append-only flag
+#endif
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "convert/ending_signals.h"
 #include "convert/output_file.h"
@@ -111,9 +116,15 @@ public:
     {
         static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         for (int attempt = 0; attempt < 100; ++attempt) {
-            unsigned char random[6] = {};
-            if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
-                const auto mixed = static_cast<unsigned long>(::getpid()) * 2654435761UL + static_cast<unsigned>(attempt);
+            unsigned char random[8] = {};
+#ifdef __linux__
+            if (::getrandom(random, 6, GRND_NONBLOCK) != 6)
+#endif
+            {
+                // No entropy to be had: the process, the time and the attempt.
+                const auto mixed = (static_cast<unsigned long long>(::getpid()) << 32) ^
+                                   static_cast<unsigned long long>(::time(nullptr)) * 2654435761ULL ^
+                                   static_cast<unsigned long long>(attempt) * 40503ULL;
                 std::memcpy(random, &mixed, sizeof random);
             }
             const SignalsHeld held;
@@ -241,16 +252,21 @@ int OwnDescriptor(int folder, const char* name)
     return number;
 }
 
-bool HasFlag(int folder, unsigned flag)
+bool IsAppendOnly(int folder)
 {
+#ifndef FS_IOC_GETFLAGS
+    (void)folder;
+    return false;  // a system without file flags
+#else
     const int readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (readable < 0) {
         return false;
     }
     unsigned flags = 0;
-    const bool has = ::ioctl(readable, FS_IOC_GETFLAGS, &flags) == 0 && (flags & flag) != 0;
+    const bool has = ::ioctl(readable, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
     ::close(readable);
     return has;
+#endif
 }
 
 // text/name, without doubling the separator; false when it does not fit.
@@ -470,7 +486,7 @@ int OutputTarget::Check(ConversionReport* report) const
         return Fail(report, ConversionFailure::OutputFolder, folderText, std::strerror(errno));
     }
     // Such a folder lets files in but never renamed or removed again.
-    if (HasFlag(m_folder, FS_APPEND_FL)) {
+    if (IsAppendOnly(m_folder)) {
         return Fail(report, ConversionFailure::OutputFolder, folderText,
                     "it is append-only, and a file in it can be neither replaced nor removed");
     }

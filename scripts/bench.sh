@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh bench
+scripts/install-deps.sh bench web
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DT2TK_BUILD_TESTS=OFF >/dev/null
 cmake --build build/bench >/dev/null
 
@@ -21,4 +21,7 @@ trap 'tests/jack_server.sh stop' EXIT
 sleep 1  # the server's first periods after its start are not yet steady
 build/bench/bench/send_timing --benchmark_format=json --benchmark_out=build/bench/send.json \
     --benchmark_out_format=json >/dev/null
+# The web page in headless Chromium.
+scripts/web.sh build >/dev/null
+/usr/bin/python3 bench/web_bench.py build/web examples/presets build/bench/web.json >/dev/null
 python3 scripts/bench_report.py build/bench

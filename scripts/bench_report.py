@@ -84,6 +84,15 @@ rows.append(('send of one preset over JACK: arrival against schedule',
              f"median {send['median_ms']:.2f} ms", f"largest {send['largest_ms']:.2f} ms",
              f"sender CPU {send['cpu_percent']:.2f}% of wall time; {send['lost']:.0f} of {send['messages'] + send['lost']:.0f} lost"))
 
+web_figures = os.path.join(build, 'web.json')
+if os.path.exists(web_figures):
+    with open(web_figures) as f:
+        web = json.load(f)
+    rows.append(('web page: 50 presets converted in the page', f"{web['convert_ms']:.1f} ms",
+                 'headless Chromium', f"{web['file_bytes']} bytes to download"))
+    rows.append(('web page: transfer (HTML, CSS, JS, WASM, icon)', f"{web['transfer_bytes'] / 1024:.0f} KiB",
+                 ', '.join(f'{name} {size / 1024:.0f}' for name, size in web['files']), ''))
+
 widths = [max(len(r[i]) for r in rows) for i in range(4)]
 print(f'medians of {runs} process runs and 15 benchmark repetitions')
 for r in rows:

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the web page into build/web/ (index.html
+# beside its CSS, JavaScript and WebAssembly) and serves it on
+# http://localhost:8080, or on the port in PORT: localhost is a secure context,
+# where browsers offer Web MIDI. "scripts/web.sh build" only builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh web
+export NODE_PATH=/usr/share/nodejs  # Debian's emscripten finds acorn there
+# Emscripten builds its own libraries once, into a cache it can write.
+[ -w /usr/share/emscripten/cache ] || export EM_CACHE=$PWD/build/emscripten-cache
+emcmake cmake -S . -B build/web -G Ninja -DCMAKE_BUILD_TYPE=Release -DT2TK_BUILD_TESTS=OFF \
+        -DT2TK_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build build/web
+[ "${1:-}" = build ] && exit 0
+
+port=${PORT:-8080}
+echo "t2tk in the browser: http://localhost:$port/"
+exec python3 -m http.server --bind 127.0.0.1 --directory build/web "$port"
