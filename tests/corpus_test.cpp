@@ -47,7 +47,8 @@ TEST(Corpus, EveryCaseMatchesTheModelByteForByte)
         ASSERT_TRUE(test::ConvertToFile(c.presets, dir.File("out"), c.firstSlot, c.compatibility != 0,
                                         raw ? OutputFormat::SysEx : OutputFormat::Midi)
                         .written);
-        EXPECT_EQ(test::ReadBytes(dir.File("out")), test::ReadBytes(T2TK_CORPUS_DIR "/" + c.expected)) << c.expected;
+        EXPECT_TRUE(test::SameBytes(test::ReadBytes(dir.File("out")), test::ReadBytes(T2TK_CORPUS_DIR "/" + c.expected)))
+            << c.expected;
     }
 }
 

@@ -27,31 +27,6 @@ std::uint32_t TrackLength(const Bytes& file)
            file[21];
 }
 
-TEST(MidiFile, EmptyFileIsHeaderMeterTempoNameAndEnd)
-{
-    const Bytes file = Format({});
-    const Bytes expected = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 0x30, 'M', 'T', 'r', 'k', 0, 0, 0, 39,
-                            0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,
-                            0x00, 0xFF, 0x03, 0x10, 'K', 'o', 'r', 'v', 'a', 'n', 'e', ' ', 'T', '2', 'T', 'K', ' ',
-                            '1', '.', '0', 0x30, 0xFF, 0x2F, 0x00};
-    EXPECT_EQ(file, expected);
-}
-
-TEST(MidiFile, OnePresetLayout)
-{
-    test::TempDir dir;
-    ASSERT_TRUE(test::ConvertToFile({T2TK_CORPUS_DIR "/in-range.fxp"}, dir.File("kit.mid")).written);
-    const Bytes file = test::ReadBytes(dir.File("kit.mid"));
-
-    ASSERT_EQ(file.size(), test::MidiFileSize(1));
-    EXPECT_EQ(TrackLength(file), 3110U);
-    EXPECT_EQ(Slice(file, 57, 12), (Bytes{0x18, 0xF0, 0x09, 0x3E, 0x11, 0x00, 0x07, 0x04, 0x30, 0x00, 0x3B, 0xF7}));
-    EXPECT_EQ(Slice(file, 69, 9), (Bytes{0x60, 0xF0, 0x30, 0x3E, 0x11, 0x00, 0x11, 0x30, 0x00}));
-    EXPECT_EQ(Slice(file, 120, 4), (Bytes{0x18, 0xF0, 0x75, 0x3E}));  // first voice dump
-    EXPECT_EQ(Slice(file, file.size() - 16, 16), (Bytes{0x18, 0xF0, 0x09, 0x3E, 0x11, 0x00, 0x07, 0x01, 0x30, 0x00,
-                                                        0x38, 0xF7, 0x30, 0xFF, 0x2F, 0x00}));
-}
-
 TEST(MidiFile, LengthsAreVariableLengthQuantities)
 {
     for (const auto& [length, expected] : std::initializer_list<std::pair<std::size_t, Bytes>>{

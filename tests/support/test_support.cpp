@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -46,6 +47,28 @@ Bytes Concat(std::initializer_list<Bytes> parts)
         all.insert(all.end(), part.begin(), part.end());
     }
     return all;
+}
+
+::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected)
+{
+    if (actual == expected) {
+        return ::testing::AssertionSuccess();
+    }
+    const auto offset =
+        static_cast<std::size_t>(std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end()).first -
+                                 actual.begin());
+    const auto dump = [offset](const Bytes& bytes) {
+        std::string text;
+        for (std::size_t i = offset >= 8 ? offset - 8 : 0; i < std::min(bytes.size(), offset + 8); ++i) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, i == offset ? "[%02X]" : " %02X ", bytes[i]);
+            text += hex;
+        }
+        return text;
+    };
+    return ::testing::AssertionFailure() << actual.size() << " bytes, " << expected.size()
+                                         << " expected; they differ first at offset " << offset
+                                         << "\n  actual:   " << dump(actual) << "\n  expected: " << dump(expected);
 }
 
 Bytes ReadBytes(const std::string& path)

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "convert/conversion_request.h"
 
 namespace t2tk::test {
@@ -43,6 +45,9 @@ private:
 };
 
 Bytes Concat(std::initializer_list<Bytes> parts);
+// Whether two byte strings are equal; when not, where they first differ and a
+// short hex dump of both around it.
+::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected);
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
 // Copies one of the bundled example presets (rock-kit.fxp, jazz-brushes.fxp,
