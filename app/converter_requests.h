@@ -33,10 +33,15 @@ class ConverterRequests {
 public:
     ConverterRequests(SettingsStore& settings, RequestDialogs& dialogs);
 
-    int m_samePath = 0;       // Convert... writes next to the presets, without asking
-    int m_compatibility = 0;  // compatibility mode for every conversion
-    int m_program = 0;        // first program slot, 0..49; shown as 1..50
-    std::string m_sendPort;   // the MIDI port each conversion is sent to; empty: file only
+    // The settings every request converts with, as the dialog shows them.
+    int samePath() const { return m_samePath; }  // Convert... writes next to the presets, without asking
+    int compatibility() const { return m_compatibility; }  // compatibility mode for every conversion
+    int program() const { return m_program; }  // first program slot, 0..49; shown as 1..50
+    const std::string& sendPort() const { return m_sendPort; }  // the port each conversion goes to; empty: file only
+    void setSamePath(int on) { m_samePath = on; }
+    void setCompatibility(int on) { m_compatibility = on; }
+    void setProgram(int slot) { m_program = slot; }
+    void setSendPort(std::string port) { m_sendPort = std::move(port); }
 
     // Reads the three settings; a stored program outside 0..49 becomes 0.
     void LoadSettings();
@@ -59,6 +64,10 @@ private:
 
     SettingsStore& m_settings;
     RequestDialogs& m_dialogs;
+    int m_samePath = 0;
+    int m_compatibility = 0;
+    int m_program = 0;
+    std::string m_sendPort;
 };
 
 }  // namespace t2tk::app

@@ -1,5 +1,5 @@
 // Converts arbitrary bytes as preset files and checks the messages and the MIDI
-// file against their structure.
+// file against what a reader of them finds.
 //
 // Input: byte 0 holds the compatibility switch (bit 0) and the number of
 // presets less one (bits 1 and 2), byte 1 the first program slot as a signed
@@ -16,6 +16,7 @@
 
 #include "convert/conversion_request.h"
 #include "convert/convert.h"
+#include "convert/saved_messages.h"
 #include "tests/support/message_checks.h"
 
 namespace {
@@ -54,45 +55,21 @@ std::vector<std::uint8_t> ReadAll(const std::string& path)
     return bytes;
 }
 
-// The MIDI file made of the messages: its fixed parts, one SysEx event per
-// message with the right delta and length, the track length and the size;
-// empty when all is well, else what is wrong.
-std::string CheckMidiFile(const std::uint8_t* file, std::size_t size, const std::uint8_t* messages,
-                          std::size_t count)
+// The MIDI file against what a reader of it finds, not against the writer's
+// own layout: its track's length is the rest of the file, and read back it
+// holds the messages, in order, and nothing else of the module's.
+std::string CheckMidiFile(const std::vector<std::uint8_t>& file, const std::uint8_t* messages, std::size_t count)
 {
-    static constexpr std::uint8_t kOpening[] = {
-        'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 0x30, 'M', 'T', 'r', 'k', 0, 0, 0, 0,
-        0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,
-        0x00, 0xFF, 0x03, 0x10, 'K', 'o', 'r', 'v', 'a', 'n', 'e', ' ', 'T', '2', 'T', 'K', ' ', '1', '.', '0'};
-    static constexpr std::uint8_t kEnd[] = {0x30, 0xFF, 0x2F, 0x00};
-    if (size < sizeof kOpening + sizeof kEnd || std::memcmp(file, kOpening, 18) != 0 ||
-        std::memcmp(file + 22, kOpening + 22, sizeof kOpening - 22) != 0 ||
-        std::memcmp(file + size - 4, kEnd, 4) != 0) {
-        return "fixed parts differ";
+    if (file.size() < 22 || ((std::size_t{file[18]} << 24) | (std::size_t{file[19]} << 16) |
+                             (std::size_t{file[20]} << 8) | file[21]) != file.size() - 22) {
+        return "the track's length is not the rest of the file";
     }
-    const std::size_t trackLength = (std::size_t{file[18]} << 24) | (std::size_t{file[19]} << 16) |
-                                    (std::size_t{file[20]} << 8) | file[21];
-    if (trackLength != size - 22) {
-        return "track length " + std::to_string(trackLength) + " in a file of " + std::to_string(size);
+    const t2tk::SavedMessages read = t2tk::ReadSavedMessages(file);
+    if (!read.failure.empty()) {
+        return read.failure;
     }
-    std::size_t at = sizeof kOpening;
-    std::size_t offset = 0;
-    while (offset < count) {
-        const std::uint8_t* m = messages + offset;
-        const auto* end = static_cast<const std::uint8_t*>(std::memchr(m, 0xF7, count - offset));
-        if (end == nullptr || end - m < 5) {
-            return "no whole message at " + std::to_string(offset);
-        }
-        const auto length = static_cast<std::size_t>(end - m);  // after the 0xF0, 0xF7 included
-        const std::uint8_t delta = m[4] == 0x11 ? 0x60 : 0x18;
-        if (length >= 0x80 || at + 3 + length > size - 4 || file[at] != delta ||
-            file[at + 1] != 0xF0 || file[at + 2] != length || std::memcmp(file + at + 3, m + 1, length) != 0) {
-            return "the event at " + std::to_string(at) + " does not carry the message at " + std::to_string(offset);
-        }
-        at += 3 + length;
-        offset += length + 1;
-    }
-    return at == size - 4 ? "" : "bytes after the last event at " + std::to_string(at);
+    return read.messages == std::vector<std::uint8_t>(messages, messages + count) ? ""
+                                                                                 : "it carries other messages";
 }
 
 }  // namespace
@@ -140,23 +117,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!problem.empty()) {
         Fail("messages", problem);
     }
-    const std::vector<std::uint8_t> file = ReadAll(output);
-    if (file.size() != 73 + 3059 * static_cast<std::size_t>(presets)) {
-        Fail("file size", std::to_string(file.size()));
-    }
-    problem = CheckMidiFile(file.data(), file.size(), t2tk::MessageBuffer.bytes, count);
+    problem = CheckMidiFile(ReadAll(output), t2tk::MessageBuffer.bytes, count);
     if (!problem.empty()) {
         Fail("MIDI file", problem);
     }
-    // Program dumps and store requests carry the clamped, consecutive slots.
-    int slot = firstSlot;
-    for (int i = 0; i < presets; ++i, ++slot) {
-        slot = slot < 0 ? 0 : (slot > 49 ? 49 : slot);
-        const std::size_t dump = 10 + 2999 * static_cast<std::size_t>(i);
-        if (t2tk::MessageBuffer.bytes[dump + 6] != slot || t2tk::MessageBuffer.bytes[dump + 2996] != slot ||
-            t2tk::MessageBuffer.bytes[dump + 7 + 17] != compatibility) {
-            Fail("slot or compatibility", std::to_string(i));
+    // Program dumps and store requests carry the clamped, consecutive slots,
+    // and every program dump the compatibility switch.
+    std::vector<int> dumps;
+    std::vector<int> stores;
+    for (std::size_t at = 0; at < count; at += t2tk::MessageLength(t2tk::MessageBuffer.bytes[at + t2tk::kTypeOffset])) {
+        const std::uint8_t* m = t2tk::MessageBuffer.bytes + at;
+        if (t2tk::IsProgramDump(m, t2tk::kProgramDumpLength)) {
+            dumps.push_back(m[t2tk::kIndexOffset]);
+            if (m[t2tk::kRecordOffset + t2tk::kCompatibilityByte] != compatibility) {
+                Fail("compatibility", std::to_string(at));
+            }
+        } else if (t2tk::IsStoreRequest(m, t2tk::kRequestLength) && m[t2tk::kCodeOffset] == t2tk::kStoreCode) {
+            stores.push_back(m[t2tk::kRecordOffset]);
         }
+    }
+    std::vector<int> slots;
+    for (int i = 0, slot = firstSlot; i < presets; ++i, ++slot) {
+        slot = slot < 0 ? 0 : (slot > 49 ? 49 : slot);
+        slots.push_back(slot);
+    }
+    if (dumps != slots || stores != slots) {
+        Fail("slots", std::to_string(firstSlot));
     }
     return 0;
 }

@@ -100,7 +100,7 @@ if can_trace "signals, a folder renamed, a folder that cannot be flushed"; then
   while_writing() {  # while_writing FOLDER COMMAND...: run COMMAND once the converter's temporary file is there
     local folder=$1; shift
     mkdir "$folder" && echo old >"$folder/out.mid"
-    (env --default-signal strace -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=2s "$convert" \
+    (env --default-signal strace -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=1s "$convert" \
          -o "$folder/out.mid" a.fxp >/dev/null 2>&1 &
      tracer=$!
      for _ in $(seq 500); do [ -n "$(find "$folder" -name '.t2tk-*')" ] && break; sleep 0.02; done

@@ -306,12 +306,9 @@ private slots:
     void commandLineExitStatusAndNotice()
     {
         Open();
-        m_dialogs.saveResults = {Path("out.mid"), Path("out.mid"), Path("out.mid")};
+        m_dialogs.saveResults = {Path("out.mid"), Path("out.mid")};
         std::ostringstream notices;
-        std::vector<std::string> names(50, T2TK_CORPUS_DIR "/in-range.fxp");
-        QCOMPARE(app::ConverterApp(names, *m_settings, m_dialogs, notices).InitInstance(), 0);
-        QCOMPARE(notices.str(), std::string());  // exactly 50: all of them, no notice
-        names.resize(55, names.front());
+        const std::vector<std::string> names(55, T2TK_CORPUS_DIR "/in-range.fxp");
         QCOMPARE(app::ConverterApp(names, *m_settings, m_dialogs, notices).InitInstance(), 0);
         QCOMPARE(notices.str(), std::string("t2tk: warning: 5 files past the 50th left out\n"));
         QCOMPARE(app::ConverterApp({Path("gone.fxp")}, *m_settings, m_dialogs, notices).InitInstance(), 1);

@@ -47,8 +47,8 @@ TEST_F(ConverterRequestsTest, SettingsReadAndWrittenInOneGo)
 {
     settings.values = {{"t2tk/Program", "50"}, {"t2tk/SamePath", "-1"}};
     requests.LoadSettings();
-    EXPECT_EQ(requests.m_program, 0);  // held in range
-    EXPECT_EQ(requests.m_samePath, -1);
+    EXPECT_EQ(requests.program(), 0);  // held in range
+    EXPECT_EQ(requests.samePath(), -1);
     requests.SaveSettings();
     EXPECT_EQ(settings.values, (std::map<std::string, std::string>{
                                    {"t2tk/Program", "0"}, {"t2tk/SamePath", "-1"}, {"t2tk/Compatibility", "0"}}));
@@ -74,8 +74,8 @@ TEST_F(ConverterRequestsTest, CommandLineTakesEachArgumentWhole)
 
 TEST_F(ConverterRequestsTest, ConvertConvertsWhatWasChosen)
 {
-    requests.m_program = 4;
-    requests.m_samePath = 1;
+    requests.setProgram(4);
+    requests.setSamePath(1);
     const std::string folder = dir.File("kits");
     dialogs.openResults = {dir.File("kits/a.fxp") + '\0' + '\0',
                            folder + '\0' + "a.fxp" + '\0' + "b.fxp" + '\0' + '\0',
@@ -90,7 +90,7 @@ TEST_F(ConverterRequestsTest, ConvertConvertsWhatWasChosen)
     EXPECT_EQ(test::ReadBytes(outcome->output), Expected({"kits/a.fxp", "My Kits/jazz.fxp"}, 4));
     EXPECT_TRUE(dialogs.suggestions.empty());
 
-    requests.m_samePath = 0;
+    requests.setSamePath(0);
     dialogs.openResults = {dir.File("kits/b.fxp") + '\0' + '\0'};
     EXPECT_FALSE(requests.OnConvert());  // save dialog cancelled
     EXPECT_EQ(dialogs.suggestions, std::vector<std::string>{dir.File("kits/b.mid")});
@@ -100,7 +100,7 @@ TEST_F(ConverterRequestsTest, ConvertConvertsWhatWasChosen)
 
 TEST_F(ConverterRequestsTest, DropsAlwaysAskAndTakeTheFirstFifty)
 {
-    requests.m_samePath = 1;  // not for drops
+    requests.setSamePath(1);  // not for drops
     dialogs.saveResults = {dir.File("one.mid"), dir.File("many.mid")};
     ASSERT_TRUE(requests.OnDropFiles({dir.File("kits/a.fxp")}));
     const auto outcome = requests.OnDropFiles(std::vector<std::string>(51, dir.File("kits/b.fxp")));

@@ -292,6 +292,9 @@ protected:
                         .written);
         two = test::ReadBytes(dir.File("two.syx"));
         test::WriteBytes(dir.File("short.syx"), FirstMessages(two, 3));  // init, program dump, a voice: 1.5 s
+        // An init request and the first store request: a send of a second.
+        test::WriteBytes(dir.File("requests.syx"),
+                         test::Concat({FirstMessages(two, 1), Bytes(two.begin() + 2999, two.begin() + 3009)}));
         test::CopyExample("rock-kit.fxp", dir.File("a.fxp"));
     }
 };
@@ -317,37 +320,47 @@ TEST_F(SendTest, ArrivesWholeAndOnTime)
 
 // Messages that can no longer reach the port end the send with status 1 and
 // the account: a connection cut, the receiver restarted under its name (a
-// replug), the port gone for good.
+// replug), the port gone for good. All three at once, to ports of their own.
 TEST_F(SendTest, ASendThatCannotReachThePortEndsWithTheAccount)
 {
-    const std::string cut = "the connection to the MIDI port \"t2tk-cut:in\" was cut";
-    const std::string gone = "the MIDI port \"t2tk-cut:in\" is gone";
     const struct {
         const char* what;
-        std::vector<std::string> failures;  // a replug that comes after a message is sent is seen as a port gone
+        std::vector<std::string> failures;  // a replug seen before its new port is there is a port gone
     } cases[] = {
-        {"cut", {cut}},
-        {"replugged", {cut, gone}},
-        {"gone", {gone}},
+        {"cut", {"the connection to the MIDI port \"t2tk-cut:in\" was cut"}},
+        {"replug", {"the connection to the MIDI port \"t2tk-replug:in\" was cut",
+                    "the MIDI port \"t2tk-replug:in\" is gone"}},
+        {"gone", {"the MIDI port \"t2tk-gone:in\" is gone"}},
     };
+    std::vector<std::unique_ptr<test::MidiReceiver>> receivers;
+    std::vector<std::unique_ptr<Converter>> converters;
     for (const auto& c : cases) {
-        auto receiver = std::make_unique<test::MidiReceiver>("t2tk-cut");
-        const Converter converter(dir.path(), {"--send", "t2tk-cut", "two.syx"});
-        ASSERT_TRUE(receiver->WaitFor(3, 5s)) << c.what;
-        if (std::string(c.what) == "cut") {
-            ASSERT_EQ(std::system("jack_disconnect t2tk:t2tk t2tk-cut:in"), 0);
+        receivers.push_back(std::make_unique<test::MidiReceiver>("t2tk-" + std::string(c.what)));
+        converters.push_back(std::make_unique<Converter>(dir.path(), std::vector<std::string>{
+                                                                         "--send", "t2tk-" + std::string(c.what) + ":in",
+                                                                         "two.syx"}));
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        ASSERT_TRUE(receivers[i]->WaitFor(1, 5s)) << cases[i].what;
+        const std::string what = cases[i].what;
+        if (what == "cut") {  // whichever t2tk client is connected to it
+            ASSERT_EQ(std::system("jack_lsp -c t2tk-cut:in | sed -n 's/^ \\{1,\\}//p' | "
+                                  "xargs -I{} jack_disconnect {} t2tk-cut:in"), 0);
         } else {
-            receiver = nullptr;
-            if (std::string(c.what) == "replugged") {
-                receiver = std::make_unique<test::MidiReceiver>("t2tk-cut");
+            receivers[i] = nullptr;
+            if (what == "replug") {
+                receivers[i] = std::make_unique<test::MidiReceiver>("t2tk-replug");
             }
         }
-        const Outcome run = converter.Wait();
-        EXPECT_EQ(run.status, 1) << c.what;
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Outcome run = converters[i]->Wait();
+        EXPECT_EQ(run.status, 1) << cases[i].what;
         const auto said = [&run](const std::string& failure) {
             return run.err == "t2tk-convert: " + failure + "; 0 of 2 presets were stored completely\n";
         };
-        EXPECT_TRUE(std::any_of(c.failures.begin(), c.failures.end(), said)) << c.what << ": " << run.err;
+        EXPECT_TRUE(std::any_of(cases[i].failures.begin(), cases[i].failures.end(), said))
+            << cases[i].what << ": " << run.err;
     }
 }
 
@@ -357,13 +370,13 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
 {
     const test::MidiReceiver receiver("t2tk-turn");
     const Converter first(dir.path(), {"--send", "t2tk-turn", "two.syx"});
-    ASSERT_TRUE(receiver.WaitFor(2, 5s));
-    const Outcome second = Converter(dir.path(), {"--send", "t2tk-turn", "short.syx"}).Wait();
+    ASSERT_TRUE(receiver.WaitFor(1, 5s));
+    const Outcome second = Converter(dir.path(), {"--send", "t2tk-turn", "requests.syx"}).Wait();
     EXPECT_EQ(second.status, 1);
     EXPECT_EQ(second.err, "t2tk-convert: another t2tk is sending to the MIDI port \"t2tk-turn:in\" (--wait waits for "
                           "it)\n");
-    const Converter waiting(dir.path(), {"--send", "t2tk-turn", "--wait", "short.syx"});
-    std::this_thread::sleep_for(300ms);
+    const Converter waiting(dir.path(), {"--send", "t2tk-turn", "--wait", "requests.syx"});
+    std::this_thread::sleep_for(200ms);
     first.Signal(SIGHUP);  // a closed terminal
     const Outcome stopped = first.Wait();
     EXPECT_EQ(stopped.status, 129);
@@ -371,7 +384,7 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
     EXPECT_EQ(waiting.Wait().status, 0);
     // Whole messages of the first, then all of the waiting one's.
     const Bytes received = test::Joined(receiver.Messages());
-    const Bytes tail = FirstMessages(two, 3);
+    const Bytes tail = test::ReadBytes(dir.File("requests.syx"));
     ASSERT_GT(received.size(), tail.size());
     const Bytes head(received.begin(), received.end() - static_cast<std::ptrdiff_t>(tail.size()));
     EXPECT_EQ(head, Bytes(two.begin(), two.begin() + static_cast<std::ptrdiff_t>(head.size())));

@@ -121,15 +121,15 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
 
     connect(m_convertButton, &QPushButton::clicked, this, &ConverterDialog::OnConvert);
     connect(m_quitButton, &QPushButton::clicked, this, &ConverterDialog::OnOK);
-    connect(m_samePathBox, &QCheckBox::clicked, this, [this](bool on) { m_requests.m_samePath = on ? 1 : 0; });
+    connect(m_samePathBox, &QCheckBox::clicked, this, [this](bool on) { m_requests.setSamePath(on ? 1 : 0); });
     connect(m_compatibilityBox, &QCheckBox::clicked, this,
-            [this](bool on) { m_requests.m_compatibility = on ? 1 : 0; });
+            [this](bool on) { m_requests.setCompatibility(on ? 1 : 0); });
     connect(m_programEdit, &QLineEdit::textChanged, this, &ConverterDialog::OnProgramEditChange);
     connect(m_programSlider, &QSlider::sliderReleased, this, &ConverterDialog::OnProgramSliderReleased);
     connect(m_programSlider, &QSlider::valueChanged, this, &ConverterDialog::OnProgramSliderMoved);
     // The box's choice is the dialog's, whatever changed it: a refresh that
     // no longer finds the port falls back to "File only", and so does sending.
-    connect(m_sendBox, &QComboBox::currentIndexChanged, this, [this] { m_requests.m_sendPort = m_sendBox->Port(); });
+    connect(m_sendBox, &QComboBox::currentIndexChanged, this, [this] { m_requests.setSendPort(m_sendBox->Port()); });
 }
 
 ConverterDialog::~ConverterDialog()
@@ -156,11 +156,11 @@ int ConverterDialog::exec()
 bool ConverterDialog::OnInitDialog()
 {
     m_requests.LoadSettings();
-    ShowProgram(m_requests.m_program);
+    ShowProgram(m_requests.program());
     m_programSlider->setRange(0, kSliderMaximum);
-    m_programSlider->setValue(SliderPositionForSlot(m_requests.m_program));
-    m_samePathBox->setChecked(m_requests.m_samePath != 0);
-    m_compatibilityBox->setChecked(m_requests.m_compatibility != 0);
+    m_programSlider->setValue(SliderPositionForSlot(m_requests.program()));
+    m_samePathBox->setChecked(m_requests.samePath() != 0);
+    m_compatibilityBox->setChecked(m_requests.compatibility() != 0);
     m_quitButton->setFocus();
     if (const std::string problem = m_requests.SettingsProblem(); !problem.empty()) {
         m_status->setText(Text(problem));
@@ -168,7 +168,7 @@ bool ConverterDialog::OnInitDialog()
     }
     // The ports are looked up only for a stored one: it may have gone, and
     // then the box, and with it the dialog, falls back to "File only".
-    if (const std::string stored = m_requests.m_sendPort; !stored.empty()) {
+    if (const std::string stored = m_requests.sendPort(); !stored.empty()) {
         if (const std::optional<std::string> gone = SendPortGone(stored, m_sendBox->Refresh(stored))) {
             m_status->setText(Text(*gone));
         }
@@ -209,7 +209,7 @@ void ConverterDialog::OnProgramEditChange()
     if (!entry) {
         return;
     }
-    m_requests.m_program = entry->slot;
+    m_requests.setProgram(entry->slot);
     if (entry->rewrite) {
         ShowProgram(entry->slot);
     }
@@ -220,28 +220,28 @@ void ConverterDialog::OnProgramEditChange()
 
 void ConverterDialog::OnProgramSliderReleased()
 {
-    m_requests.m_program = SlotFromSliderPosition(m_programSlider->sliderPosition());
-    ShowProgram(m_requests.m_program);
+    m_requests.setProgram(SlotFromSliderPosition(m_programSlider->sliderPosition()));
+    ShowProgram(m_requests.program());
 }
 
 // Keys, the wheel and clicks beside the handle move the slider without a
 // release; a drag is taken when it ends.
 void ConverterDialog::OnProgramSliderMoved(int position)
 {
-    if (!m_programSlider->isSliderDown() && SlotFromSliderPosition(position) != m_requests.m_program) {
+    if (!m_programSlider->isSliderDown() && SlotFromSliderPosition(position) != m_requests.program()) {
         OnProgramSliderReleased();
     }
 }
 
 void ConverterDialog::OnProgramEditKillFocus()
 {
-    ShowProgram(m_requests.m_program);
+    ShowProgram(m_requests.program());
 }
 
 void ConverterDialog::OnOK()
 {
-    m_requests.m_samePath = m_samePathBox->isChecked() ? 1 : 0;
-    m_requests.m_compatibility = m_compatibilityBox->isChecked() ? 1 : 0;
+    m_requests.setSamePath(m_samePathBox->isChecked() ? 1 : 0);
+    m_requests.setCompatibility(m_compatibilityBox->isChecked() ? 1 : 0);
     accept();
 }
 
@@ -317,7 +317,7 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     const int room = m_status->contentsRect().width() * 2 / 3;
     shown.output = QFile::encodeName(m_status->fontMetrics().elidedText(name, Qt::ElideMiddle, room)).toStdString();
     ShowStatus(StatusLine(shown), StatusLine(*outcome));
-    if (outcome->written && !outcome->messages.empty() && !m_requests.m_sendPort.empty()) {
+    if (outcome->written && !outcome->messages.empty() && !m_requests.sendPort().empty()) {
         StartSending(*outcome);
     }
 }
@@ -325,14 +325,14 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
 void ConverterDialog::StartSending(const RequestOutcome& outcome)
 {
     send::PortProblem problem;
-    std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.m_sendPort, problem);
+    std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.sendPort(), problem);
     if (port == nullptr) {
         const std::string why = DescribePortProblem(problem);
         ShowStatus(m_statusLine, m_statusWhole, "Nothing sent: " + why + ".");
         m_dialogs.ShowSendError(SendFailedMessage(outcome.output, why));
         return;
     }
-    m_sendingTo = m_requests.m_sendPort;
+    m_sendingTo = m_requests.sendPort();
     m_send = new SendProgress(this, std::move(port), m_sendingTo, outcome.messages, m_clock,
                               [this, output = outcome.output](const send::SendResult& result) {
                                   OnSendEnded(output, result);

@@ -176,12 +176,12 @@ BOOL ConverterDialog::OnInitDialog()
     ::SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     m_requests.LoadSettings();
-    const int samePath = m_requests.m_samePath;
-    const int compatibility = m_requests.m_compatibility;
-    ShowProgram(m_requests.m_program);
+    const int samePath = m_requests.samePath();
+    const int compatibility = m_requests.compatibility();
+    ShowProgram(m_requests.program());
     const HWND slider = Item(IDC_PROGRAM_SLIDER);
     ::SendMessageW(slider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kSliderMaximum));
-    ::SendMessageW(slider, TBM_SETPOS, TRUE, SliderPositionForSlot(m_requests.m_program));
+    ::SendMessageW(slider, TBM_SETPOS, TRUE, SliderPositionForSlot(m_requests.program()));
     // Arrow keys move one program, page keys five.
     ::SendMessageW(slider, TBM_SETLINESIZE, 0, kSliderPositionsPerSlot);
     ::SendMessageW(slider, TBM_SETPAGESIZE, 0, kSliderPagePrograms * kSliderPositionsPerSlot);
@@ -210,7 +210,7 @@ BOOL ConverterDialog::OnInitDialog()
     }
     // The ports are looked up only for a stored one: it may have gone, and
     // then the box, and with it the dialog, falls back to "File only".
-    if (const std::string stored = m_requests.m_sendPort; !stored.empty()) {
+    if (const std::string stored = m_requests.sendPort(); !stored.empty()) {
         if (const std::optional<std::string> gone = SendPortGone(stored, RefreshPorts(stored))) {
             ShowStatus(*gone, *gone);
         }
@@ -236,8 +236,8 @@ void ConverterDialog::OnCommand(int id, int code)
 {
     switch (id) {
     case IDOK:  // Quit, and Enter anywhere
-        m_requests.m_samePath = Checked(IDC_SAME_PATH) ? 1 : 0;
-        m_requests.m_compatibility = Checked(IDC_COMPATIBILITY) ? 1 : 0;
+        m_requests.setSamePath(Checked(IDC_SAME_PATH) ? 1 : 0);
+        m_requests.setCompatibility(Checked(IDC_COMPATIBILITY) ? 1 : 0);
         OnEnd(IDOK);
         break;
     case IDCANCEL:  // Escape and the close box
@@ -252,23 +252,23 @@ void ConverterDialog::OnCommand(int id, int code)
         }
         break;
     case IDC_SAME_PATH:
-        m_requests.m_samePath = Checked(IDC_SAME_PATH) ? 1 : 0;
+        m_requests.setSamePath(Checked(IDC_SAME_PATH) ? 1 : 0);
         break;
     case IDC_COMPATIBILITY:
-        m_requests.m_compatibility = Checked(IDC_COMPATIBILITY) ? 1 : 0;
+        m_requests.setCompatibility(Checked(IDC_COMPATIBILITY) ? 1 : 0);
         break;
     case IDC_SEND_TO:
         if (code == CBN_DROPDOWN) {
             RefreshPorts(ChosenPort());
         } else if (code == CBN_SELCHANGE) {
-            m_requests.m_sendPort = ChosenPort();
+            m_requests.setSendPort(ChosenPort());
         }
         break;
     case IDC_PROGRAM:
         if (code == EN_CHANGE) {
             OnProgramEditChange();
         } else if (code == EN_KILLFOCUS) {
-            ShowProgram(m_requests.m_program);
+            ShowProgram(m_requests.program());
         }
         break;
     default:
@@ -315,7 +315,7 @@ void ConverterDialog::OnProgramEditChange()
     if (!entry) {
         return;
     }
-    m_requests.m_program = entry->slot;
+    m_requests.setProgram(entry->slot);
     if (entry->rewrite) {
         ShowProgram(entry->slot);
     }
@@ -328,8 +328,8 @@ void ConverterDialog::OnProgramEditChange()
 void ConverterDialog::OnProgramSliderMoved()
 {
     const auto position = static_cast<int>(::SendMessageW(Item(IDC_PROGRAM_SLIDER), TBM_GETPOS, 0, 0));
-    m_requests.m_program = SlotFromSliderPosition(position);
-    ShowProgram(m_requests.m_program);
+    m_requests.setProgram(SlotFromSliderPosition(position));
+    ShowProgram(m_requests.program());
 }
 
 void ConverterDialog::OnEnd(int result)
@@ -359,7 +359,7 @@ void ConverterDialog::OnDestroy()
             delete reinterpret_cast<send::SendResult*>(message.lParam);
         }
     }
-    m_requests.m_sendPort = ChosenPort();
+    m_requests.setSendPort(ChosenPort());
     m_settingsFailure = m_requests.SaveSettings();
 }
 
@@ -379,7 +379,7 @@ std::vector<std::string> ConverterDialog::RefreshPorts(const std::string& port)
     }
     const auto found = std::find(ports.begin(), ports.end(), port);
     ::SendMessageW(box, CB_SETCURSEL, found == ports.end() ? 0 : 1 + (found - ports.begin()), 0);
-    m_requests.m_sendPort = ChosenPort();  // what the box shows, the dialog does
+    m_requests.setSendPort(ChosenPort());  // what the box shows, the dialog does
     return ports;
 }
 
@@ -422,7 +422,7 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     RequestOutcome shown = *outcome;
     shown.output = Elided(Item(IDC_STATUS), FileNameOf(outcome->output), (status.right - status.left) * 2 / 3);
     ShowStatus(StatusLine(shown), StatusLine(*outcome));
-    if (outcome->written && !outcome->messages.empty() && !m_requests.m_sendPort.empty()) {
+    if (outcome->written && !outcome->messages.empty() && !m_requests.sendPort().empty()) {
         StartSending(*outcome);
     }
 }
@@ -430,14 +430,14 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
 void ConverterDialog::StartSending(const RequestOutcome& outcome)
 {
     send::PortProblem problem;
-    std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.m_sendPort, problem);
+    std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.sendPort(), problem);
     if (port == nullptr) {
         const std::string why = DescribePortProblem(problem);
         ShowStatus(m_statusLine, m_statusWhole, "Nothing sent: " + why + ".");
         m_dialogs.ShowSendError(SendFailedMessage(outcome.output, why));
         return;
     }
-    m_sendingTo = m_requests.m_sendPort;
+    m_sendingTo = m_requests.sendPort();
     m_sendOutput = outcome.output;
     m_sendWindow = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SENDING), m_window,
                                         SendingProc, 0);

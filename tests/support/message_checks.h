@@ -9,8 +9,9 @@
 namespace t2tk::test {
 
 // The message stream of a batch of presets: one init request, then 30 messages
-// per preset, each framed, of the length its type has, correctly summed, and
-// with every data byte below 0x80.
+// per preset in their order, each one the module takes (its head, the length
+// its type has, data bytes below 0x80, its checksum), as the validator of
+// saved files tells, and nothing after them.
 std::string CheckMessages(const std::uint8_t* messages, std::size_t count, int presets);
 
 }  // namespace t2tk::test
