@@ -39,6 +39,20 @@ std::string SendFailedMessage(std::string_view output, const std::string& why)
     return std::string(FileNameOf(output)) + " was written, but sending failed: " + why + ".";
 }
 
+SendWords NothingSentWords(const send::PortProblem& problem, std::string_view output)
+{
+    const std::string why = DescribePortProblem(problem);
+    return {"Nothing sent: " + why + ".", SendFailedMessage(output, why)};
+}
+
+SendWords SendEndWords(const send::SendResult& result, const std::string& port, std::string_view output)
+{
+    return {DescribeSend(result, port),
+            result.ending == send::SendEnding::PortFailed
+                ? SendFailedMessage(output, result.failure + "; " + send::DescribeStored(result))
+                : std::string()};
+}
+
 std::string StopSendingQuestion(const std::string& port)
 {
     return "A conversion is being sent to " + port + ". Stop sending and close?";

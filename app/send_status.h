@@ -21,6 +21,18 @@ std::string DescribePortProblem(const send::PortProblem& problem);
 // The message when sending fails after the file was written.
 std::string SendFailedMessage(std::string_view output, const std::string& why);
 
+// What a dialog says of a send to port after output was written: a line
+// under the status line, and, when the send failed, the message of the
+// "Sending failed" box (empty when there is none).
+struct SendWords {
+    std::string line;
+    std::string failure;
+};
+// The port could not be had: nothing was sent.
+SendWords NothingSentWords(const send::PortProblem& problem, std::string_view output);
+// The send has ended.
+SendWords SendEndWords(const send::SendResult& result, const std::string& port, std::string_view output);
+
 // The question when the window is closed during a send.
 std::string StopSendingQuestion(const std::string& port);
 

@@ -4,36 +4,17 @@ download (median of 15), and what the page transfers (HTML, CSS, JavaScript,
 WebAssembly, icon). Writes the figures as JSON.
 Usage: web_bench.py BUILD-FOLDER EXAMPLES-FOLDER OUTPUT.json"""
 import base64
-import functools
-import http.server
 import json
 import os
 import sys
-import tempfile
-import threading
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests', 'web'))
+from browser import chromium, serve  # noqa: E402
 
 build, examples, output = sys.argv[1:4]
-
-
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
-server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Quiet, directory=build))
-threading.Thread(target=server.serve_forever, daemon=True).start()
-options = webdriver.ChromeOptions()
-options.binary_location = '/usr/bin/chromium'
-for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-                 '--disable-component-update', '--disable-sync',
-                 f'--user-data-dir={tempfile.mkdtemp(prefix="t2tk-chromium-")}'):
-    options.add_argument(argument)
-browser = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+browser = chromium()
 try:
-    browser.get(f'http://127.0.0.1:{server.server_address[1]}/index.html')
+    browser.get(serve(build))
     presets = []
     names = sorted(os.listdir(examples))
     for i in range(50):
@@ -59,7 +40,6 @@ try:
         });''', presets)
 finally:
     browser.quit()
-    server.shutdown()
 with open(output, 'w') as file:
     json.dump(figures, file)
 print(json.dumps(figures))

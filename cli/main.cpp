@@ -42,10 +42,12 @@ int wmain(int argc, wchar_t** wideArgv)
 {
     ::SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> arguments;
+    arguments.reserve(static_cast<std::size_t>(argc));
     for (int i = 0; i < argc; ++i) {
         arguments.push_back(t2tk::Utf8(wideArgv[i]));
     }
     std::vector<const char*> argv;
+    argv.reserve(arguments.size());
     for (const std::string& argument : arguments) {
         argv.push_back(argument.c_str());
     }

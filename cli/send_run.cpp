@@ -59,7 +59,7 @@ std::size_t TerminalColumns()
 // processing on; without it the line is padded with blanks instead.
 bool ConsoleTakesEscapes()
 {
-    const HANDLE console = ::GetStdHandle(STD_ERROR_HANDLE);
+    HANDLE console = ::GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     return ::GetConsoleMode(console, &mode) != 0 &&
            ::SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;

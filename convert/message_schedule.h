@@ -15,14 +15,14 @@
 namespace t2tk {
 
 inline constexpr int kTicksPerQuarter = 48;
-inline constexpr std::chrono::microseconds kQuarterNote{500000};  // 120 beats per minute
+inline constexpr long long kMicrosecondsPerQuarter = 500000;  // 120 beats per minute
 inline constexpr int kProgramDumpTicks = 96;
 inline constexpr int kMessageTicks = 24;
 inline constexpr int kFinalTicks = 48;
 
 constexpr std::chrono::microseconds TicksToTime(int ticks)
 {
-    return kQuarterNote * ticks / kTicksPerQuarter;
+    return std::chrono::microseconds(ticks * kMicrosecondsPerQuarter / kTicksPerQuarter);
 }
 
 // One message of a buffer and the ticks to wait before it.

@@ -35,7 +35,11 @@ enum class OutputUse {
 class OutputTarget {
 public:
     explicit OutputTarget(const char* path, OutputUse use = OutputUse::AnyFile);
-    ~OutputTarget();
+#ifdef _WIN32
+    ~OutputTarget() = default;
+#else
+    ~OutputTarget();  // closes the folder it holds
+#endif
     OutputTarget(const OutputTarget&) = delete;
     OutputTarget& operator=(const OutputTarget&) = delete;
 
@@ -86,8 +90,12 @@ private:
 };
 
 // Writes size bytes to path as an OutputTarget does.
-int WriteOutputFile(const char* path, const std::uint8_t* data, std::size_t size, ConversionReport* report,
-                    OutputUse use = OutputUse::AnyFile);
+inline int WriteOutputFile(const char* path, const std::uint8_t* data, std::size_t size, ConversionReport* report,
+                           OutputUse use = OutputUse::AnyFile)
+{
+    OutputTarget target(path, use);
+    return target.Write(data, size, report);
+}
 
 // Reads a small file of the program's own (its settings): only a regular file,
 // opened without waiting (a FIFO never hangs the program), and only when it

@@ -579,13 +579,6 @@ int OutputTarget::Write(const std::uint8_t* data, std::size_t size, ConversionRe
     return 0;
 }
 
-int WriteOutputFile(const char* path, const std::uint8_t* data, std::size_t size, ConversionReport* report,
-                    OutputUse use)
-{
-    OutputTarget target(path, use);
-    return target.Write(data, size, report);
-}
-
 int ReadSmallFile(const char* path, std::size_t limit, std::string& contents)
 {
     contents.clear();

@@ -69,7 +69,7 @@ public:
             std::swprintf(name, 16, L".t2tk-%06x", random() & 0xFFFFFFu);
             ::EnterCriticalSection(&g_lock);
             g_temporary = folder + L"\\" + name;
-            const HANDLE file = ::CreateFileW(g_temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+            HANDLE file = ::CreateFileW(g_temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
             g_haveTemporary = file != INVALID_HANDLE_VALUE;
             const DWORD error = ::GetLastError();
@@ -197,7 +197,7 @@ OutputTarget::OutputTarget(const char* path, OutputUse use) : m_path(path), m_us
         } else {
             // A disk file is replaced; a device (NUL, CON, COM1) or a pipe is
             // written in place.
-            const HANDLE file = ::CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            HANDLE file = ::CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                               nullptr, OPEN_EXISTING, 0, nullptr);
             BY_HANDLE_FILE_INFORMATION information{};
             if (file != INVALID_HANDLE_VALUE && ::GetFileType(file) == FILE_TYPE_DISK &&
@@ -219,8 +219,6 @@ OutputTarget::OutputTarget(const char* path, OutputUse use) : m_path(path), m_us
     }
 }
 
-OutputTarget::~OutputTarget() = default;
-
 void OutputTarget::Refuse(ConversionFailure failure, const char* file, int error, const char* reason)
 {
     m_kind = Kind::Refused;
@@ -238,6 +236,7 @@ bool OutputTarget::IsStandardOutput() const
 bool OutputTarget::Is(std::FILE* preset) const
 {
     BY_HANDLE_FILE_INFORMATION information{};
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handle, as the C library keeps it
     const auto file = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(preset)));
     return m_regular && ::GetFileInformationByHandle(file, &information) != 0 &&
            information.dwVolumeSerialNumber == m_device &&
@@ -256,7 +255,7 @@ int OutputTarget::Check(ConversionReport* report) const
         return Fail(report, ConversionFailure::OutputWrite, m_path, "it is read-only");
     }
     // A file another program holds open cannot be replaced.
-    const HANDLE file = ::CreateFileW(SystemPath(m_path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+    HANDLE file = ::CreateFileW(SystemPath(m_path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
                                       0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return Fail(report, ConversionFailure::OutputWrite, m_path, ErrorText(::GetLastError()));
@@ -278,7 +277,7 @@ int OutputTarget::Write(const std::uint8_t* data, std::size_t size, ConversionRe
     }
     const std::wstring target = SystemPath(m_path);
     if (m_kind == Kind::InPlace) {
-        const HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, 0, nullptr);
         const bool written = file != INVALID_HANDLE_VALUE && WriteAll(file, data, size);
         const DWORD error = ::GetLastError();
@@ -291,7 +290,7 @@ int OutputTarget::Write(const std::uint8_t* data, std::size_t size, ConversionRe
     TemporaryCleanup cleanup;
     const std::wstring full = FullPath(target);
     const std::wstring folder = FolderOf(full);
-    const HANDLE file = cleanup.Create(folder);
+    HANDLE file = cleanup.Create(folder);
     if (file == INVALID_HANDLE_VALUE) {
         const std::string text(m_path);
         const std::size_t separator = text.find_last_of("\\/");
@@ -321,17 +320,10 @@ int OutputTarget::Write(const std::uint8_t* data, std::size_t size, ConversionRe
     return 0;
 }
 
-int WriteOutputFile(const char* path, const std::uint8_t* data, std::size_t size, ConversionReport* report,
-                    OutputUse use)
-{
-    OutputTarget target(path, use);
-    return target.Write(data, size, report);
-}
-
 int ReadSmallFile(const char* path, std::size_t limit, std::string& contents)
 {
     contents.clear();
-    const HANDLE file = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE file = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();

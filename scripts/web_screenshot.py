@@ -2,36 +2,17 @@
 example presets were dropped on it: res/screenshots/web-page.png (or PNG).
 Usage: scripts/web_screenshot.py BUILD-FOLDER EXAMPLES-FOLDER [PNG]"""
 import base64
-import functools
-import http.server
 import os
 import sys
-import tempfile
-import threading
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests', 'web'))
+from browser import chromium, serve  # noqa: E402
 
 build, examples = sys.argv[1], sys.argv[2]
 shot = os.path.abspath(sys.argv[3] if len(sys.argv) > 3 else 'res/screenshots/web-page.png')
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
-server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Quiet, directory=build))
-threading.Thread(target=server.serve_forever, daemon=True).start()
-
-options = webdriver.ChromeOptions()
-options.binary_location = '/usr/bin/chromium'
-for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--no-first-run', '--hide-scrollbars',
-                 '--disable-background-networking', '--disable-component-update', '--disable-sync',
-                 '--window-size=900,1000', f'--user-data-dir={tempfile.mkdtemp(prefix="t2tk-chromium-")}'):
-    options.add_argument(argument)
-options.add_experimental_option('prefs', {'download.default_directory': tempfile.mkdtemp()})
-browser = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+browser = chromium(arguments=('--hide-scrollbars', '--window-size=900,1000'))
 try:
-    browser.get(f'http://127.0.0.1:{server.server_address[1]}/index.html')
+    browser.get(serve(build))
     files = []
     for name in sorted(os.listdir(examples)):
         with open(os.path.join(examples, name), 'rb') as file:
@@ -51,4 +32,3 @@ try:
     print(shot)
 finally:
     browser.quit()
-    server.shutdown()

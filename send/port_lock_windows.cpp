@@ -36,7 +36,7 @@ std::unique_ptr<PortLock> LockPort(const std::string& key, bool wait, std::strin
     }
     wchar_t name[64];
     std::swprintf(name, 64, L"Local\\t2tk-send-%016llx", hash);
-    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
     if (mutex == nullptr) {
         failure = "cannot take turns at the MIDI port (error " + std::to_string(::GetLastError()) + ")";
         return nullptr;

@@ -9,11 +9,14 @@
 #include <RtMidi.h>
 #include <algorithm>
 #include <atomic>
+#include <charconv>
+#include <string_view>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "send/midi_system.h"
@@ -117,6 +120,18 @@ public:
     virtual bool Holds(std::string& failure) = 0;
 };
 
+// What after holds that before did not: the connection made in between.
+template <typename T>
+std::optional<T> Added(const std::vector<T>& before, const std::vector<T>& after)
+{
+    for (const T& one : after) {
+        if (std::find(before.begin(), before.end(), one) == before.end()) {
+            return one;
+        }
+    }
+    return std::nullopt;
+}
+
 std::string Missing(const std::string& port)
 {
     return "the MIDI port \"" + port + "\" is gone";
@@ -154,14 +169,7 @@ public:
     JackConnection& operator=(const JackConnection&) = delete;
 
     void Before() override { m_before = Connections(); }
-    void After() override
-    {
-        for (const std::string& name : Connections()) {
-            if (std::find(m_before.begin(), m_before.end(), name) == m_before.end()) {
-                m_ours = name;
-            }
-        }
-    }
+    void After() override { m_ours = Added(m_before, Connections()).value_or(""); }
     bool Holds(std::string& failure) override
     {
         if (m_serverGone.load()) {
@@ -211,11 +219,16 @@ class AlsaConnection : public Connection {
 public:
     explicit AlsaConnection(std::string port) : m_port(std::move(port))
     {
-        const std::size_t space = m_port.rfind(' ');
+        const std::string_view address = std::string_view(m_port).substr(m_port.rfind(' ') + 1);
+        const std::size_t colon = address.find(':');
         unsigned client = 0;
         unsigned number = 0;
-        if (space != std::string::npos && std::sscanf(m_port.c_str() + space + 1, "%u:%u", &client, &number) == 2 &&
-            snd_seq_open(&m_sequencer, "default", SND_SEQ_OPEN_OUTPUT, 0) == 0) {
+        const auto read = [](std::string_view digits, unsigned& value) {
+            const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+            return error == std::errc() && end == digits.data() + digits.size() && value < 256;
+        };
+        if (colon != std::string_view::npos && read(address.substr(0, colon), client) &&
+            read(address.substr(colon + 1), number) && snd_seq_open(&m_sequencer, "default", SND_SEQ_OPEN_OUTPUT, 0) == 0) {
             m_target.client = static_cast<unsigned char>(client);
             m_target.port = static_cast<unsigned char>(number);
         }
@@ -230,14 +243,7 @@ public:
     AlsaConnection& operator=(const AlsaConnection&) = delete;
 
     void Before() override { m_before = Writers(); }
-    void After() override
-    {
-        for (const int writer : Writers()) {
-            if (std::find(m_before.begin(), m_before.end(), writer) == m_before.end()) {
-                m_ours = writer;
-            }
-        }
-    }
+    void After() override { m_ours = Added(m_before, Writers()).value_or(-1); }
     bool Holds(std::string& failure) override
     {
         if (m_sequencer == nullptr) {

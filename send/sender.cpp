@@ -13,11 +13,12 @@ namespace {
 class Steady : public SendClock {
 public:
     TimePoint Now() override { return std::chrono::steady_clock::now(); }
-    bool WaitUntil(TimePoint deadline, std::stop_token stop) override
+    bool WaitUntil(TimePoint deadline, const std::stop_token& stop) override
     {
+        // A wait of its own: only the deadline or the stop ends it.
         std::mutex mutex;
         std::condition_variable_any stopped;
-        std::unique_lock lock(mutex);
+        std::unique_lock lock(mutex);  // cppcheck-suppress localMutex
         stopped.wait_until(lock, stop, deadline, [] { return false; });
         return !stop.stop_requested();
     }
@@ -31,7 +32,7 @@ SendClock& SteadyClock()
     return clock;
 }
 
-SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, std::stop_token stop,
+SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, const std::stop_token& stop,
                         const std::function<void(const SendStatus&)>& onMessage, SendClock& clock)
 {
     const SendSchedule schedule(messages);

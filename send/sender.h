@@ -19,7 +19,7 @@ public:
     virtual ~SendClock() = default;
     virtual TimePoint Now() = 0;
     // Waits until deadline, or until a stop is asked for; false when stopped.
-    virtual bool WaitUntil(TimePoint deadline, std::stop_token stop) = 0;
+    virtual bool WaitUntil(TimePoint deadline, const std::stop_token& stop) = 0;
 };
 
 // The machine's steady clock. A wait ends at its deadline or at once when a
@@ -54,7 +54,7 @@ struct SendResult {
 // passed since the one before it went out (a late message moves the rest
 // later), then waits until the module has stored the last. A stop is seen
 // between messages and while waiting, never in the middle of one.
-SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, std::stop_token stop,
+SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, const std::stop_token& stop,
                         const std::function<void(const SendStatus&)>& onMessage = {},
                         SendClock& clock = SteadyClock());
 

@@ -19,7 +19,6 @@
 namespace t2tk {
 namespace {
 
-namespace fs = std::filesystem;
 using test::Bytes;
 
 class OutputFileTest : public ::testing::Test {
@@ -70,6 +69,7 @@ TEST_F(OutputFileTest, ReplacedFileKeepsItsPermissions)
 
 TEST_F(OutputFileTest, LinksAreFollowedAndStay)
 {
+    namespace fs = std::filesystem;
     fs::create_directory(dir.File("kits"));
     test::WriteBytes(dir.File("kits/real.mid"), {9, 9});
     fs::create_symlink("kits/real.mid", dir.File("link.mid"));
@@ -115,7 +115,7 @@ TEST_F(OutputFileTest, ReplacedFileKeepsItsAttributesAndABusyFileIsSaid)
     EXPECT_NE(::GetFileAttributesW(out.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0U);
     EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), (Bytes{1, 2}));
 
-    const HANDLE held = ::CreateFileW(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = ::CreateFileW(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(Write(dir.File("out.mid"), {3}), -1);
     EXPECT_EQ(Failure(), dir.File("out.mid") + ": another program is using it");
     ::CloseHandle(held);

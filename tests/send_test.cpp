@@ -70,7 +70,7 @@ protected:
                         .written);
         messages = test::ReadBytes(dir.File("two.syx"));
     }
-    send::SendResult Send(std::stop_token stop = {}, std::vector<send::SendStatus>* statuses = nullptr)
+    send::SendResult Send(const std::stop_token& stop = {}, std::vector<send::SendStatus>* statuses = nullptr)
     {
         send::PortProblem problem;
         const auto port = ports.Open("Thump A", problem);
@@ -90,8 +90,8 @@ TEST_F(SenderTest, NoMessageFollowsAnotherSoonerThanTheModuleTakesIt)
         std::map<int, std::chrono::microseconds> stalls;
         std::chrono::microseconds late;
     } cases[] = {
-        {"on time", {}, 0us},
-        {"stopped for 3 s after message 10 (SIGSTOP, a suspended laptop)", {{10, 3s}}, 0us},
+        {"on time", {}, {}},
+        {"stopped for 3 s after message 10 (SIGSTOP, a suspended laptop)", {{10, 3s}}, {}},
         {"a busy machine that wakes 20 ms late", {}, 20ms},
     };
     for (const auto& c : cases) {
@@ -111,9 +111,9 @@ TEST_F(SenderTest, NoMessageFollowsAnotherSoonerThanTheModuleTakesIt)
             joined.insert(joined.end(), sent[i].bytes.begin(), sent[i].bytes.end());
             const auto gap = sent[i].at - (i == 0 ? start : sent[i - 1].at);
             // After the stall the next message goes at once: the rest move later.
-            const auto wanted = c.stalls.count(static_cast<int>(i) - 1) != 0 ? 3'000'000us : Spacing(sent[i].bytes);
+            const auto wanted = c.stalls.contains(static_cast<int>(i) - 1) ? 3'000'000us : Spacing(sent[i].bytes);
             EXPECT_GE(gap, Spacing(sent[i].bytes)) << c.what << ", message " << i;
-            if (c.late == 0us) {
+            if (c.late == std::chrono::microseconds{}) {
                 EXPECT_EQ(gap, wanted) << c.what << ", message " << i;
             }
         }
@@ -125,16 +125,16 @@ TEST_F(SenderTest, NoMessageFollowsAnotherSoonerThanTheModuleTakesIt)
 TEST_F(SenderTest, AStopOrAFailureEndsBetweenMessagesWithWhatWasStored)
 {
     const struct {
+        std::size_t sent;
         int stopAt, failAt;
         send::SendEnding ending;
-        std::size_t sent;
         int stored;
     } cases[] = {
-        {3, -1, send::SendEnding::Stopped, 4, 0},
-        {35, -1, send::SendEnding::Stopped, 36, 1},   // the first preset's store request was message 30
-        {60, -1, send::SendEnding::Stopped, 61, 2},   // in the module's time to store the last
-        {-1, 40, send::SendEnding::PortFailed, 40, 1},
-        {-1, 30, send::SendEnding::PortFailed, 30, 0},  // its store request never went out
+        {4, 3, -1, send::SendEnding::Stopped, 0},
+        {36, 35, -1, send::SendEnding::Stopped, 1},   // the first preset's store request was message 30
+        {61, 60, -1, send::SendEnding::Stopped, 2},   // in the module's time to store the last
+        {40, -1, 40, send::SendEnding::PortFailed, 1},
+        {30, -1, 30, send::SendEnding::PortFailed, 0},  // its store request never went out
     };
     for (const auto& c : cases) {
         std::stop_source stop;

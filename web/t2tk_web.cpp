@@ -22,9 +22,9 @@ std::vector<std::uint8_t> g_output;
 SendSchedule g_schedule{{}};
 std::string g_text;  // what the last function that returns text returned
 
-const char* Text(std::string text)
+const char* Text(const std::string& text)
 {
-    g_text = std::move(text);
+    g_text = text;
     return g_text.c_str();
 }
 

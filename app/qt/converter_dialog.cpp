@@ -327,9 +327,9 @@ void ConverterDialog::StartSending(const RequestOutcome& outcome)
     send::PortProblem problem;
     std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.sendPort(), problem);
     if (port == nullptr) {
-        const std::string why = DescribePortProblem(problem);
-        ShowStatus(m_statusLine, m_statusWhole, "Nothing sent: " + why + ".");
-        m_dialogs.ShowSendError(SendFailedMessage(outcome.output, why));
+        const SendWords words = NothingSentWords(problem, outcome.output);
+        ShowStatus(m_statusLine, m_statusWhole, words.line);
+        m_dialogs.ShowSendError(words.failure);
         return;
     }
     m_sendingTo = m_requests.sendPort();
@@ -343,9 +343,10 @@ void ConverterDialog::OnSendEnded(const std::string& output, const send::SendRes
 {
     m_send->deleteLater();
     m_send = nullptr;
-    ShowStatus(m_statusLine, m_statusWhole, DescribeSend(result, m_sendingTo));
-    if (result.ending == send::SendEnding::PortFailed) {
-        m_dialogs.ShowSendError(SendFailedMessage(output, result.failure + "; " + send::DescribeStored(result)));
+    const SendWords words = SendEndWords(result, m_sendingTo, output);
+    ShowStatus(m_statusLine, m_statusWhole, words.line);
+    if (!words.failure.empty()) {
+        m_dialogs.ShowSendError(words.failure);
     }
     if (m_afterSend) {
         m_afterSend();

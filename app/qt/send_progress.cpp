@@ -11,9 +11,11 @@ PortBox::PortBox(MidiPorts& ports, QWidget* parent) : QComboBox(parent), m_ports
     addItem(QStringLiteral("File only"));
 }
 
-// port is a copy: clearing the box changes what the dialog had chosen.
-std::vector<std::string> PortBox::Refresh(std::string port)
+std::vector<std::string> PortBox::Refresh(const std::string& wanted)
 {
+    // A copy: clearing the box changes what the dialog had chosen, which the
+    // caller may have handed over.
+    const std::string port = wanted;  // NOLINT(performance-unnecessary-copy-initialization)
     clear();
     addItem(QStringLiteral("File only"));
     std::vector<std::string> ports = m_ports.List().names;
@@ -53,6 +55,7 @@ SendProgress::SendProgress(QWidget* parent, std::unique_ptr<send::MidiPort> port
     // after the window is gone.
     SendCallbacks callbacks;
     callbacks.progress = [this](const send::SendStatus& status) {
+        // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the call it queues
         QMetaObject::invokeMethod(
             this,
             [this, status] {
@@ -63,6 +66,7 @@ SendProgress::SendProgress(QWidget* parent, std::unique_ptr<send::MidiPort> port
             Qt::QueuedConnection);
     };
     callbacks.finished = [this, ended = std::move(ended)](const send::SendResult& result) {
+        // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the call it queues
         QMetaObject::invokeMethod(this, [ended, result] { ended(result); }, Qt::QueuedConnection);
     };
     m_session = std::make_unique<SendSession>(std::move(port), std::move(messages), std::move(callbacks), clock);

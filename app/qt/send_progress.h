@@ -23,7 +23,7 @@ public:
     explicit PortBox(MidiPorts& ports, QWidget* parent = nullptr);
     // Lists the ports and chooses port, or "File only" when it is empty or
     // not there; returns the ports. The choice is told like any other.
-    std::vector<std::string> Refresh(std::string port);
+    std::vector<std::string> Refresh(const std::string& wanted);
     // The chosen port, empty for "File only".
     std::string Port() const;
     void showPopup() override;

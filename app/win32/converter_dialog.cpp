@@ -17,10 +17,9 @@ namespace t2tk::app {
 
 namespace {
 
-// What the send's thread tells the window; each carries a copy on the heap.
-constexpr UINT kSendStatus = WM_APP + 1;  // lParam: a send::SendStatus
-constexpr UINT kSendEnded = WM_APP + 2;   // lParam: a send::SendResult
-constexpr UINT kCancelSend = WM_APP + 3;  // from the progress window
+// The send's thread leaves what it tells with the dialog and says so.
+constexpr UINT kSendChanged = WM_APP + 1;
+constexpr UINT kCancelSend = WM_APP + 2;  // from the progress window
 
 std::wstring WindowText(HWND window)
 {
@@ -33,7 +32,7 @@ std::wstring WindowText(HWND window)
 std::string Elided(HWND window, std::string_view name, int width)
 {
     HDC context = ::GetDC(window);
-    const HGDIOBJ previous =
+    HGDIOBJ previous =
         ::SelectObject(context, reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
     std::string elided = ElideMiddle(name, [context, width](std::string_view text) {
         const std::wstring wide = Utf16(text);
@@ -143,18 +142,24 @@ INT_PTR ConverterDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return TRUE;
-    case kSendStatus: {
-        const std::unique_ptr<send::SendStatus> status(reinterpret_cast<send::SendStatus*>(lParam));
-        if (m_sendWindow != nullptr) {
+    case kSendChanged: {
+        std::optional<send::SendStatus> status;
+        std::optional<send::SendResult> result;
+        {
+            const std::lock_guard lock(m_sendMutex);
+            status.swap(m_sendStatus);
+            result.swap(m_sendResult);
+        }
+        if (status && m_sendWindow != nullptr) {
             ::SetDlgItemTextW(m_sendWindow, IDC_SENDING_TEXT, Utf16(DescribeSending(*status)).c_str());
             ::SendDlgItemMessageW(m_sendWindow, IDC_SENDING_PROGRESS, PBM_SETRANGE32, 0, status->messages);
             ::SendDlgItemMessageW(m_sendWindow, IDC_SENDING_PROGRESS, PBM_SETPOS, status->message, 0);
         }
+        if (result) {
+            OnSendEnded(*result);
+        }
         return TRUE;
     }
-    case kSendEnded:
-        OnSendEnded(*std::unique_ptr<send::SendResult>(reinterpret_cast<send::SendResult*>(lParam)));
-        return TRUE;
     case kCancelSend:
         if (m_session != nullptr) {
             m_session->Stop();
@@ -179,7 +184,7 @@ BOOL ConverterDialog::OnInitDialog()
     const int samePath = m_requests.samePath();
     const int compatibility = m_requests.compatibility();
     ShowProgram(m_requests.program());
-    const HWND slider = Item(IDC_PROGRAM_SLIDER);
+    HWND slider = Item(IDC_PROGRAM_SLIDER);
     ::SendMessageW(slider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kSliderMaximum));
     ::SendMessageW(slider, TBM_SETPOS, TRUE, SliderPositionForSlot(m_requests.program()));
     // Arrow keys move one program, page keys five.
@@ -351,14 +356,6 @@ void ConverterDialog::OnEnd(int result)
 void ConverterDialog::OnDestroy()
 {
     m_session.reset();
-    // What the send's thread posted last is let go with the window.
-    for (MSG message{}; ::PeekMessageW(&message, m_window, kSendStatus, kSendEnded, PM_REMOVE);) {
-        if (message.message == kSendStatus) {
-            delete reinterpret_cast<send::SendStatus*>(message.lParam);
-        } else {
-            delete reinterpret_cast<send::SendResult*>(message.lParam);
-        }
-    }
     m_requests.setSendPort(ChosenPort());
     m_settingsFailure = m_requests.SaveSettings();
 }
@@ -370,10 +367,10 @@ void ConverterDialog::ShowProgram(int slot)
 
 std::vector<std::string> ConverterDialog::RefreshPorts(const std::string& port)
 {
-    const HWND box = Item(IDC_SEND_TO);
+    HWND box = Item(IDC_SEND_TO);
     ::SendMessageW(box, CB_RESETCONTENT, 0, 0);
     ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"File only"));
-    const std::vector<std::string> ports = m_ports.List().names;
+    std::vector<std::string> ports = m_ports.List().names;
     for (const std::string& name : ports) {
         ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16(name).c_str()));
     }
@@ -385,7 +382,7 @@ std::vector<std::string> ConverterDialog::RefreshPorts(const std::string& port)
 
 std::string ConverterDialog::ChosenPort() const
 {
-    const HWND box = Item(IDC_SEND_TO);
+    HWND box = Item(IDC_SEND_TO);
     const auto index = static_cast<int>(::SendMessageW(box, CB_GETCURSEL, 0, 0));
     if (index <= 0) {
         return {};
@@ -432,9 +429,9 @@ void ConverterDialog::StartSending(const RequestOutcome& outcome)
     send::PortProblem problem;
     std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.sendPort(), problem);
     if (port == nullptr) {
-        const std::string why = DescribePortProblem(problem);
-        ShowStatus(m_statusLine, m_statusWhole, "Nothing sent: " + why + ".");
-        m_dialogs.ShowSendError(SendFailedMessage(outcome.output, why));
+        const SendWords words = NothingSentWords(problem, outcome.output);
+        ShowStatus(m_statusLine, m_statusWhole, words.line);
+        m_dialogs.ShowSendError(words.failure);
         return;
     }
     m_sendingTo = m_requests.sendPort();
@@ -443,14 +440,21 @@ void ConverterDialog::StartSending(const RequestOutcome& outcome)
                                         SendingProc, 0);
     ::SetWindowTextW(m_sendWindow, Utf16("Sending to " + m_sendingTo).c_str());
     ::ShowWindow(m_sendWindow, SW_SHOW);
-    // The send's thread posts to this window, which lives longer than the send.
+    // The send's thread tells this window, which lives longer than the send.
     SendCallbacks callbacks;
-    const HWND window = m_window;
-    callbacks.progress = [window](const send::SendStatus& status) {
-        ::PostMessageW(window, kSendStatus, 0, reinterpret_cast<LPARAM>(new send::SendStatus(status)));
+    callbacks.progress = [this](const send::SendStatus& status) {
+        {
+            const std::lock_guard lock(m_sendMutex);
+            m_sendStatus = status;
+        }
+        ::PostMessageW(m_window, kSendChanged, 0, 0);
     };
-    callbacks.finished = [window](const send::SendResult& result) {
-        ::PostMessageW(window, kSendEnded, 0, reinterpret_cast<LPARAM>(new send::SendResult(result)));
+    callbacks.finished = [this](const send::SendResult& result) {
+        {
+            const std::lock_guard lock(m_sendMutex);
+            m_sendResult = result;
+        }
+        ::PostMessageW(m_window, kSendChanged, 0, 0);
     };
     m_session = std::make_unique<SendSession>(std::move(port), outcome.messages, std::move(callbacks), m_clock);
 }
@@ -460,9 +464,10 @@ void ConverterDialog::OnSendEnded(const send::SendResult& result)
     m_session.reset();
     ::DestroyWindow(m_sendWindow);
     m_sendWindow = nullptr;
-    ShowStatus(m_statusLine, m_statusWhole, DescribeSend(result, m_sendingTo));
-    if (result.ending == send::SendEnding::PortFailed) {
-        m_dialogs.ShowSendError(SendFailedMessage(m_sendOutput, result.failure + "; " + send::DescribeStored(result)));
+    const SendWords words = SendEndWords(result, m_sendingTo, m_sendOutput);
+    ShowStatus(m_statusLine, m_statusWhole, words.line);
+    if (!words.failure.empty()) {
+        m_dialogs.ShowSendError(words.failure);
     }
     if (m_endAfterSend) {
         OnEnd(IDOK);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,6 +87,9 @@ private:
     std::string m_statusLine;  // the conversion's line, as shown and whole
     std::string m_statusWhole;
     std::unique_ptr<SendSession> m_session;  // the send under way, if any
+    std::mutex m_sendMutex;                   // guards what the send's thread leaves here
+    std::optional<send::SendStatus> m_sendStatus;
+    std::optional<send::SendResult> m_sendResult;
     HWND m_sendWindow = nullptr;
     std::string m_sendingTo;
     std::string m_sendOutput;

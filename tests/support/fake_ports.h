@@ -30,7 +30,7 @@ public:
         const std::lock_guard lock(m_mutex);
         return m_now;
     }
-    bool WaitUntil(TimePoint deadline, std::stop_token stop) override
+    bool WaitUntil(TimePoint deadline, const std::stop_token& stop) override
     {
         std::unique_lock lock(m_mutex);
         if (m_waits++ >= m_holdFrom) {
@@ -66,7 +66,7 @@ public:
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_waits > m_holdFrom; });
     }
-    static TimePoint Start() { return TimePoint{} + 1h; }
+    static TimePoint Start() { return TimePoint{} + std::chrono::hours(1); }
 
 private:
     std::mutex m_mutex;

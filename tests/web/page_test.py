@@ -6,19 +6,15 @@ seconds takes none.
 
 Usage: page_test.py BUILD-FOLDER CORPUS-FOLDER"""
 import base64
-import functools
-import http.server
-import json
 import os
 import sys
 import tempfile
-import threading
 import time
 import unittest
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+
+from browser import chromium, serve
 
 BUILD, CORPUS = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 del sys.argv[1:3]
@@ -81,16 +77,6 @@ COUNTED_TIMERS = '''
     })();'''
 
 
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
-class Server(http.server.ThreadingHTTPServer):
-    def __init__(self):
-        super().__init__(('127.0.0.1', 0), functools.partial(Quiet, directory=BUILD))
-
-
 def corpus(name):
     with open(os.path.join(CORPUS, name), 'rb') as file:
         return file.read()
@@ -101,25 +87,13 @@ class PageTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.server = Server()
-        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
-        cls.url = f'http://127.0.0.1:{cls.server.server_address[1]}/index.html'
+        cls.url = serve(BUILD)
         cls.downloads = tempfile.mkdtemp(prefix='t2tk-downloads-')
-        options = webdriver.ChromeOptions()
-        options.binary_location = '/usr/bin/chromium'
-        for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-                         '--disable-background-networking', '--disable-component-update', '--disable-sync',
-                         f'--user-data-dir={tempfile.mkdtemp(prefix="t2tk-chromium-")}'):
-            options.add_argument(argument)
-        options.add_experimental_option('prefs', {'download.default_directory': cls.downloads,
-                                                  'download.prompt_for_download': False})
-        cls.browser = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
-        cls.browser.execute_cdp_cmd('Browser.setDownloadBehavior', {'behavior': 'allow', 'downloadPath': cls.downloads})
+        cls.browser = chromium(cls.downloads)
 
     @classmethod
     def tearDownClass(cls):
         cls.browser.quit()
-        cls.server.shutdown()
 
     def open(self, midi='recording', virtual_time=False, keep_settings=False):
         # The doubles of the page before go with it: each page chooses its own.
