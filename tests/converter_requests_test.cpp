@@ -1,4 +1,4 @@
-// The dialog's three roads to a conversion and its settings, with fake dialogs.
+// The dialog's three roads to a conversion, with fake dialogs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +6,7 @@
 
 #include "app/converter_requests.h"
 #include "app/file_selection.h"
-#include "app/settings_rules.h"
+#include "app/ini_settings_store.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/test_support.h"
 
@@ -19,7 +19,7 @@ class ConverterRequestsTest : public ::testing::Test {
 protected:
     test::TempDir dir;
     test::FakeDialogs dialogs;
-    test::FakeSettings settings;
+    IniSettingsStore settings{dir.File("t2tk.ini")};
     ConverterRequests requests{settings, dialogs};
 
     ConverterRequestsTest()
@@ -42,18 +42,6 @@ protected:
         return test::ReadBytes(dir.File("expected.mid"));
     }
 };
-
-TEST_F(ConverterRequestsTest, SettingsReadAndWrittenInOneGo)
-{
-    settings.values = {{"t2tk/Program", "50"}, {"t2tk/SamePath", "-1"}};
-    requests.LoadSettings();
-    EXPECT_EQ(requests.program(), 0);  // held in range
-    EXPECT_EQ(requests.samePath(), -1);
-    requests.SaveSettings();
-    EXPECT_EQ(settings.values, (std::map<std::string, std::string>{
-                                   {"t2tk/Program", "0"}, {"t2tk/SamePath", "-1"}, {"t2tk/Compatibility", "0"}}));
-    EXPECT_EQ(settings.saves, 1);
-}
 
 // The 50-name limit and its notice are checked through ConverterApp.
 TEST_F(ConverterRequestsTest, CommandLineTakesEachArgumentWhole)

@@ -4,13 +4,11 @@
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/request_dialogs.h"
-#include "app/settings_store.h"
 
 namespace t2tk::test {
 
@@ -55,36 +53,6 @@ private:
         std::optional<std::string> front = answers.front();
         answers.pop_front();
         return front;
-    }
-};
-
-class FakeSettings : public app::SettingsStore {
-public:
-    std::map<std::string, std::string> values;  // "section/key" to the stored text
-    int saves = 0;
-
-    int ReadInt(const char* section, const char* key, int defaultValue) override
-    {
-        const std::string text = ReadText(section, key);
-        return text.empty() ? defaultValue : std::stoi(text);
-    }
-    std::string ReadText(const char* section, const char* key) override
-    {
-        const auto it = values.find(std::string(section) + "/" + key);
-        return it == values.end() ? std::string() : it->second;
-    }
-    void WriteInt(const char* section, const char* key, int value) override
-    {
-        WriteText(section, key, std::to_string(value));
-    }
-    void WriteText(const char* section, const char* key, const std::string& value) override
-    {
-        values[std::string(section) + "/" + key] = value;
-    }
-    std::string Save() override
-    {
-        ++saves;
-        return {};
     }
 };
 

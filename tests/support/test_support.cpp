@@ -93,11 +93,6 @@ std::string CopyExample(const std::string& example, const std::string& path)
     return path;
 }
 
-Bytes MessageBytes()
-{
-    return Bytes(MessageBuffer.bytes, MessageBuffer.bytes + MessageBuffer.fillCount);
-}
-
 std::size_t MidiFileSize(int presets)
 {
     return 73 + 3059 * static_cast<std::size_t>(presets);

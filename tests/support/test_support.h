@@ -54,9 +54,6 @@ void WriteBytes(const std::string& path, const Bytes& bytes);
 // electro-kit.fxp, hip-hop-kit.fxp) to path and returns path.
 std::string CopyExample(const std::string& example, const std::string& path);
 
-// The message buffer's used bytes.
-Bytes MessageBytes();
-
 // Size of the MIDI file of a conversion of n presets: 73 + 3,059 n.
 std::size_t MidiFileSize(int presets);
 
