@@ -57,6 +57,11 @@ public:
     std::optional<RequestOutcome> RunCommandLine(const std::vector<std::string>& arguments);
     std::optional<RequestOutcome> OnConvert();
     std::optional<RequestOutcome> OnDropFiles(const std::vector<std::string>& paths);
+    // Whether what a road did goes on to the send port.
+    bool SendsOn(const RequestOutcome& outcome) const
+    {
+        return outcome.written && !outcome.messages.empty() && !m_sendPort.empty();
+    }
 
 private:
     RequestOutcome ConvertRequested(const std::string& prefix, const std::vector<std::string>& names,

@@ -317,7 +317,7 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     const int room = m_status->contentsRect().width() * 2 / 3;
     shown.output = QFile::encodeName(m_status->fontMetrics().elidedText(name, Qt::ElideMiddle, room)).toStdString();
     ShowStatus(StatusLine(shown), StatusLine(*outcome));
-    if (outcome->written && !outcome->messages.empty() && !m_requests.sendPort().empty()) {
+    if (m_requests.SendsOn(*outcome)) {
         StartSending(*outcome);
     }
 }

@@ -419,7 +419,7 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     RequestOutcome shown = *outcome;
     shown.output = Elided(Item(IDC_STATUS), FileNameOf(outcome->output), (status.right - status.left) * 2 / 3);
     ShowStatus(StatusLine(shown), StatusLine(*outcome));
-    if (outcome->written && !outcome->messages.empty() && !m_requests.sendPort().empty()) {
+    if (m_requests.SendsOn(*outcome)) {
         StartSending(*outcome);
     }
 }
