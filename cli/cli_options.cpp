@@ -54,13 +54,20 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
             ->type_name("FILE");
     auto* sendOption =
         app.add_option("--send", options.sendPort,
-                       "Send to a MIDI output port (its number, or a part of its name) on the module's schedule: the "
-                       "presets, converted (a file is written only with -o), or a MIDI or .syx file t2tk wrote")
+                       "Send to a MIDI output port on the module's schedule: the presets, converted (a file is "
+                       "written only with -o), or a MIDI or .syx file t2tk wrote. PORT is its number in "
+                       "--list-ports, its whole name, or a part of its name in any case; a port whose name is a "
+                       "number is reached by its whole name as the list shows it")
             ->check(CLI::Validator(CheckNotEmpty, ""))
             ->type_name("PORT");
     auto* waitOption = app.add_flag("--wait", options.waitForPort,
                                     "While another t2tk sends to the port, wait for it instead of failing")
                            ->needs(sendOption);
+    auto* incompleteOption =
+        app.add_flag("--send-incomplete", options.sendIncomplete,
+                     "Send files that are not complete Tolvin presets too (without it, --send refuses them, since "
+                     "sending overwrites the program in the module)")
+            ->needs(sendOption);
     auto* presetsOption =
         app.add_option("presets", options.presets, "Preset files, 1 to 50; they go to consecutive programs")
             ->type_name("PRESET");
@@ -70,6 +77,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
         ->excludes(outputOption)
         ->excludes(sendOption)
         ->excludes(waitOption)
+        ->excludes(incompleteOption)
         ->excludes(presetsOption);
     app.footer("Examples:\n  t2tk-convert -p 5 -o kits.mid rock.fxp jazz.fxp\n  t2tk-convert --send thump -p 5 rock.fxp "
                "jazz.fxp\n  t2tk-convert --send thump kits.mid");

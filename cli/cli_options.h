@@ -25,6 +25,7 @@ struct Options {
     bool listPorts = false;
     std::string sendPort;  // the MIDI port to send to; empty: none
     bool waitForPort = false;  // wait while another t2tk sends to the port, instead of failing
+    bool sendIncomplete = false;  // send files that are not complete presets too
 };
 
 // Fills options from the arguments. Returns the exit status when the program

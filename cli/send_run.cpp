@@ -2,10 +2,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <stop_token>
 #include <thread>
+#include <utility>
 
 #include "cli/cli_options.h"
 #include "convert/conversion_request.h"
@@ -15,9 +19,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
-
 
 #include "convert/ending_signals.h"
 #endif
@@ -39,13 +43,22 @@ BOOL WINAPI StopOnConsoleEvent(DWORD /*event*/)
     return TRUE;
 }
 
-class StopOnSignals {
-public:
-    StopOnSignals() { ::SetConsoleCtrlHandler(StopOnConsoleEvent, TRUE); }
-    ~StopOnSignals() { ::SetConsoleCtrlHandler(StopOnConsoleEvent, FALSE); }
-    StopOnSignals(const StopOnSignals&) = delete;
-    StopOnSignals& operator=(const StopOnSignals&) = delete;
-};
+void StartHandling()
+{
+    ::SetConsoleCtrlHandler(StopOnConsoleEvent, TRUE);
+}
+
+void StopHandling()
+{
+    ::SetConsoleCtrlHandler(StopOnConsoleEvent, FALSE);
+}
+
+// A console takes a write when it takes it (a selection holds it); the
+// progress line's own thread waits for it.
+bool TerminalTakesWrites()
+{
+    return true;
+}
 
 std::size_t TerminalColumns()
 {
@@ -69,67 +82,73 @@ int g_wake[2] = {-1, -1};
 
 extern "C" void NoteSignal(int signal)
 {
+    // All a handler may safely do: note it where a wait for the port's turn
+    // looks, and write it down a pipe to the thread that asks for the stop.
+    g_signal.store(signal);
     const auto byte = static_cast<unsigned char>(signal);
-    (void)!::write(g_wake[1], &byte, 1);  // all a handler may safely do
+    (void)!::write(g_wake[1], &byte, 1);
 }
+
+std::thread g_watcher;
+struct sigaction g_previous[NSIG] = {};
+bool g_handled[NSIG] = {};
 
 // Every signal that would end the process stops the send between two
 // messages instead. A handler may do next to nothing, so it writes the signal
 // down a pipe, and a thread of ours asks for the stop.
-class StopOnSignals {
-public:
-    StopOnSignals()
+void StartHandling()
+{
+    if (::pipe(g_wake) != 0) {
+        return;
+    }
     {
-        if (::pipe(g_wake) != 0) {
-            return;
-        }
-        {
-            const EndingSignalsBlocked blocked;  // this thread leaves them to the others
-            m_watcher = std::thread([] {
-                unsigned char byte = 0;
-                while (::read(g_wake[0], &byte, 1) < 0 && errno == EINTR) {
-                }
-                if (byte != 0) {
-                    g_signal.store(byte);
-                    g_stop.request_stop();
-                }
-            });
-        }
-        struct sigaction action {};
-        action.sa_handler = NoteSignal;
-        sigfillset(&action.sa_mask);
-        const sigset_t ending = EndingSignals();
-        for (int signal = 1; signal < NSIG; ++signal) {
-            if (sigismember(&ending, signal) == 1 && ::sigaction(signal, nullptr, &m_previous[signal]) == 0 &&
-                m_previous[signal].sa_handler != SIG_IGN) {
-                m_handled[signal] = true;
-                ::sigaction(signal, &action, nullptr);
+        const EndingSignalsBlocked blocked;  // this thread leaves them to the others
+        g_watcher = std::thread([] {
+            unsigned char byte = 0;
+            while (::read(g_wake[0], &byte, 1) < 0 && errno == EINTR) {
             }
+            if (byte != 0) {
+                g_stop.request_stop();
+            }
+        });
+    }
+    struct sigaction action {};
+    action.sa_handler = NoteSignal;
+    sigfillset(&action.sa_mask);
+    const sigset_t ending = EndingSignals();
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (sigismember(&ending, signal) == 1 && ::sigaction(signal, nullptr, &g_previous[signal]) == 0 &&
+            g_previous[signal].sa_handler != SIG_IGN) {
+            g_handled[signal] = true;
+            ::sigaction(signal, &action, nullptr);
         }
     }
-    ~StopOnSignals()
-    {
-        for (int signal = 1; signal < NSIG; ++signal) {
-            if (m_handled[signal]) {
-                ::sigaction(signal, &m_previous[signal], nullptr);
-            }
-        }
-        if (m_watcher.joinable()) {
-            const unsigned char done = 0;
-            (void)!::write(g_wake[1], &done, 1);
-            m_watcher.join();
-        }
-        ::close(g_wake[0]);
-        ::close(g_wake[1]);
-    }
-    StopOnSignals(const StopOnSignals&) = delete;
-    StopOnSignals& operator=(const StopOnSignals&) = delete;
+}
 
-private:
-    std::thread m_watcher;
-    struct sigaction m_previous[NSIG] = {};
-    bool m_handled[NSIG] = {};
-};
+void StopHandling()
+{
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (g_handled[signal]) {
+            ::sigaction(signal, &g_previous[signal], nullptr);
+            g_handled[signal] = false;
+        }
+    }
+    if (g_watcher.joinable()) {
+        const unsigned char done = 0;
+        (void)!::write(g_wake[1], &done, 1);
+        g_watcher.join();
+    }
+    ::close(g_wake[0]);
+    ::close(g_wake[1]);
+}
+
+// Whether the terminal takes a line now: one stopped with Ctrl-S does not,
+// and a progress line that would wait for it is left out.
+bool TerminalTakesWrites()
+{
+    pollfd terminal{STDERR_FILENO, POLLOUT, 0};
+    return ::poll(&terminal, 1, 0) == 1 && (terminal.revents & POLLOUT) != 0;
+}
 
 std::size_t TerminalColumns()
 {
@@ -151,7 +170,105 @@ std::string StatusText(const send::SendStatus& status)
            send::TimeLeft(status.left) + " left";
 }
 
+// The progress line, written by a thread of its own: a terminal that holds a
+// write holds that thread, never the send. Only the latest status is shown.
+class ProgressWriter {
+public:
+    explicit ProgressWriter(std::ostream& err) : m_err(err), m_escapes(ConsoleTakesEscapes())
+    {
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~ProgressWriter()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_changed.notify_one();
+        m_thread.join();
+    }
+    ProgressWriter(const ProgressWriter&) = delete;
+    ProgressWriter& operator=(const ProgressWriter&) = delete;
+
+    void Show(const send::SendStatus& status)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_next = status;
+        }
+        m_changed.notify_one();
+    }
+
+private:
+    void Run()
+    {
+        for (;;) {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_done || m_next; });
+            const std::optional<send::SendStatus> status = std::exchange(m_next, std::nullopt);
+            const bool done = m_done;
+            lock.unlock();
+            if (status && TerminalTakesWrites()) {
+                // One line, rewritten in place and fitted to the terminal as it is now.
+                const std::size_t columns = TerminalColumns();
+                const std::string line = ProgressLine(StatusText(*status), columns);
+                m_err << (m_escapes ? "\r\x1b[K" : "\r") << line
+                      << (m_escapes ? std::string() : std::string(columns - 1 - std::min(columns - 1, line.size()), ' '))
+                      << std::flush;
+            }
+            if (done) {
+                if (TerminalTakesWrites()) {
+                    m_err << (m_escapes ? "\r\x1b[K" : "\r" + std::string(TerminalColumns() - 1, ' ') + "\r")
+                          << std::flush;
+                }
+                return;
+            }
+        }
+    }
+
+    std::ostream& m_err;
+    const bool m_escapes;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::optional<send::SendStatus> m_next;
+    bool m_done = false;
+    std::thread m_thread;
+};
+
+// The port list, each name shown as file names are: they come from other programs.
+std::string PortLines(const std::vector<std::string>& ports)
+{
+    std::vector<std::string> shown;
+    shown.reserve(ports.size());
+    for (const std::string& port : ports) {
+        shown.push_back(Printable(port));
+    }
+    return send::ListPorts(shown);
+}
+
 }  // namespace
+
+SendSignals::SendSignals()
+{
+    g_stop = std::stop_source();
+    g_signal.store(0);
+    StartHandling();
+}
+
+SendSignals::~SendSignals()
+{
+    StopHandling();
+}
+
+std::stop_token SendSignals::Token() const
+{
+    return g_stop.get_token();
+}
+
+int SendSignals::StoppedStatus() const
+{
+    return 128 + g_signal.load();
+}
 
 std::string ProgressLine(const std::string& text, std::size_t columns)
 {
@@ -173,57 +290,58 @@ int ListPortsRun(std::ostream& out, std::ostream& err)
 {
     const send::PortList ports = send::ListOutputPorts();
     if (ports.names.empty()) {
-        err << kProgramName << send::NoPortsMessage(ports.reason) << "\n";
+        err << kProgramName << Printable(send::NoPortsMessage(ports.reason)) << "\n";
         return 1;
     }
-    out << send::ListPorts(ports.names);
+    out << PortLines(ports.names);
     return 0;
 }
 
-std::unique_ptr<send::MidiPort> OpenPortRun(const std::string& wanted, bool wait, std::ostream& err)
+std::unique_ptr<send::MidiPort> OpenPortRun(const std::string& wanted, bool wait, const SendSignals& signals,
+                                            std::ostream& err, int& status)
 {
     send::PortProblem problem;
-    std::unique_ptr<send::MidiPort> port =
-        send::OpenOutputPort(wanted, problem, wait ? send::PortTurn::Wait : send::PortTurn::Refuse);
+    std::unique_ptr<send::MidiPort> port = send::OpenOutputPort(
+        wanted, problem, wait ? send::PortTurn::Wait : send::PortTurn::Refuse, signals.Token());
     if (port == nullptr) {
-        err << kProgramName << problem.reason << (problem.busy ? " (--wait waits for it)" : "");
-        err << (problem.ports.empty() ? "\n" : "; the MIDI output ports are:\n" + send::ListPorts(problem.ports));
+        status = problem.stopped ? signals.StoppedStatus() : kExitFailed;
+        if (problem.stopped) {
+            err << kProgramName << "stopped while waiting for the MIDI port; nothing was sent\n";
+            return nullptr;
+        }
+        // Port names come from other programs: shown as file names are.
+        err << kProgramName << Printable(problem.reason) << (problem.busy ? " (--wait waits for it)" : "");
+        err << (problem.ports.empty() ? "\n"
+                                      : "; the MIDI output ports are:\n" + PortLines(problem.ports));
     }
     return port;
 }
 
-int SendRun(send::MidiPort& port, const std::vector<std::uint8_t>& messages, std::ostream& err, bool progress)
+int SendRun(send::MidiPort& port, const std::vector<std::uint8_t>& messages, const SendSignals& signals,
+            std::ostream& err, bool progress, bool accountAlways)
 {
-    g_stop = std::stop_source();
-    g_signal.store(0);
-    const StopOnSignals stopOnSignals;
-    const bool escapes = progress && ConsoleTakesEscapes();
+    std::optional<ProgressWriter> writer;
     std::function<void(const send::SendStatus&)> show;
     if (progress) {
-        // One line, rewritten in place and fitted to the terminal as it is now.
-        show = [&err, escapes](const send::SendStatus& status) {
-            const std::size_t columns = TerminalColumns();
-            const std::string line = ProgressLine(StatusText(status), columns);
-            err << (escapes ? "\r\x1b[K" : "\r") << line
-                << (escapes ? std::string() : std::string(columns - 1 - std::min(columns - 1, line.size()), ' '))
-                << std::flush;
-        };
+        writer.emplace(err);
+        show = [&writer](const send::SendStatus& status) { writer->Show(status); };
     }
-    const send::SendResult result = send::SendMessages(port, messages, g_stop.get_token(), show);
-    if (progress) {
-        err << (escapes ? "\r\x1b[K" : "\r" + std::string(TerminalColumns() - 1, ' ') + "\r") << std::flush;
-    }
+    const send::SendResult result = send::SendMessages(port, messages, signals.Token(), show);
+    writer.reset();
     switch (result.ending) {
     case send::SendEnding::Done:
-        return 0;
+        if (accountAlways) {
+            err << kProgramName << "sent: " << send::DescribeStored(result) << "\n";
+        }
+        return kExitConverted;
     case send::SendEnding::Stopped:
         err << kProgramName << "stopped: " << send::DescribeStored(result) << "\n";
-        return 128 + g_signal.load();
+        return signals.StoppedStatus();
     case send::SendEnding::PortFailed:
-        err << kProgramName << result.failure << "; " << send::DescribeStored(result) << "\n";
-        return 1;
+        err << kProgramName << Printable(result.failure) << "; " << send::DescribeStored(result) << "\n";
+        return kExitFailed;
     }
-    return 1;
+    return kExitFailed;
 }
 
 }  // namespace t2tk::cli

@@ -59,15 +59,6 @@ std::string Describe(const ConversionReport& report)
     return std::string(what) + " \"" + Printable(report.file) + "\": " + report.reason;
 }
 
-std::filesystem::path SystemPath(const std::string& path)
-{
-#ifdef _WIN32
-    return Utf16(path);
-#else
-    return path;
-#endif
-}
-
 // Bytes of the UTF-8 sequence text begins with, or 0 when it begins with none.
 std::size_t Utf8Length(std::string_view text)
 {
@@ -122,14 +113,21 @@ ConversionResult ConvertPresets(const ConversionRequest& request, std::ostream& 
     const NameList names(request.names);
     const auto convert = request.format == OutputFormat::SysEx ? ConvertFilesToSysEx : ConvertFilesToMidi;
     const int compatibility = request.compatibility ? 1 : 0;
+    std::vector<PresetBytes> readAlready(request.readAlready.size(), PresetBytes{nullptr, 0});
+    for (std::size_t i = 0; i < readAlready.size(); ++i) {
+        if (request.readAlready[i]) {
+            readAlready[i] = {request.readAlready[i]->data(), request.readAlready[i]->size()};
+        }
+    }
+    const PresetBytes* read = readAlready.size() == request.names.size() ? readAlready.data() : nullptr;
     int status = 0;
     {
         const ProgressTo lines(progress);
         status = request.output.empty()
                      ? ConvertFilesToMessages(request.prefix.c_str(), names.data(), compatibility, request.firstSlot,
-                                              &report)
+                                              &report, read)
                      : convert(request.prefix.c_str(), names.data(), request.output.c_str(), compatibility,
-                               request.firstSlot, &report);
+                               request.firstSlot, &report, read);
     }
     ConversionResult result;
     result.written = status == 0;
@@ -178,6 +176,12 @@ std::string IncompletePresetWarning(std::string_view name, const PresetSummary& 
     return "warning: \"" + Printable(name) + "\" is not a complete Tolvin preset (" + size + ", " +
            std::to_string(preset.parameterCount) + " of " + std::to_string(kCompleteParameterCount) +
            " parameters); converted as it is";
+}
+
+std::string IncompleteCount(int incomplete, int files)
+{
+    return std::to_string(incomplete) + " of " + std::to_string(files) + (files == 1 ? " file" : " files") +
+           (incomplete == 1 ? " is not a complete Tolvin preset" : " are not complete Tolvin presets");
 }
 
 std::string ProgramOverflowWarning(int firstProgram, int presets)
@@ -233,6 +237,15 @@ std::string CheckOwnFile(const std::string& path)
     static ConversionReport report;
     ClearReport(&report);
     return OutputTarget(path.c_str(), OutputUse::RegularFile).Check(&report) == 0 ? std::string() : Describe(report);
+}
+
+std::filesystem::path SystemPath(const std::string& path)
+{
+#ifdef _WIN32
+    return Utf16(path);
+#else
+    return path;
+#endif
 }
 
 bool IsStandardOutput(const std::string& path)

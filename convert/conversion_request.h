@@ -4,7 +4,9 @@
 // behind it.
 
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,6 +35,9 @@ struct ConversionRequest {
     bool compatibility = false;      // the module's compatibility mode in every program
     int firstSlot = 0;               // slot of the first preset; each further one takes the next
     OutputFormat format = OutputFormat::Midi;
+    // Presets read already (a pipe can be read only once): empty, or one
+    // entry per name; those with bytes are converted from them.
+    std::vector<std::optional<std::vector<std::uint8_t>>> readAlready;
 };
 
 struct ConversionResult {
@@ -69,6 +74,10 @@ std::vector<std::uint8_t> MidiFileOf(std::span<const std::uint8_t> messages);
 // 2136 of 2136 parameters); converted as it is'; empty for a complete one.
 std::string IncompletePresetWarning(std::string_view name, const PresetSummary& preset);
 
+// How many of the files are not complete presets, e.g. "2 of 5 files are not
+// complete Tolvin presets".
+std::string IncompleteCount(int incomplete, int files);
+
 // The warning when presets from firstProgram on (1..50) would pass program 50,
 // where they all go; empty when they do not.
 std::string ProgramOverflowWarning(int firstProgram, int presets);
@@ -87,6 +96,9 @@ OwnFile ReadOwnFile(const std::string& path, std::size_t limit);
 std::string WriteOwnFile(const std::string& path, std::string_view contents);
 // Why WriteOwnFile would fail now, as far as can be told, or an empty text.
 std::string CheckOwnFile(const std::string& path);
+
+// A path of UTF-8 as the system takes it (UTF-16 on Windows).
+std::filesystem::path SystemPath(const std::string& path);
 
 // True when path names the process's standard output: "-", or a name of the
 // file it goes to (/dev/stdout, /proc/self/fd/1, or the redirected file itself).

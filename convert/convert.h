@@ -41,6 +41,13 @@ inline constexpr int kEffectUnits = 4;
 inline constexpr std::size_t kEffectBlockOffset = kVoiceBlockOffset + kVoices * kVoiceBlockSize;
 inline constexpr std::size_t kEffectBlockSize = 12 * 4;
 
+// A preset read already (a pipe can be read only once): its bytes, taken as
+// the bytes its file would give. A null bytes means: read the file.
+struct PresetBytes {
+    const std::uint8_t* bytes;
+    std::size_t size;
+};
+
 // Converts the presets prefix+names[0], prefix+names[1], ... (names ends with a
 // null entry) to one MIDI file at outputPath. The first preset goes to
 // firstSlot, each further one to the next slot, all held within 0..49.
@@ -48,17 +55,18 @@ inline constexpr std::size_t kEffectBlockSize = 12 * 4;
 // the output is one of the presets, or there are more presets than fit; then
 // nothing is written and report (if given) says which file failed and why.
 int ConvertFilesToMidi(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                       int firstSlot, ConversionReport* report = nullptr);
+                       int firstSlot, ConversionReport* report = nullptr, const PresetBytes* readAlready = nullptr);
 
 // As ConvertFilesToMidi, but writes the raw messages back to back, for
 // librarians that send SysEx files.
 int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                        int firstSlot, ConversionReport* report = nullptr);
+                        int firstSlot, ConversionReport* report = nullptr, const PresetBytes* readAlready = nullptr);
 
 // As ConvertFilesToMidi, but writes no file: the messages stay in the message
-// buffer, for a sender.
+// buffer, for a sender. (In all three, where readAlready, one entry per name
+// or null, has bytes, that preset is taken from them instead of its file.)
 int ConvertFilesToMessages(const char* prefix, const char* const* names, int compatibility, int firstSlot,
-                           ConversionReport* report = nullptr);
+                           ConversionReport* report = nullptr, const PresetBytes* readAlready = nullptr);
 
 // Appends the 30 messages of the preset in image (preceded by the init request
 // when firstFile is nonzero). Always returns 0.

@@ -86,9 +86,18 @@ int ReadPresetImage(const char* path, const OutputTarget* output, std::size_t* b
     return 0;
 }
 
+// Takes a preset read already into the image, as ReadPresetImage would.
+void CopyPresetImage(const PresetBytes& preset, std::size_t* bytesRead)
+{
+    const std::size_t got = std::min(preset.size, kPresetReadSize);
+    std::memcpy(PresetImage, preset.bytes, got);
+    std::memset(PresetImage + got, 0, kPresetImageSize - got);
+    *bytesRead = got;
+}
+
 // Reads and converts every preset into the message buffer, after emptying it.
 int AppendPresetFiles(const char* prefix, const char* const* names, int compatibility, int firstSlot,
-                      const OutputTarget* output, ConversionReport* report)
+                      const OutputTarget* output, ConversionReport* report, const PresetBytes* readAlready)
 {
     MessageBuffer.fillCount = 0;
     ClearReport(report);
@@ -110,7 +119,9 @@ int AppendPresetFiles(const char* prefix, const char* const* names, int compatib
             return -1;
         }
         std::size_t bytesRead = 0;
-        if (ReadPresetImage(path, output, &bytesRead, report) != 0) {
+        if (readAlready != nullptr && readAlready[i].bytes != nullptr) {
+            CopyPresetImage(readAlready[i], &bytesRead);
+        } else if (ReadPresetImage(path, output, &bytesRead, report) != 0) {
             return -1;
         }
         if (report != nullptr) {
@@ -134,12 +145,12 @@ int WriteSysExFile(const std::uint8_t* messages, int count, OutputTarget& output
 }
 
 int ConvertFiles(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                 int firstSlot, ConversionReport* report, OutputWriter write)
+                 int firstSlot, ConversionReport* report, const PresetBytes* readAlready, OutputWriter write)
 {
     // What the output is gets settled before a preset is read, so that no
     // preset is taken for it and none is overwritten.
     OutputTarget output(outputPath);
-    if (const int result = AppendPresetFiles(prefix, names, compatibility, firstSlot, &output, report);
+    if (const int result = AppendPresetFiles(prefix, names, compatibility, firstSlot, &output, report, readAlready);
         result != 0) {
         return result;
     }
@@ -149,21 +160,21 @@ int ConvertFiles(const char* prefix, const char* const* names, const char* outpu
 }  // namespace
 
 int ConvertFilesToMidi(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                       int firstSlot, ConversionReport* report)
+                       int firstSlot, ConversionReport* report, const PresetBytes* readAlready)
 {
-    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, WriteMidiFile);
+    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, readAlready, WriteMidiFile);
 }
 
 int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                        int firstSlot, ConversionReport* report)
+                        int firstSlot, ConversionReport* report, const PresetBytes* readAlready)
 {
-    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, WriteSysExFile);
+    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, readAlready, WriteSysExFile);
 }
 
 int ConvertFilesToMessages(const char* prefix, const char* const* names, int compatibility, int firstSlot,
-                           ConversionReport* report)
+                           ConversionReport* report, const PresetBytes* readAlready)
 {
-    return AppendPresetFiles(prefix, names, compatibility, firstSlot, nullptr, report);
+    return AppendPresetFiles(prefix, names, compatibility, firstSlot, nullptr, report, readAlready);
 }
 
 int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int firstFile)

@@ -74,9 +74,92 @@ std::string Nth(std::size_t count)
     return "message " + std::to_string(count + 1);
 }
 
-SavedMessages ReadSysEx(std::span<const std::uint8_t> file)
+std::string At(std::size_t count, std::size_t offset)
 {
+    return Nth(count) + " (at byte " + std::to_string(offset) + ")";
+}
+
+// The messages read so far, and where each began in the file.
+struct ReadMessages {
     SavedMessages saved;
+    std::vector<std::size_t> offsets;
+    void Add(std::span<const std::uint8_t> message, std::size_t offset)
+    {
+        saved.messages.insert(saved.messages.end(), message.begin(), message.end());
+        offsets.push_back(offset);
+    }
+};
+
+// What t2tk writes in the place after the message before, as the refusal says it.
+std::string Expected(int step, int slot)
+{
+    constexpr int voices = 24;
+    if (step == 0) {
+        return "a program dump";
+    }
+    if (step <= voices) {
+        return "the voice dump of voice " + std::to_string(step);
+    }
+    if (step <= voices + 4) {
+        return "the dump of effect unit " + std::to_string(step - voices);
+    }
+    return "the store request for program " + std::to_string(slot + 1);
+}
+
+// Whether message is the one t2tk writes at step of a preset (0: its program
+// dump, 1 to 24: the voices, 25 to 28: the effect units, 29: its store
+// request) for slot (the program dump's).
+bool IsStep(const std::uint8_t* message, int step, int slot)
+{
+    constexpr int voices = 24;
+    const std::uint8_t type = message[kTypeOffset];
+    if (step == 0) {
+        return type == kProgramDumpType;
+    }
+    if (step <= voices) {
+        return type == kVoiceDumpType && message[kIndexOffset] == step - 1;
+    }
+    if (step <= voices + 4) {
+        return type == kEffectDumpType && message[kIndexOffset] == step - voices - 1;
+    }
+    return IsStoreRequest(message, kRequestLength) && message[kRecordOffset] == slot;
+}
+
+// A saved file holds what t2tk writes, in its order: at most one init request
+// first, then whole presets. Anything else could store a broken kit, or the
+// module's edit buffer, in a program.
+std::string CheckOrder(const ReadMessages& read)
+{
+    constexpr int stepsPerPreset = 30;
+    const std::uint8_t* bytes = read.saved.messages.data();
+    std::size_t position = 0;
+    int step = 0;
+    int slot = 0;
+    for (std::size_t i = 0; i < read.offsets.size(); ++i) {
+        const std::uint8_t* message = bytes + position;
+        position += MessageLength(message[kTypeOffset]);
+        const bool init = message[kTypeOffset] == kRequestType && message[kCodeOffset] == kInitCode;
+        if (i == 0 && init) {
+            continue;
+        }
+        if (!IsStep(message, step, slot)) {
+            return At(i, read.offsets[i]) + " is out of place: t2tk writes " +
+                   (i == 0 ? std::string("an init request or a program dump") : Expected(step, slot)) + " there";
+        }
+        if (step == 0) {
+            slot = message[kIndexOffset];
+        }
+        step = (step + 1) % stepsPerPreset;
+    }
+    if (step != 0) {
+        return "the file ends inside a preset: t2tk writes " + Expected(step, slot) + " next";
+    }
+    return {};
+}
+
+ReadMessages ReadSysEx(std::span<const std::uint8_t> file)
+{
+    ReadMessages read;
     for (std::size_t position = 0, count = 0; position < file.size(); ++count) {
         const void* end = std::memchr(file.data() + position, kMessageEnd, file.size() - position);
         const std::size_t length = end != nullptr
@@ -84,18 +167,17 @@ SavedMessages ReadSysEx(std::span<const std::uint8_t> file)
                                              position + 1
                                        : file.size() - position;
         if (!IsModuleMessage(file.data() + position, length)) {
-            return Refuse(Nth(count) + " (at byte " + std::to_string(position) + ") is not one of the module's messages");
+            return {Refuse(At(count, position) + " is not one of the module's messages"), {}};
         }
-        saved.messages.insert(saved.messages.end(), file.begin() + static_cast<std::ptrdiff_t>(position),
-                              file.begin() + static_cast<std::ptrdiff_t>(position + length));
+        read.Add(file.subspan(position, length), position);
         position += length;
     }
-    return saved;
+    return read;
 }
 
-SavedMessages ReadMidiFile(std::span<const std::uint8_t> file)
+ReadMessages ReadMidiFile(std::span<const std::uint8_t> file)
 {
-    SavedMessages saved;
+    ReadMessages read;
     Reader reader(file);
     std::size_t count = 0;
     while (!reader.AtEnd()) {
@@ -103,7 +185,7 @@ SavedMessages ReadMidiFile(std::span<const std::uint8_t> file)
         std::uint32_t length = 0;
         std::span<const std::uint8_t> chunk;
         if (!reader.Take(4, type) || !reader.Number(4, length) || !reader.Take(length, chunk)) {
-            return Refuse("the MIDI file ends inside a chunk");
+            return {Refuse("the MIDI file ends inside a chunk"), {}};
         }
         if (std::memcmp(type.data(), "MTrk", 4) != 0) {
             continue;  // the header, and chunks of others
@@ -113,7 +195,7 @@ SavedMessages ReadMidiFile(std::span<const std::uint8_t> file)
             std::uint32_t delta = 0;
             std::uint8_t status = 0;
             if (!track.Quantity(delta) || !track.Byte(status)) {
-                return Refuse("a track of the MIDI file ends inside an event");
+                return {Refuse("a track of the MIDI file ends inside an event"), {}};
             }
             const std::size_t at = static_cast<std::size_t>(chunk.data() - file.data()) + track.Position() - 1;
             std::uint8_t meta = 0;
@@ -122,7 +204,7 @@ SavedMessages ReadMidiFile(std::span<const std::uint8_t> file)
             if (status == 0xFF ? !track.Byte(meta) || !track.Quantity(size) || !track.Take(size, data)
                 : status == 0xF0 ? !track.Quantity(size) || !track.Take(size, data)
                                  : false) {
-                return Refuse("a track of the MIDI file ends inside an event");
+                return {Refuse("a track of the MIDI file ends inside an event"), {}};
             }
             if (status == 0xFF) {
                 continue;  // tempo, meter, names: nothing that goes to the module
@@ -133,13 +215,13 @@ SavedMessages ReadMidiFile(std::span<const std::uint8_t> file)
                 message.insert(message.end(), data.begin(), data.end());
             }
             if (status != 0xF0 || !IsModuleMessage(message.data(), message.size())) {
-                return Refuse(Nth(count) + " (at byte " + std::to_string(at) + ") is not one of the module's messages");
+                return {Refuse(At(count, at) + " is not one of the module's messages"), {}};
             }
-            saved.messages.insert(saved.messages.end(), message.begin(), message.end());
+            read.Add(message, at);
             ++count;
         }
     }
-    return saved;
+    return read;
 }
 
 }  // namespace
@@ -154,21 +236,27 @@ FileKind KindOfFile(std::span<const std::uint8_t> head)
 
 SavedMessages ReadSavedMessages(std::span<const std::uint8_t> file)
 {
-    SavedMessages saved;
+    ReadMessages read;
     switch (KindOfFile(file)) {
     case FileKind::MidiFile:
-        saved = ReadMidiFile(file);
+        read = ReadMidiFile(file);
         break;
     case FileKind::SysEx:
-        saved = ReadSysEx(file);
+        read = ReadSysEx(file);
         break;
     case FileKind::Preset:
         return Refuse("it is neither a MIDI file nor SysEx messages");
     }
-    if (saved.failure.empty() && saved.messages.empty()) {
+    if (!read.saved.failure.empty()) {
+        return read.saved;
+    }
+    if (read.saved.messages.empty()) {
         return Refuse("it holds no message for the module");
     }
-    return saved;
+    if (std::string failure = CheckOrder(read); !failure.empty()) {
+        return Refuse(std::move(failure));
+    }
+    return read.saved;
 }
 
 }  // namespace t2tk

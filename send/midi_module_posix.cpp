@@ -31,9 +31,8 @@ std::string ExecutableFolder()
 std::unique_ptr<MidiSystem> LoadMidiSystem(std::string& failure)
 {
     using Maker = MidiSystem* (*)();
-    static Maker maker = nullptr;
-    static std::string missing;
-    if (maker == nullptr && missing.empty()) {
+    static Maker maker = nullptr;  // once found, the module stays loaded
+    if (maker == nullptr) {
         std::vector<std::string> candidates;
         if (const char* chosen = std::getenv("T2TK_MIDI_MODULE"); chosen != nullptr && *chosen != '\0') {
             candidates.emplace_back(chosen);
@@ -41,20 +40,32 @@ std::unique_ptr<MidiSystem> LoadMidiSystem(std::string& failure)
             const std::string folder = ExecutableFolder();
             candidates = {folder + "/libt2tk-midi.so", folder + "/" T2TK_MODULE_FROM_PROGRAMS "/libt2tk-midi.so"};
         }
+        // The first failure that is not a missing file says most: a module
+        // that is there but broken.
+        std::string reason;
+        bool reasonIsMissing = true;
         for (const std::string& candidate : candidates) {
+            std::string why;
             if (void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) {
                 maker = reinterpret_cast<Maker>(::dlsym(module, "t2tk_new_midi_system"));
-                break;
+                if (maker != nullptr) {
+                    break;
+                }
+                why = candidate + " has no entry point t2tk_new_midi_system";
+                ::dlclose(module);
+            } else {
+                why = ::dlerror();
             }
-            missing = ::dlerror();
+            const bool missing = ::access(candidate.c_str(), F_OK) != 0;
+            if (reason.empty() || (reasonIsMissing && !missing)) {
+                reason = why;
+                reasonIsMissing = missing;
+            }
         }
-        if (maker == nullptr && missing.empty()) {
-            missing = "the MIDI module has no entry point";
+        if (maker == nullptr) {
+            failure = "cannot load the MIDI module: " + reason;
+            return nullptr;
         }
-    }
-    if (maker == nullptr) {
-        failure = "cannot load the MIDI module: " + missing;
-        return nullptr;
     }
     return std::unique_ptr<MidiSystem>(maker());
 }

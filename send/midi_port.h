@@ -1,21 +1,57 @@
 #pragma once
-// The MIDI output ports of the machine, behind one small interface: RtMidi
-// (the ALSA sequencer and JACK) on Linux, WinMM on Windows.
+// The MIDI output ports of the machine, behind one small interface: JACK and
+// the ALSA sequencer on Linux, WinMM on Windows. A port keeps the module's
+// spacing itself, where the bytes leave the computer: a message goes no
+// sooner than its spacing after the one before it actually left.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
+#include "send/send_clock.h"
+
 namespace t2tk::send {
+
+// What became of a message handed to a port.
+enum class Departure {
+    Left,     // it left the computer whole
+    Stopped,  // a stop came first: nothing of it went out
+    Failed,   // the port failed, went away or was cut off
+};
 
 class MidiPort {
 public:
     virtual ~MidiPort() = default;
-    // Sends one complete message; false with the reason when the port failed,
-    // went away or is no longer connected, so that what follows would be lost.
-    virtual bool Send(const std::uint8_t* message, std::size_t size, std::string& failure) = 0;
+    // Sends one whole message, no sooner than spacing after the message before
+    // it left (the first: after the port was opened), and returns once it has
+    // left, as far as the port can tell; left is then the time it did, on the
+    // clock the port was opened with. On Failed, failure says why.
+    virtual Departure Send(std::span<const std::uint8_t> message, std::chrono::microseconds spacing,
+                           const std::stop_token& stop, SendClock::TimePoint& left, std::string& failure) = 0;
+};
+
+// A port whose messages leave as they are handed over and whose system says
+// when they have gone (ALSA once its output is drained, WinMM once the driver
+// hands the buffer back): it waits on a clock for the spacing to pass, hands
+// the message over, and takes the time once Deliver returns.
+class PacedPort : public MidiPort {
+public:
+    Departure Send(std::span<const std::uint8_t> message, std::chrono::microseconds spacing,
+                   const std::stop_token& stop, SendClock::TimePoint& left, std::string& failure) final;
+
+protected:
+    explicit PacedPort(SendClock& clock) : m_clock(clock), m_previous(clock.Now()) {}
+    // Hands the message over; returns once it has gone, or false with the reason.
+    virtual bool Deliver(std::span<const std::uint8_t> message, std::string& failure) = 0;
+
+private:
+    SendClock& m_clock;
+    SendClock::TimePoint m_previous;  // when the last message left, or the port was opened
 };
 
 struct PortList {
@@ -28,7 +64,7 @@ PortList ListOutputPorts();
 // Whether a send waits while another t2tk sends to the same port.
 enum class PortTurn {
     Refuse,  // it fails at once, saying so
-    Wait,    // it waits until the other is done
+    Wait,    // it waits until the other is done, or until stop
 };
 
 // Why a port could not be had.
@@ -36,13 +72,14 @@ struct PortProblem {
     std::string reason;              // e.g. "\"synth\" matches no MIDI output port"
     std::vector<std::string> ports;  // the ports there are, when the one meant is not among them
     bool busy = false;               // another t2tk sends to it
+    bool stopped = false;            // a stop came while waiting for the port
 };
 
 // Opens the port meant by wanted: its number in ListOutputPorts, its whole
 // name, or a part of its name. Only one t2tk sends to a port at a time: the
-// port stays taken for as long as the MidiPort lives. Null, with the problem,
-// otherwise.
+// port stays taken for as long as the MidiPort lives; after waiting its turn,
+// the port is found again by its name. Null, with the problem, otherwise.
 std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem& problem,
-                                         PortTurn turn = PortTurn::Refuse);
+                                         PortTurn turn = PortTurn::Refuse, const std::stop_token& stop = {});
 
 }  // namespace t2tk::send

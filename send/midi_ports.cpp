@@ -13,7 +13,8 @@ namespace t2tk::send {
 namespace {
 
 // Threads the MIDI libraries start inherit the ending signals blocked, and
-// leave them to the thread that handles them.
+// leave them to the thread that handles them. Only around the libraries'
+// calls: a wait for the port's turn must end at a signal.
 class LibraryThreads {
 #ifndef _WIN32
     EndingSignalsBlocked m_blocked;
@@ -27,9 +28,10 @@ public:
         : m_system(std::move(system)), m_port(std::move(port)), m_lock(std::move(lock))
     {
     }
-    bool Send(const std::uint8_t* message, std::size_t size, std::string& failure) override
+    Departure Send(std::span<const std::uint8_t> message, std::chrono::microseconds spacing,
+                   const std::stop_token& stop, SendClock::TimePoint& left, std::string& failure) override
     {
-        return m_port->Send(message, size, failure);
+        return m_port->Send(message, spacing, stop, left, failure);
     }
 
 private:
@@ -48,35 +50,43 @@ PortList ListOutputPorts()
     return system != nullptr ? system->Ports().list : PortList{{}, failure};
 }
 
-std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem& problem, PortTurn turn)
+std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem& problem, PortTurn turn,
+                                         const std::stop_token& stop)
 {
-    const LibraryThreads threads;
-    std::unique_ptr<MidiSystem> system = LoadMidiSystem(problem.reason);
-    if (system == nullptr) {
-        problem.reason = NoPortsMessage(problem.reason);
-        return nullptr;
+    std::unique_ptr<MidiSystem> system;
+    SystemPorts ports;
+    {
+        const LibraryThreads threads;
+        system = LoadMidiSystem(problem.reason);
+        if (system == nullptr) {
+            problem.reason = NoPortsMessage(problem.reason);
+            return nullptr;
+        }
+        ports = system->Ports();
     }
-    const SystemPorts ports = system->Ports();
     const PortChoice choice = ChoosePort(ports.list.names, wanted, ports.list.reason);
     if (!choice.index) {
         problem.reason = choice.failure;
         problem.ports = choice.listPorts ? ports.list.names : std::vector<std::string>();
         return nullptr;
     }
-    const std::string& name = ports.list.names[*choice.index];
-    std::unique_ptr<PortLock> lock = LockPort(ports.keys[*choice.index], turn == PortTurn::Wait, problem.reason);
-    if (lock == nullptr) {
-        problem.busy = problem.reason.empty();
+    const std::string name = ports.list.names[*choice.index];
+    LockResult locked = LockPort(ports.keys[*choice.index], turn == PortTurn::Wait, stop);
+    if (locked.lock == nullptr) {
+        problem.reason = locked.failure;
+        problem.busy = locked.busy;
+        problem.stopped = locked.stopped;
         if (problem.busy) {
             problem.reason = "another t2tk is sending to the MIDI port \"" + name + "\"";
         }
         return nullptr;
     }
-    std::unique_ptr<MidiPort> port = system->Open(*choice.index, problem.reason);
+    const LibraryThreads threads;
+    std::unique_ptr<MidiPort> port = system->Open(name, problem.reason);
     if (port == nullptr) {
         return nullptr;
     }
-    return std::make_unique<LockedPort>(std::move(system), std::move(port), std::move(lock));
+    return std::make_unique<LockedPort>(std::move(system), std::move(port), std::move(locked.lock));
 }
 
 }  // namespace t2tk::send

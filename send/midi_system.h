@@ -21,8 +21,10 @@ public:
     virtual ~MidiSystem() = default;
     // Looks the ports up afresh.
     virtual SystemPorts Ports() = 0;
-    // Opens the port of that index in the list Ports() last gave; null with the reason.
-    virtual std::unique_ptr<MidiPort> Open(std::size_t index, std::string& failure) = 0;
+    // Opens the port of that name among those Ports() last gave, found by its
+    // name (a list number may belong to another port by now); null with the
+    // reason, in our words when it is gone.
+    virtual std::unique_ptr<MidiPort> Open(const std::string& name, std::string& failure) = 0;
 };
 
 // The platform's MIDI system; null with the reason when it cannot be had.

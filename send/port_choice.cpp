@@ -8,11 +8,55 @@ namespace t2tk::send {
 
 namespace {
 
+// The small letter of a capital in the scripts port names are written in
+// (Latin, Greek, Cyrillic, full-width Latin); any other character as it is.
+char32_t SmallLetter(char32_t c)
+{
+    const auto in = [c](char32_t first, char32_t last) { return c >= first && c <= last; };
+    if (in(U'A', U'Z') || (in(0xC0, 0xDE) && c != 0xD7) || (in(0x391, 0x3AB) && c != 0x3A2) || in(0x410, 0x42F) ||
+        in(0xFF21, 0xFF3A)) {
+        return c + 0x20;
+    }
+    if (in(0x400, 0x40F)) {
+        return c + 0x50;
+    }
+    if ((in(0x100, 0x137) || in(0x14A, 0x177) || in(0x460, 0x4FF)) && c % 2 == 0 && c != 0x130) {
+        return c + 1;
+    }
+    if ((in(0x139, 0x148) || in(0x179, 0x17E)) && c % 2 == 1) {
+        return c + 1;
+    }
+    return c == 0x178 ? 0xFF : c;
+}
+
+// text with every capital made small, for a match in any case; bytes that
+// are no UTF-8 stay as they are.
 std::string Lower(std::string_view text)
 {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    std::string lower;
+    lower.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+        bool whole = length > 0 && i + length <= text.size();
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; whole && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            whole = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (!whole) {
+            lower += text[i++];
+            continue;
+        }
+        // Every small letter above takes as many bytes as its capital.
+        c = SmallLetter(c);
+        lower += static_cast<char>(length == 1 ? c : ((0xFF00U >> length) & 0xFFU) | (c >> (6 * (length - 1))));
+        for (std::size_t k = 1; k < length; ++k) {
+            lower += static_cast<char>(0x80U | ((c >> (6 * (length - 1 - k))) & 0x3FU));
+        }
+        i += length;
+    }
     return lower;
 }
 

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "convert/utf16.h"
 #include "send/port_lock.h"
 
 namespace t2tk::send {
@@ -28,25 +27,35 @@ private:
 
 }  // namespace
 
-std::unique_ptr<PortLock> LockPort(const std::string& key, bool wait, std::string& failure)
+LockResult LockPort(const std::string& key, bool wait, const std::stop_token& stop)
 {
-    unsigned long long hash = 14695981039346656037ULL;  // FNV-1a of the key: a name of its own per port
-    for (const char c : key) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    }
     wchar_t name[64];
-    std::swprintf(name, 64, L"Local\\t2tk-send-%016llx", hash);
+    std::swprintf(name, 64, L"Local\\t2tk-send-%016llx", PortLockHash(key));
+    LockResult result;
     HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
     if (mutex == nullptr) {
-        failure = "cannot take turns at the MIDI port (error " + std::to_string(::GetLastError()) + ")";
-        return nullptr;
+        result.failure = "cannot take turns at the MIDI port (error " + std::to_string(::GetLastError()) + ")";
+        return result;
     }
-    const DWORD waited = ::WaitForSingleObject(mutex, wait ? INFINITE : 0);
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {  // abandoned: its holder ended
-        ::CloseHandle(mutex);
-        return nullptr;
+    // A stop (Ctrl-C) ends the wait: it sets this event.
+    HANDLE stopped = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD waited = WAIT_FAILED;
+    {
+        const std::stop_callback onStop(stop, [stopped] { ::SetEvent(stopped); });
+        const HANDLE handles[2] = {mutex, stopped};
+        waited = ::WaitForMultipleObjects(stopped != nullptr ? 2 : 1, handles, FALSE, wait ? INFINITE : 0);
     }
-    return std::make_unique<MutexLock>(mutex);
+    if (stopped != nullptr) {
+        ::CloseHandle(stopped);
+    }
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0) {  // abandoned: its holder ended
+        result.lock = std::make_unique<MutexLock>(mutex);
+        return result;
+    }
+    ::CloseHandle(mutex);
+    result.stopped = waited == WAIT_OBJECT_0 + 1;
+    result.busy = !result.stopped;
+    return result;
 }
 
 }  // namespace t2tk::send

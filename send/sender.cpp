@@ -1,36 +1,11 @@
 #include "send/sender.h"
 
-#include <condition_variable>
-#include <mutex>
+#include <optional>
 
 #include "convert/message_schedule.h"
 #include "send/midi_port.h"
 
 namespace t2tk::send {
-
-namespace {
-
-class Steady : public SendClock {
-public:
-    TimePoint Now() override { return std::chrono::steady_clock::now(); }
-    bool WaitUntil(TimePoint deadline, const std::stop_token& stop) override
-    {
-        // A wait of its own: only the deadline or the stop ends it.
-        std::mutex mutex;
-        std::condition_variable_any stopped;
-        std::unique_lock lock(mutex);  // cppcheck-suppress localMutex
-        stopped.wait_until(lock, stop, deadline, [] { return false; });
-        return !stop.stop_requested();
-    }
-};
-
-}  // namespace
-
-SendClock& SteadyClock()
-{
-    static Steady clock;
-    return clock;
-}
 
 SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, const std::stop_token& stop,
                         const std::function<void(const SendStatus&)>& onMessage, SendClock& clock)
@@ -39,31 +14,47 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
     const auto& steps = schedule.steps();
     SendResult result;
     result.presets = schedule.presets();
-    // The first message too waits its spacing, which gives a connection just
-    // made the time to carry it.
-    SendClock::TimePoint previous = clock.Now();
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        const SendStep& step = steps[i];
-        if (!clock.WaitUntil(previous + step.spacing, stop)) {
-            result.ending = SendEnding::Stopped;
-            return result;
+    // When the last store request left, while the module stores its preset.
+    std::optional<SendClock::TimePoint> storing;
+    const auto countStored = [&](SendClock::TimePoint now) {
+        if (storing && now >= *storing + SendSchedule::kFinalWait) {
+            ++result.stored;
+            storing.reset();
         }
-        previous = clock.Now();
+    };
+    for (std::size_t i = 0; i < steps.size() && result.ending == SendEnding::Done; ++i) {
+        const SendStep& step = steps[i];
         if (onMessage) {
             onMessage({step.preset, result.presets, step.name, step.program, static_cast<int>(i) + 1,
                        static_cast<int>(steps.size()),
                        std::chrono::duration_cast<std::chrono::milliseconds>(schedule.LeftAfter(i))});
         }
-        if (!port.Send(step.message.bytes, step.message.length, result.failure)) {
+        SendClock::TimePoint left;
+        switch (port.Send({step.message.bytes, step.message.length}, step.spacing, stop, left, result.failure)) {
+        case Departure::Left:
+            countStored(left);
+            if (step.storesPreset) {
+                storing = left;
+            }
+            break;
+        case Departure::Stopped:
+            result.ending = SendEnding::Stopped;
+            break;
+        case Departure::Failed:
             result.ending = SendEnding::PortFailed;
-            return result;
+            break;
         }
-        result.stored += step.storesPreset ? 1 : 0;
     }
-    // The module stores the last preset in this time; a stop cuts only the wait.
-    if (!clock.WaitUntil(previous + SendSchedule::kFinalWait, stop)) {
-        result.ending = SendEnding::Stopped;
+    // The module stores the last preset in this time. It is waited out even
+    // after a stop (it is half a second at most): the module stores what it
+    // was asked to, and the account should say so.
+    if (storing && result.ending != SendEnding::PortFailed) {
+        clock.WaitUntil(*storing + SendSchedule::kFinalWait, std::stop_token());
+        if (result.ending == SendEnding::Done && stop.stop_requested()) {
+            result.ending = SendEnding::Stopped;
+        }
     }
+    countStored(clock.Now());
     return result;
 }
 

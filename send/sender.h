@@ -8,23 +8,11 @@
 #include <stop_token>
 #include <string>
 
+#include "send/send_clock.h"
+
 namespace t2tk::send {
 
 class MidiPort;
-
-// The time a send keeps and waits on; tests put one of their own in its place.
-class SendClock {
-public:
-    using TimePoint = std::chrono::steady_clock::time_point;
-    virtual ~SendClock() = default;
-    virtual TimePoint Now() = 0;
-    // Waits until deadline, or until a stop is asked for; false when stopped.
-    virtual bool WaitUntil(TimePoint deadline, const std::stop_token& stop) = 0;
-};
-
-// The machine's steady clock. A wait ends at its deadline or at once when a
-// stop is asked for; nothing wakes up in between to look.
-SendClock& SteadyClock();
 
 // Where a send stands, told before each message.
 struct SendStatus {
@@ -45,15 +33,18 @@ enum class SendEnding {
 
 struct SendResult {
     SendEnding ending = SendEnding::Done;
-    int stored = 0;   // presets whose store request went out
+    int stored = 0;   // presets whose store request left and whose storing time has passed
     int presets = 0;  // presets in the messages
     std::string failure;
 };
 
 // Sends the messages to port, each once the spacing the module needs has
-// passed since the one before it went out (a late message moves the rest
-// later), then waits until the module has stored the last. A stop is seen
-// between messages and while waiting, never in the middle of one.
+// passed since the one before it left (the port keeps it, so a late message
+// moves the rest later), then waits until the module has stored the last. A
+// stop is seen between messages, never in the middle of one; once a store
+// request has left, its storing time is waited out even after a stop, so that
+// the account says what the module holds. clock: the one the port was
+// opened with.
 SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, const std::stop_token& stop,
                         const std::function<void(const SendStatus&)>& onMessage = {},
                         SendClock& clock = SteadyClock());

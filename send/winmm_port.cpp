@@ -4,6 +4,8 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
+
 #include "convert/utf16.h"
 #include "send/midi_system.h"
 #include "send/port_choice.h"
@@ -19,9 +21,14 @@ std::string ErrorText(MMRESULT result)
     return Utf8(text);
 }
 
-class WinMmPort : public MidiPort {
+// A message has left once the driver hands its buffer back (MHDR_DONE): the
+// next one is due a spacing after that.
+class WinMmPort : public PacedPort {
 public:
-    WinMmPort(HMIDIOUT out, HANDLE done, std::string name) : m_out(out), m_done(done), m_name(std::move(name)) {}
+    WinMmPort(HMIDIOUT out, HANDLE done, std::string name)
+        : PacedPort(SteadyClock()), m_out(out), m_done(done), m_name(std::move(name))
+    {
+    }
     ~WinMmPort() override
     {
         ::midiOutReset(m_out);
@@ -31,11 +38,13 @@ public:
     WinMmPort(const WinMmPort&) = delete;
     WinMmPort& operator=(const WinMmPort&) = delete;
 
-    bool Send(const std::uint8_t* message, std::size_t size, std::string& failure) override
+private:
+    bool Deliver(std::span<const std::uint8_t> message, std::string& failure) override
     {
         bool taken = true;
+        const std::size_t size = message.size();
         MIDIHDR header{};
-        header.lpData = reinterpret_cast<LPSTR>(const_cast<std::uint8_t*>(message));
+        header.lpData = reinterpret_cast<LPSTR>(const_cast<std::uint8_t*>(message.data()));
         header.dwBufferLength = static_cast<DWORD>(size);
         MMRESULT result = ::midiOutPrepareHeader(m_out, &header, sizeof header);
         if (result == MMSYSERR_NOERROR) {
@@ -65,7 +74,6 @@ public:
         return taken;
     }
 
-private:
     HMIDIOUT m_out;
     HANDLE m_done;
     std::string m_name;
@@ -93,9 +101,15 @@ public:
         return ports;
     }
 
-    std::unique_ptr<MidiPort> Open(std::size_t index, std::string& failure) override
+    std::unique_ptr<MidiPort> Open(const std::string& name, std::string& failure) override
     {
-        const std::string& name = m_ports.names.at(index);
+        Ports();  // afresh: the devices may have moved in the list since
+        const auto found = std::find(m_ports.names.begin(), m_ports.names.end(), name);
+        if (found == m_ports.names.end()) {
+            failure = "the MIDI port \"" + name + "\" is gone";
+            return nullptr;
+        }
+        const auto index = static_cast<std::size_t>(found - m_ports.names.begin());
         HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         HMIDIOUT out = nullptr;
         const MMRESULT result = ::midiOutOpen(&out, m_ports.devices[index], reinterpret_cast<DWORD_PTR>(done), 0,

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <filesystem>
 #include <sstream>
 
@@ -136,13 +139,17 @@ TEST_F(CliTest, UsageErrorsExitWith2)
              {"-p", "0x10", "a.fxp"}, {"-p", "1e1", "a.fxp"}, {"-p", "+5", "a.fxp"}, {"-o", "", "a.fxp"},
              {"--bogus", "a.fxp"}, Times(51, "a.fxp"), {"--list-ports", "--send", "x", "a.fxp"},
              {"--list-ports", "a.fxp"}, {"--wait", "a.fxp"}, {"--send", "x", "kits.syx", "a.fxp"},
-             {"--send", "x", "-p", "2", "kits.syx"}, {"--send", "x", "-o", "o.mid", "kits.syx"}}) {
+             {"--send", "x", "-p", "2", "kits.syx"}, {"--send", "x", "-o", "o.mid", "kits.syx"},
+             {"--send-incomplete", "a.fxp"}}) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments.size();
         EXPECT_EQ(outcome.err.rfind("t2tk-convert: ", 0), 0U) << outcome.err;
         EXPECT_EQ(outcome.out, "");
     }
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "kits.syx"}));
+    EXPECT_EQ(Run({"--send", "x", "a.fxp", "kits.syx"}).err,
+              "t2tk-convert: files t2tk wrote and presets cannot be sent together: \"kits.syx\" is a file t2tk wrote, "
+              "\"a.fxp\" a preset\nRun 't2tk-convert --help' for more information.\n");
     EXPECT_EQ(Run({"--version"}).out, "t2tk-convert " T2TK_VERSION "\n");
     EXPECT_EQ(Run({"--help"}).status, 0);
 }
@@ -176,9 +183,25 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
 #endif
     // A file t2tk wrote is sent again only when it holds nothing but the
     // module's messages, which is told before any port is looked for.
-    test::WriteBytes("notes.syx", {0xF0, 0x3E, 0x11, 0x00, 0x07, 0x04, 0x30, 0x00, 0x3A, 0xF7});
+    const Bytes notes = {0xF0, 0x3E, 0x11, 0x00, 0x07, 0x04, 0x30, 0x00, 0x3A, 0xF7};
+    test::WriteBytes("notes.syx", notes);
     cases.push_back({{"--send", "x", "notes.syx"},
                      "will not send \"notes.syx\": message 1 (at byte 0) is not one of the module's messages"});
+    // Whatever its size, and through a pipe too, a file is what its first bytes say.
+    Bytes big(160000, 0);
+    big[0] = 0xF0;
+    test::WriteBytes("big.syx", big);
+    cases.push_back({{"--send", "x", "big.syx"},
+                     "will not send \"big.syx\": it holds more than 153023 bytes, more than any file t2tk writes"});
+#ifndef _WIN32
+    int pipe[2] = {-1, -1};
+    ASSERT_EQ(::pipe(pipe), 0);
+    ASSERT_EQ(::write(pipe[1], notes.data(), notes.size()), static_cast<ssize_t>(notes.size()));
+    ::close(pipe[1]);
+    const std::string piped = "/dev/fd/" + std::to_string(pipe[0]);
+    cases.push_back({{"--send", "x", piped},
+                     "will not send \"" + piped + "\": message 1 (at byte 0) is not one of the module's messages"});
+#endif
     for (const Case& c : cases) {
         std::vector<std::string> arguments = c.arguments;
         if (arguments.front() == "-o") {
@@ -193,6 +216,10 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
     EXPECT_EQ(test::ReadBytes("out.mid"), (Bytes{7, 7, 7}));
     fs::remove("link.mid");
     fs::remove("notes.syx");
+    fs::remove("big.syx");
+#ifndef _WIN32
+    ::close(pipe[0]);
+#endif
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "out.mid"}));
 }
 

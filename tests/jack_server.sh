@@ -15,17 +15,17 @@ case "$1" in
     export JACK_NO_START_SERVER=1
     jackd -S --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "${JACK_PERIOD:-128}" >/dev/null 2>&1 &
     echo $! >"$pidfile"
-    for _ in $(seq 100); do
-      jack_lsp >/dev/null 2>&1 && exit 0
-      sleep 0.1
-    done
+    # jack_wait looks until the server answers.
+    jack_wait -w -s "$JACK_DEFAULT_SERVER" -n "$JACK_DEFAULT_SERVER-wait" -t 60 >/dev/null 2>&1 && exit 0
     echo "jack_server.sh: the JACK server did not start" >&2
     exit 1 ;;
   stop)
-    # The server ends on its own time; the name is this build's, and the next
-    # start, in a later run, finds it free.
+    # Waited for, so that the next start under the name finds it free.
     if [ -f "$pidfile" ]; then
-      kill "$(cat "$pidfile")" 2>/dev/null || true
+      pid=$(cat "$pidfile")
+      kill -CONT "$pid" 2>/dev/null || true
+      kill "$pid" 2>/dev/null || true
+      tail --pid="$pid" -f /dev/null
       rm -f "$pidfile"
     fi ;;
 esac

@@ -8,13 +8,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "cli/send_run.h"
 #include "convert/saved_messages.h"
 #include "send/port_choice.h"
+#include "send/port_lock.h"
 #include "tests/support/fake_ports.h"
 #include "tests/support/midi_receiver.h"
 #include "tests/support/test_support.h"
@@ -27,7 +33,8 @@ using test::Bytes;
 
 TEST(PortChoice, NumberWholeNameOrPartOfIt)
 {
-    const std::vector<std::string> ports = {"Midi Through:0", "Thumpkrate MIDI 1", "Thumpkrate MIDI 10"};
+    const std::vector<std::string> ports = {"Midi Through:0", "Thumpkrate MIDI 1", "Thumpkrate MIDI 10",
+                                            "K\xC3\xBC" "che:\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0"};
     const std::pair<const char*, std::string> cases[] = {
         // what is wanted, and the port chosen or why none is ("+": and the ports are listed)
         {"2", "2"},
@@ -35,7 +42,8 @@ TEST(PortChoice, NumberWholeNameOrPartOfIt)
         {"Thumpkrate MIDI 1", "1"},  // a whole name wins over the longer one it is part of
         {"thumpkrate", "\"thumpkrate\" matches several MIDI output ports+"},
         {"synth", "\"synth\" matches no MIDI output port+"},
-        {"3", "there is no MIDI output port 3+"},
+        {"4", "there is no MIDI output port 4+"},
+        {"K\xC3\x9C" "CHE", "3"},  // KÜCHE finds Küche:ドラム, in any case beyond ASCII too
     };
     for (const auto& [wanted, expected] : cases) {
         const send::PortChoice choice = send::ChoosePort(ports, wanted);
@@ -52,6 +60,59 @@ TEST(PortChoice, NumberWholeNameOrPartOfIt)
     });
     EXPECT_EQ(devices.names, (std::vector<std::string>{"device 0", "device 2"}));
     EXPECT_EQ(devices.devices, (std::vector<unsigned>{0, 2}));
+}
+
+// A MIDI module that could not be loaded is looked for again next time (the
+// dialog lives on while the user mends it).
+TEST(MidiModule, AFailedLoadIsTriedAgain)
+{
+    ::setenv("T2TK_MIDI_MODULE", "/nonexistent/libt2tk-midi.so", 1);
+    EXPECT_NE(send::ListOutputPorts().reason.find("cannot load the MIDI module"), std::string::npos);
+    ::setenv("T2TK_MIDI_MODULE", T2TK_MIDI_MODULE_FILE, 1);
+    EXPECT_EQ(send::ListOutputPorts().reason.find("cannot load the MIDI module"), std::string::npos);
+}
+
+// One sender per port: the lock lies in the user's own folder, is refused
+// when that folder or the lock file is another user's, and goes with its holder.
+TEST(PortLock, OneHolderAtATimeInTheUsersOwnFolder)
+{
+    const std::string key = "test:" + std::to_string(::getpid());
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx.lock", send::PortLockHash(key));
+    const std::string folder = "/tmp/t2tk-" + std::to_string(::geteuid());
+    {
+        const send::LockResult held = send::LockPort(key, false, {});
+        ASSERT_NE(held.lock, nullptr) << held.failure;
+        struct stat status {};
+        ASSERT_EQ(::stat(folder.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0700U);
+        EXPECT_TRUE(send::LockPort(key, false, {}).busy);
+        std::stop_source stop;
+        stop.request_stop();
+        EXPECT_TRUE(send::LockPort(key, true, stop.get_token()).stopped);
+        EXPECT_TRUE(std::filesystem::exists(folder + "/" + name));
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/" + name)) << "a lock no longer held is removed";
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "other users' folders and files need root";
+    }
+    // A lock file another user made in root's folder.
+    const int planted = ::open((folder + "/" + name).c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_EQ(::fchown(planted, 65534, 65534), 0);
+    ::close(planted);
+    EXPECT_EQ(send::LockPort(key, false, {}).failure,
+              "cannot take turns at the MIDI port: \"" + std::string(name) + "\" in the lock folder is not this user's file");
+    std::filesystem::remove(folder + "/" + name);
+    // A folder of another user's name that the user does not own.
+    const std::string theirs = "/tmp/t2tk-65534";
+    std::filesystem::remove_all(theirs);
+    ASSERT_EQ(::mkdir(theirs.c_str(), 0700), 0);
+    ASSERT_EQ(::seteuid(65534), 0);
+    const send::LockResult refused = send::LockPort(key, false, {});
+    ASSERT_EQ(::seteuid(0), 0);
+    std::filesystem::remove_all(theirs);
+    EXPECT_EQ(refused.failure, "cannot take turns at the MIDI port: \"/tmp/t2tk-65534\" belongs to another user (0); "
+                               "remove it, or ask who made it");
 }
 
 // The messages of two presets, and the spacing the module needs before each:
@@ -87,11 +148,11 @@ TEST_F(SenderTest, NoMessageFollowsAnotherSoonerThanTheModuleTakesIt)
 {
     const struct {
         const char* what;
-        std::map<int, std::chrono::microseconds> stalls;
+        std::map<int, std::chrono::microseconds> stalls;  // time a message takes to leave once handed over
         std::chrono::microseconds late;
     } cases[] = {
         {"on time", {}, {}},
-        {"stopped for 3 s after message 10 (SIGSTOP, a suspended laptop)", {{10, 3s}}, {}},
+        {"message 10 leaves 3 s after it is handed over (a stalled server, a driver that holds it)", {{10, 3s}}, {}},
         {"a busy machine that wakes 20 ms late", {}, 20ms},
     };
     for (const auto& c : cases) {
@@ -109,12 +170,12 @@ TEST_F(SenderTest, NoMessageFollowsAnotherSoonerThanTheModuleTakesIt)
         Bytes joined;
         for (std::size_t i = 0; i < sent.size(); ++i) {
             joined.insert(joined.end(), sent[i].bytes.begin(), sent[i].bytes.end());
+            // From when the one before left: a message that left late moves the rest later.
             const auto gap = sent[i].at - (i == 0 ? start : sent[i - 1].at);
-            // After the stall the next message goes at once: the rest move later.
-            const auto wanted = c.stalls.contains(static_cast<int>(i) - 1) ? 3'000'000us : Spacing(sent[i].bytes);
+            const auto stall = c.stalls.contains(static_cast<int>(i)) ? c.stalls.at(static_cast<int>(i)) : 0us;
             EXPECT_GE(gap, Spacing(sent[i].bytes)) << c.what << ", message " << i;
-            if (c.late == std::chrono::microseconds{}) {
-                EXPECT_EQ(gap, wanted) << c.what << ", message " << i;
+            if (c.late == 0us) {
+                EXPECT_EQ(gap, Spacing(sent[i].bytes) + stall) << c.what << ", message " << i;
             }
         }
         EXPECT_EQ(joined, messages) << c.what;
@@ -188,16 +249,47 @@ TEST_F(SenderTest, StatusTellsPresetProgramAndTimeLeft)
     EXPECT_EQ(statuses[0].program, 0);
 }
 
+// The messages of a .syx file, each on its own.
+std::vector<Bytes> Split(const Bytes& syx)
+{
+    std::vector<Bytes> messages;
+    for (auto start = syx.begin(); start != syx.end();) {
+        const auto end = std::find(start, syx.end(), 0xF7) + 1;
+        messages.emplace_back(start, end);
+        start = end;
+    }
+    return messages;
+}
+
+Bytes Join(const std::vector<Bytes>& messages)
+{
+    Bytes joined;
+    for (const Bytes& message : messages) {
+        joined.insert(joined.end(), message.begin(), message.end());
+    }
+    return joined;
+}
+
 // A file t2tk wrote is sent again as it is; anything that is not the module's
-// is refused, naming the first message that is not.
-TEST(SavedMessages, OnlyTheModulesMessagesAreSentAgain)
+// messages in t2tk's order is refused, naming the first message that is not.
+TEST(SavedMessages, OnlyWhatT2tkWritesIsSentAgain)
 {
     const Bytes syx = test::ReadBytes(T2TK_CORPUS_DIR "/in-range.syx");  // what in-range.mid carries
+    const std::vector<Bytes> in = Split(syx);                           // init, program, 24 voices, 4 effects, store
     Bytes badSum = syx;
     badSum[10 + 47] ^= 1;  // the program dump's checksum
     Bytes noted = test::ReadBytes(T2TK_CORPUS_DIR "/in-range.mid");
     noted.insert(noted.end() - 4, {0x00, 0x90, 0x3C, 0x40});  // a note before the end of the track
     noted[21] += 4;
+    Bytes longDelta = test::ReadBytes(T2TK_CORPUS_DIR "/in-range.mid");
+    longDelta.insert(longDelta.begin() + 22, {0x80, 0x80, 0x80});  // the first delta in four bytes: 80 80 80 00
+    longDelta[21] += 3;
+    std::vector<Bytes> reversed(in.rbegin(), in.rend());
+    std::vector<Bytes> swapped = in;
+    std::swap(swapped[2], swapped[3]);
+    std::vector<Bytes> otherProgram = in;
+    otherProgram.back()[7] = 4;  // the store request for program 5, its checksum with it
+    otherProgram.back()[8] = static_cast<std::uint8_t>((otherProgram.back()[8] + 4) & 0x7F);
     const struct {
         const char* what;
         Bytes file;
@@ -205,12 +297,25 @@ TEST(SavedMessages, OnlyTheModulesMessagesAreSentAgain)
     } cases[] = {
         {"the .mid", test::ReadBytes(T2TK_CORPUS_DIR "/in-range.mid"), ""},
         {"the .syx", syx, ""},
+        {"a delta of four bytes", longDelta, ""},
         {"a wrong checksum", badSum, "message 2 (at byte 10) is not one of the module's messages"},
         {"a message cut short", Bytes(syx.begin(), syx.end() - 3),
          "message 31 (at byte 2999) is not one of the module's messages"},
         {"a note", noted, "message 32 (at byte 3129) is not one of the module's messages"},
         {"a header alone", Bytes(noted.begin(), noted.begin() + 14), "it holds no message for the module"},
         {"a MIDI file cut short", Bytes(noted.begin(), noted.begin() + 100), "the MIDI file ends inside a chunk"},
+        {"reversed", Join(reversed),
+         "message 1 (at byte 0) is out of place: t2tk writes an init request or a program dump there"},
+        {"store requests alone", Join({in.back(), in.back(), in.back()}),
+         "message 1 (at byte 0) is out of place: t2tk writes an init request or a program dump there"},
+        {"two init requests", Join({in[0], in[0]}),
+         "message 2 (at byte 10) is out of place: t2tk writes a program dump there"},
+        {"voices 2 and 1", Join(swapped),
+         "message 3 (at byte 59) is out of place: t2tk writes the voice dump of voice 1 there"},
+        {"the store request of another program", Join(otherProgram),
+         "message 31 (at byte 2999) is out of place: t2tk writes the store request for program 1 there"},
+        {"a preset without its store request", Bytes(syx.begin(), syx.end() - 10),
+         "the file ends inside a preset: t2tk writes the store request for program 1 next"},
     };
     for (const auto& c : cases) {
         const SavedMessages saved = ReadSavedMessages(c.file);
@@ -233,10 +338,36 @@ struct Outcome {
     std::string err;
 };
 
+// How a converter process is started: its JACK server (empty: the tests'
+// own), and its standard error and output when not a file and /dev/null.
+struct Started {
+    std::string server;
+    int err = -1;
+    int out = -1;
+};
+Started OnServer(const std::string& server)
+{
+    Started how;
+    how.server = server;
+    return how;
+}
+Started ErrorTo(int descriptor)
+{
+    Started how;
+    how.err = descriptor;
+    return how;
+}
+Started OutputTo(int descriptor)
+{
+    Started how;
+    how.out = descriptor;
+    return how;
+}
+
 // t2tk-convert as a process of its own, in folder, its standard error kept in a file there.
 class Converter {
 public:
-    Converter(const std::string& folder, std::vector<std::string> arguments)
+    Converter(const std::string& folder, std::vector<std::string> arguments, const Started& how = {})
         : m_err(folder + "/err-" + std::to_string(++s_runs))
     {
         arguments.insert(arguments.begin(), T2TK_CONVERT_EXE);
@@ -246,20 +377,48 @@ public:
             argv.push_back(argument.data());
         }
         argv.push_back(nullptr);
+        std::vector<std::string> environment;
+        for (char** variable = environ; *variable != nullptr; ++variable) {
+            if (how.server.empty() || std::string_view(*variable).substr(0, 20) != "JACK_DEFAULT_SERVER=") {
+                environment.emplace_back(*variable);
+            }
+        }
+        if (!how.server.empty()) {
+            environment.push_back("JACK_DEFAULT_SERVER=" + how.server);
+        }
+        std::vector<char*> envp;
+        for (std::string& variable : environment) {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (how.out >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, how.out, 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        }
+        if (how.err >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, how.err, 2);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        }
         posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
     }
     void Signal(int signal) const { ::kill(m_pid, signal); }
+    pid_t pid() const { return m_pid; }
+    bool Running() const
+    {
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+    }
     Outcome Wait() const
     {
         int raw = 0;
         ::waitpid(m_pid, &raw, 0);
-        const Bytes err = test::ReadBytes(m_err);
+        const Bytes err = std::filesystem::exists(m_err) ? test::ReadBytes(m_err) : Bytes();
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(err.begin(), err.end())};
     }
 
@@ -269,21 +428,74 @@ private:
     std::string m_err;
 };
 
-// The messages of a file cut to its first count messages.
-Bytes FirstMessages(const Bytes& messages, std::size_t count)
-{
-    std::size_t end = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        end = static_cast<std::size_t>(std::find(messages.begin() + static_cast<std::ptrdiff_t>(end), messages.end(), 0xF7) -
-                                       messages.begin()) + 1;
+// A terminal for a converter's standard error, which the test can stop as
+// Ctrl-S does, and start again.
+class Terminal {
+public:
+    Terminal()
+    {
+        m_main = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ::grantpt(m_main);
+        ::unlockpt(m_main);
+        m_side = ::open(::ptsname(m_main), O_RDWR | O_NOCTTY);
     }
-    return Bytes(messages.begin(), messages.begin() + static_cast<std::ptrdiff_t>(end));
+    ~Terminal()
+    {
+        ::close(m_side);
+        ::close(m_main);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+    int side() const { return m_side; }
+    // What has been written to it so far.
+    std::string Said() const
+    {
+        std::string said;
+        char buffer[4096];
+        for (pollfd ready{m_main, POLLIN, 0}; ::poll(&ready, 1, 0) == 1;) {
+            const ssize_t got = ::read(m_main, buffer, sizeof buffer);
+            if (got <= 0) {
+                break;
+            }
+            said.append(buffer, static_cast<std::size_t>(got));
+        }
+        return said;
+    }
+    void Stop() const { ::tcflow(m_side, TCOOFF); }
+    void Start() const { ::tcflow(m_side, TCOON); }
+
+private:
+    int m_main = -1;
+    int m_side = -1;
+};
+
+// Waits until process pid waits for a lock (as /proc/locks shows it).
+bool WaitsForALock(pid_t pid)
+{
+    const std::string waiting = "-> FLOCK  ADVISORY  WRITE " + std::to_string(pid) + " ";
+    for (int look = 0; look < 3000; ++look) {
+        std::ifstream locks("/proc/locks");
+        for (std::string line; std::getline(locks, line);) {
+            if (line.find(waiting) != std::string::npos) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+// A JACK server name no other test run takes.
+std::string ServerName(const std::string& what)
+{
+    return "t2tk-" + what + "-" + std::to_string(::getpid());
 }
 
 class SendTest : public ::testing::Test {
 protected:
     test::TempDir dir;
-    Bytes two;  // two presets' messages: 61, some 17 s on the module's schedule
+    Bytes one;  // one preset's messages: 31, some 9 s on the module's schedule
+    Bytes two;  // two presets': 61, some 17 s
 
     SendTest()
     {
@@ -291,61 +503,106 @@ protected:
                                         dir.File("two.syx"), 0, false, OutputFormat::SysEx)
                         .written);
         two = test::ReadBytes(dir.File("two.syx"));
-        test::WriteBytes(dir.File("short.syx"), FirstMessages(two, 3));  // init, program dump, a voice: 1.5 s
-        // An init request and the first store request: a send of a second.
-        test::WriteBytes(dir.File("requests.syx"),
-                         test::Concat({FirstMessages(two, 1), Bytes(two.begin() + 2999, two.begin() + 3009)}));
+        one = test::ReadBytes(T2TK_CORPUS_DIR "/in-range.syx");
+        test::WriteBytes(dir.File("one.syx"), one);
         test::CopyExample("rock-kit.fxp", dir.File("a.fxp"));
+    }
+    // Every message arrived whole, none sooner than its spacing after the one
+    // before it at the receiver, to the frame.
+    static void ExpectSpaced(const test::MidiReceiver& receiver, const Bytes& sent, const std::string& what)
+    {
+        const std::vector<test::Received> received = receiver.Messages();
+        EXPECT_TRUE(test::SameBytes(test::Joined(received), sent)) << what;
+        const std::vector<double> errors = test::GapErrors(received);
+        for (std::size_t i = 0; i < errors.size(); ++i) {
+            EXPECT_GE(errors[i], -0.01) << what << ": message " << i + 2 << " came early";
+        }
     }
 };
 
-// One real send, in real time: every byte arrives, each message on the
-// module's schedule; a saved file goes as it is, a preset converted.
-TEST_F(SendTest, ArrivesWholeAndOnTime)
+// Real sends, in real time, to receivers of the test's own: every message
+// arrives whole, none sooner than the module's spacing after the one before,
+// when nothing happens, when the JACK server stops for 3 s mid-send, and when
+// the terminal that shows the progress line is stopped (Ctrl-S) for 3 s. The
+// first also has a standard output that has gone: the send goes on, and the
+// exit status says what was lost.
+TEST_F(SendTest, NoMessageComesSoonerThanItsSpacing)
 {
-    const test::MidiReceiver receiver("t2tk-one");
-    const Outcome run = Converter(dir.path(), {"--send", "ONE:IN", "short.syx"}).Wait();
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(test::Joined(receiver.Messages()), FirstMessages(two, 3));
-    const auto [earliest, latest] = test::ScheduleErrors(receiver.Messages());
-    EXPECT_GE(earliest, -5.0);
-    EXPECT_LE(latest, 40.0);
+    const test::JackServer server(ServerName("stalled"));
+    ASSERT_TRUE(server.running());
+    const test::MidiReceiver idle("t2tk-idle");
+    const test::MidiReceiver blocked("t2tk-blocked");
+    const test::MidiReceiver stalled("t2tk-stalled", server.name());
+    const Terminal terminal;
+    int gone[2] = {-1, -1};
+    ASSERT_EQ(::pipe(gone), 0);
+    ::close(gone[0]);  // nobody reads standard output
+    const Converter first(dir.path(), {"--send", "t2tk-idle:in", "a.fxp"}, OutputTo(gone[1]));
+    ::close(gone[1]);
+    const Converter second(dir.path(), {"--send", "t2tk-blocked:in", "one.syx"}, ErrorTo(terminal.side()));
+    const Converter third(dir.path(), {"--send", "t2tk-stalled:in", "one.syx"}, OnServer(server.name()));
+    ASSERT_TRUE(blocked.WaitFor(5)) << terminal.Said();
+    terminal.Stop();
+    ASSERT_TRUE(stalled.WaitFor(5));
+    server.Signal(SIGSTOP);
+    std::this_thread::sleep_for(3s);  // the stall itself
+    server.Signal(SIGCONT);
+    terminal.Start();
 
-    const Outcome wrong = Converter(dir.path(), {"--send", "nothing-like-it", "-o", "out.mid", "a.fxp"}).Wait();
-    EXPECT_EQ(wrong.status, 1);
-    EXPECT_NE(wrong.err.find("matches no MIDI output port; the MIDI output ports are:\n"), std::string::npos);
-    EXPECT_NE(wrong.err.find("t2tk-one:in\n"), std::string::npos) << wrong.err;
-    EXPECT_FALSE(std::filesystem::exists(dir.File("out.mid")));  // the port is looked for first
+    const Outcome idleRun = first.Wait();
+    EXPECT_EQ(idleRun.status, 1);
+    EXPECT_EQ(idleRun.err, "t2tk-convert: sent: 1 of 1 preset was stored completely\n"
+                           "t2tk-convert: cannot write standard output: Broken pipe\n");
+    EXPECT_EQ(second.Wait().status, 0);
+    const Outcome stalledRun = third.Wait();
+    EXPECT_EQ(stalledRun.status, 0) << stalledRun.err;
+    ASSERT_TRUE(test::ConvertToFile({dir.File("a.fxp")}, dir.File("a.syx"), 0, false, OutputFormat::SysEx).written);
+    ExpectSpaced(idle, test::ReadBytes(dir.File("a.syx")), "idle");
+    ExpectSpaced(blocked, one, "the terminal stopped");
+    ExpectSpaced(stalled, one, "the server stopped");
 }
 
 // Messages that can no longer reach the port end the send with status 1 and
 // the account: a connection cut, the receiver restarted under its name (a
-// replug), the port gone for good. All three at once, to ports of their own.
+// replug), the port gone for good, its JACK server ended or no longer
+// answering. All at once, to ports of their own, each once its receiver has
+// had two messages.
 TEST_F(SendTest, ASendThatCannotReachThePortEndsWithTheAccount)
 {
     const struct {
         const char* what;
         std::vector<std::string> failures;  // a replug seen before its new port is there is a port gone
+        bool ownServer;
     } cases[] = {
-        {"cut", {"the connection to the MIDI port \"t2tk-cut:in\" was cut"}},
+        {"cut", {"the connection to the MIDI port \"t2tk-cut:in\" was cut"}, false},
         {"replug", {"the connection to the MIDI port \"t2tk-replug:in\" was cut",
-                    "the MIDI port \"t2tk-replug:in\" is gone"}},
-        {"gone", {"the MIDI port \"t2tk-gone:in\" is gone"}},
+                    "the MIDI port \"t2tk-replug:in\" is gone"}, false},
+        {"gone", {"the MIDI port \"t2tk-gone:in\" is gone"}, false},
+        {"ended", {"the JACK server of the MIDI port \"t2tk-ended:in\" has ended"}, true},
+        {"silent", {"the JACK server of the MIDI port \"t2tk-silent:in\" has stopped answering"}, true},
     };
     std::vector<std::unique_ptr<test::MidiReceiver>> receivers;
+    std::vector<std::unique_ptr<test::JackServer>> servers;
     std::vector<std::unique_ptr<Converter>> converters;
     for (const auto& c : cases) {
-        receivers.push_back(std::make_unique<test::MidiReceiver>("t2tk-" + std::string(c.what)));
-        converters.push_back(std::make_unique<Converter>(dir.path(), std::vector<std::string>{
-                                                                         "--send", "t2tk-" + std::string(c.what) + ":in",
-                                                                         "two.syx"}));
+        const std::string name = "t2tk-" + std::string(c.what);
+        servers.push_back(c.ownServer ? std::make_unique<test::JackServer>(ServerName(c.what)) : nullptr);
+        const std::string server = c.ownServer ? servers.back()->name() : std::string();
+        receivers.push_back(std::make_unique<test::MidiReceiver>(name, server));
+        converters.push_back(
+            std::make_unique<Converter>(dir.path(), std::vector<std::string>{"--send", name + ":in", "one.syx"},
+                                        OnServer(server)));
     }
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        ASSERT_TRUE(receivers[i]->WaitFor(1, 5s)) << cases[i].what;
+        ASSERT_TRUE(receivers[i]->WaitFor(2)) << cases[i].what << ": " << converters[i]->Wait().err;
         const std::string what = cases[i].what;
         if (what == "cut") {  // whichever t2tk client is connected to it
             ASSERT_EQ(std::system("jack_lsp -c t2tk-cut:in | sed -n 's/^ \\{1,\\}//p' | "
                                   "xargs -I{} jack_disconnect {} t2tk-cut:in"), 0);
+        } else if (what == "ended") {
+            servers[i]->Signal(SIGTERM);
+        } else if (what == "silent") {
+            servers[i]->Signal(SIGSTOP);
         } else {
             receivers[i] = nullptr;
             if (what == "replug") {
@@ -357,38 +614,103 @@ TEST_F(SendTest, ASendThatCannotReachThePortEndsWithTheAccount)
         const Outcome run = converters[i]->Wait();
         EXPECT_EQ(run.status, 1) << cases[i].what;
         const auto said = [&run](const std::string& failure) {
-            return run.err == "t2tk-convert: " + failure + "; 0 of 2 presets were stored completely\n";
+            return run.err == "t2tk-convert: " + failure + "; 0 of 1 preset was stored completely\n";
         };
         EXPECT_TRUE(std::any_of(cases[i].failures.begin(), cases[i].failures.end(), said))
             << cases[i].what << ": " << run.err;
     }
+    servers.clear();  // before their receivers, which would wait for a stopped one
 }
 
 // One t2tk at a time sends to a port: a second one refuses at once, or waits
-// its turn with --wait. A signal stops a send between two messages.
+// its turn with --wait, and a signal ends that wait at once. A signal stops a
+// send between two messages.
 TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
 {
     const test::MidiReceiver receiver("t2tk-turn");
     const Converter first(dir.path(), {"--send", "t2tk-turn", "two.syx"});
-    ASSERT_TRUE(receiver.WaitFor(1, 5s));
-    const Outcome second = Converter(dir.path(), {"--send", "t2tk-turn", "requests.syx"}).Wait();
+    ASSERT_TRUE(receiver.WaitFor(1));
+    const Outcome second = Converter(dir.path(), {"--send", "t2tk-turn", "one.syx"}).Wait();
     EXPECT_EQ(second.status, 1);
     EXPECT_EQ(second.err, "t2tk-convert: another t2tk is sending to the MIDI port \"t2tk-turn:in\" (--wait waits for "
                           "it)\n");
-    const Converter waiting(dir.path(), {"--send", "t2tk-turn", "--wait", "requests.syx"});
-    std::this_thread::sleep_for(200ms);
+    const Converter given(dir.path(), {"--send", "t2tk-turn", "--wait", "one.syx"});
+    ASSERT_TRUE(WaitsForALock(given.pid()));
+    given.Signal(SIGTERM);
+    const Outcome givenUp = given.Wait();
+    EXPECT_EQ(givenUp.status, 143);
+    EXPECT_EQ(givenUp.err, "t2tk-convert: stopped while waiting for the MIDI port; nothing was sent\n");
+    EXPECT_TRUE(first.Running()) << "the wait ended before its turn came";
+
+    const Converter waiting(dir.path(), {"--send", "t2tk-turn", "--wait", "one.syx"});
+    ASSERT_TRUE(WaitsForALock(waiting.pid()));
     first.Signal(SIGHUP);  // a closed terminal
     const Outcome stopped = first.Wait();
     EXPECT_EQ(stopped.status, 129);
     EXPECT_EQ(stopped.err, "t2tk-convert: stopped: 0 of 2 presets were stored completely\n");
-    EXPECT_EQ(waiting.Wait().status, 0);
-    // Whole messages of the first, then all of the waiting one's.
-    const Bytes received = test::Joined(receiver.Messages());
-    const Bytes tail = test::ReadBytes(dir.File("requests.syx"));
-    ASSERT_GT(received.size(), tail.size());
-    const Bytes head(received.begin(), received.end() - static_cast<std::ptrdiff_t>(tail.size()));
+    const std::size_t before = receiver.Messages().size();
+    ASSERT_TRUE(receiver.WaitFor(before + 1));  // the waiting one's turn has come
+    waiting.Signal(SIGINT);
+    EXPECT_EQ(waiting.Wait().status, 130);
+    // Whole messages of the first, then whole messages of the second.
+    const std::vector<test::Received> received = receiver.Messages();
+    const Bytes head = test::Joined({received.begin(), received.begin() + static_cast<std::ptrdiff_t>(before)});
+    const Bytes tail = test::Joined({received.begin() + static_cast<std::ptrdiff_t>(before), received.end()});
     EXPECT_EQ(head, Bytes(two.begin(), two.begin() + static_cast<std::ptrdiff_t>(head.size())));
-    EXPECT_EQ(Bytes(received.end() - static_cast<std::ptrdiff_t>(tail.size()), received.end()), tail);
+    EXPECT_EQ(tail, Bytes(one.begin(), one.begin() + static_cast<std::ptrdiff_t>(tail.size())));
+}
+
+// A port that goes while a sender waits its turn is looked for again by its
+// name, and never taken for the port that now has its place in the list.
+TEST_F(SendTest, AfterItsTurnTheSenderFindsThePortByName)
+{
+    const test::JackServer server(ServerName("turns"));
+    ASSERT_TRUE(server.running());
+    auto meant = std::make_unique<test::MidiReceiver>("t2tk-meant", server.name());
+    const Converter first(dir.path(), {"--send", "0", "one.syx"}, OnServer(server.name()));
+    ASSERT_TRUE(meant->WaitFor(1));
+    const Converter waiting(dir.path(), {"--send", "0", "--wait", "one.syx"}, OnServer(server.name()));
+    ASSERT_TRUE(WaitsForALock(waiting.pid()));
+    const test::MidiReceiver other("t2tk-other", server.name());  // second in the list
+    meant = nullptr;  // "0" is the other one now; the first send fails
+    EXPECT_EQ(first.Wait().status, 1);
+    const Outcome run = waiting.Wait();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "t2tk-convert: the MIDI port \"t2tk-meant:in\" is gone\n");
+    EXPECT_TRUE(other.Messages().empty());
+}
+
+// What must not be sent is refused before anything goes out: a file that is
+// not a complete preset (unless --send-incomplete says so). Port names, which
+// other programs choose, are shown as file names are; a MIDI module that is
+// there but broken is named.
+TEST_F(SendTest, WhatCannotBeSentIsRefusedAndSaid)
+{
+    const test::MidiReceiver receiver("t2tk-whole");
+    const test::MidiReceiver crafted("t2tk-\x1b]0;owned\x07");
+    const Outcome incomplete = Converter(dir.path(), {"--send", "t2tk-whole", T2TK_CORPUS_DIR "/short-100.fxp"}).Wait();
+    EXPECT_EQ(incomplete.status, 2);
+    EXPECT_TRUE(incomplete.err.ends_with(
+        "t2tk-convert: will not send: 1 of 1 file is not a complete Tolvin preset, and sending overwrites programs "
+        "in the module; --send-incomplete sends them anyway\n"))
+        << incomplete.err;
+    EXPECT_TRUE(receiver.Messages().empty());
+
+    const Outcome list = Converter(dir.path(), {"--send", "nothing-like-it", "a.fxp"}).Wait();
+    EXPECT_NE(list.err.find("t2tk-\\x1B]0;owned\\x07:in\n"), std::string::npos) << list.err;
+
+    // A module that cannot be loaded beside the program: its own failure, not
+    // that of the place looked at next.
+    const std::string alone = dir.File("alone");
+    std::filesystem::create_directory(alone);
+    std::filesystem::copy_file(T2TK_CONVERT_EXE, alone + "/t2tk-convert");
+    test::WriteBytes(alone + "/libt2tk-midi.so", Bytes(4096, 'x'));
+    const std::string run = "cd " + alone + " && env -u T2TK_MIDI_MODULE ./t2tk-convert --list-ports 2>err";
+    EXPECT_EQ(std::system(run.c_str()), 1 << 8);
+    const Bytes said = test::ReadBytes(alone + "/err");
+    EXPECT_NE(std::string(said.begin(), said.end()).find(alone + "/libt2tk-midi.so: invalid ELF header"),
+              std::string::npos)
+        << std::string(said.begin(), said.end());
 }
 
 TEST_F(SendTest, NoMidiSystemIsSaid)
@@ -396,11 +718,10 @@ TEST_F(SendTest, NoMidiSystemIsSaid)
     if (std::filesystem::exists("/dev/snd/seq")) {
         GTEST_SKIP() << "this machine has an ALSA sequencer";
     }
-    ::setenv("JACK_DEFAULT_SERVER", "t2tk-no-such-server", 1);  // this test's process only
-    const Outcome run = Converter(dir.path(), {"--list-ports"}).Wait();
+    const Outcome run = Converter(dir.path(), {"--list-ports"}, OnServer("t2tk-no-such-server")).Wait();
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "t2tk-convert: no MIDI output ports found (ALSA: open /dev/snd/seq failed: No such file or "
-                       "directory; JACK: no server is running)\n");
+    EXPECT_TRUE(run.err.starts_with("t2tk-convert: no MIDI output ports found (ALSA: ")) << run.err;
+    EXPECT_TRUE(run.err.ends_with("; JACK: no server is running)\n")) << run.err;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/dialog_send.h"
+#include "send/midi_port.h"
 #include "send/sender.h"
 
 namespace t2tk::test {
@@ -77,7 +78,7 @@ private:
     int m_holdFrom = 1 << 30;
 };
 
-// What a fake port was sent: each message, and when by the clock.
+// What a fake port was sent: each message, and when it left by the clock.
 struct Sent {
     std::vector<std::uint8_t> bytes;
     send::SendClock::TimePoint at;
@@ -93,7 +94,7 @@ public:
 
     std::vector<std::string> names;  // the ports there are now
     int failAt = -1;                 // the message (0-based) whose send fails
-    std::map<int, std::chrono::microseconds> stalls;  // time that passes once a message (0-based) is out
+    std::map<int, std::chrono::microseconds> stalls;  // time a message (0-based) takes to leave once handed over
     std::stop_source* stopAfter = nullptr;            // asked to stop once message stopAt is out
     int stopAt = -1;
     std::string opened;                               // the last port opened
@@ -115,10 +116,10 @@ public:
         return m_sent;
     }
 private:
-    class Port : public send::MidiPort {
+    class Port : public send::PacedPort {
     public:
-        explicit Port(FakePorts& ports) : m_ports(ports) {}
-        bool Send(const std::uint8_t* message, std::size_t size, std::string& failure) override
+        explicit Port(FakePorts& ports) : PacedPort(ports.m_clock), m_ports(ports) {}
+        bool Deliver(std::span<const std::uint8_t> message, std::string& failure) override
         {
             const std::lock_guard lock(m_ports.m_mutex);
             const int index = static_cast<int>(m_ports.m_sent.size());
@@ -126,10 +127,10 @@ private:
                 failure = "the MIDI port \"" + m_ports.opened + "\" is gone";
                 return false;
             }
-            m_ports.m_sent.push_back({{message, message + size}, m_ports.m_clock.Now()});
             if (const auto stall = m_ports.stalls.find(index); stall != m_ports.stalls.end()) {
                 m_ports.m_clock.Pass(stall->second);
             }
+            m_ports.m_sent.push_back({{message.begin(), message.end()}, m_ports.m_clock.Now()});
             if (index == m_ports.stopAt && m_ports.stopAfter != nullptr) {
                 m_ports.stopAfter->request_stop();
             }

@@ -1,26 +1,119 @@
 #include "tests/support/midi_receiver.h"
 
-#include <RtMidi.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <algorithm>
-#include <thread>
+#include <csignal>
+#include <cstdio>
+#include <sstream>
+
+extern char** environ;
 
 namespace t2tk::test {
 
-MidiReceiver::MidiReceiver(const std::string& name) : m_in(std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, name))
+namespace {
+
+// Starts a program with its standard input and output as given (-1: /dev/null),
+// its standard error on /dev/null; its process id, or -1.
+pid_t Start(std::vector<std::string> arguments, int input = -1, int output = -1)
 {
-    m_in->ignoreTypes(false, true, true);  // SysEx is what we are here for
-    m_in->setCallback(Record, this);
-    m_in->openVirtualPort("in");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (input >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, input, 0);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
+    if (output >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
 }
 
-MidiReceiver::~MidiReceiver() = default;
-
-void MidiReceiver::Record(double /*stamp*/, std::vector<unsigned char>* message, void* receiver)
+int Finish(pid_t pid)
 {
-    auto* self = static_cast<MidiReceiver*>(receiver);
-    const std::lock_guard lock(self->m_mutex);
-    self->m_messages.push_back({*message, std::chrono::steady_clock::now()});
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+MidiReceiver::MidiReceiver(const std::string& name, const std::string& server)
+{
+    int input[2] = {-1, -1};
+    int output[2] = {-1, -1};
+    if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0) {
+        return;
+    }
+    std::vector<std::string> arguments = {T2TK_RECEIVER_EXE, name};
+    if (!server.empty()) {
+        arguments.push_back(server);
+    }
+    m_pid = Start(arguments, input[0], output[1]);
+    ::close(input[0]);
+    ::close(output[1]);
+    m_input = input[1];
+    m_output = output[0];
+    // Its first line says whether its input is there.
+    std::string line;
+    for (char c = 0; ::read(m_output, &c, 1) == 1 && c != '\n';) {
+        line += c;
+    }
+    long long period = 0;
+    if (std::sscanf(line.c_str(), "ready %lld", &period) == 1) {
+        m_period = std::chrono::microseconds(period);
+    }
+    m_reader = std::thread([this] { Read(); });
+}
+
+MidiReceiver::~MidiReceiver()
+{
+    ::close(m_input);
+    if (m_pid > 0) {
+        Finish(m_pid);
+    }
+    m_reader.join();
+    ::close(m_output);
+}
+
+void MidiReceiver::Read()
+{
+    FILE* lines = ::fdopen(::fcntl(m_output, F_DUPFD_CLOEXEC, 0), "r");
+    char buffer[4096];
+    while (lines != nullptr && std::fgets(buffer, sizeof buffer, lines) != nullptr) {
+        std::istringstream line(buffer);
+        long long arrival = 0;
+        line >> arrival;
+        Received message{{}, std::chrono::steady_clock::time_point(std::chrono::microseconds(arrival))};
+        for (unsigned byte = 0; line >> std::hex >> byte;) {
+            message.bytes.push_back(static_cast<std::uint8_t>(byte));
+        }
+        const std::lock_guard lock(m_mutex);
+        m_messages.push_back(std::move(message));
+        m_came.notify_all();
+    }
+    if (lines != nullptr) {
+        std::fclose(lines);
+    }
+    const std::lock_guard lock(m_mutex);
+    m_ended = true;
+    m_came.notify_all();
 }
 
 std::vector<Received> MidiReceiver::Messages() const
@@ -31,14 +124,33 @@ std::vector<Received> MidiReceiver::Messages() const
 
 bool MidiReceiver::WaitFor(std::size_t count, std::chrono::milliseconds timeout) const
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (Messages().size() < count) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::unique_lock lock(m_mutex);
+    return m_came.wait_for(lock, timeout, [this, count] { return m_messages.size() >= count || m_ended; }) &&
+           m_messages.size() >= count;
+}
+
+JackServer::JackServer(std::string name, int period) : m_name(std::move(name))
+{
+    m_pid = Start({"jackd", "-S", "--no-realtime", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
+                   std::to_string(period)});
+    // jack_wait looks until the server answers.
+    m_running = m_pid > 0 && Finish(Start({"jack_wait", "-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"})) == 0;
+}
+
+JackServer::~JackServer()
+{
+    // Ended as it would be, so that it leaves nothing behind in /dev/shm; a
+    // stopped one is woken first.
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGCONT);
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
     }
-    return true;
+}
+
+void JackServer::Signal(int signal) const
+{
+    ::kill(m_pid, signal);
 }
 
 std::vector<std::uint8_t> Joined(const std::vector<Received>& messages)
@@ -50,25 +162,15 @@ std::vector<std::uint8_t> Joined(const std::vector<Received>& messages)
     return all;
 }
 
-std::pair<double, double> ScheduleErrors(const std::vector<Received>& messages)
+std::vector<double> GapErrors(const std::vector<Received>& messages)
 {
-    if (messages.empty()) {
-        return {0.0, 0.0};
+    std::vector<double> errors;
+    for (std::size_t i = 1; i < messages.size(); ++i) {
+        const double spacing = messages[i].bytes.size() > 4 && messages[i].bytes[4] == 0x11 ? 1000.0 : 250.0;
+        errors.push_back(std::chrono::duration<double, std::milli>(messages[i].arrival - messages[i - 1].arrival).count() -
+                         spacing);
     }
-    std::vector<double> offsets;  // each arrival against its due time, in ms from the first arrival
-    double due = 0.0;
-    for (const Received& message : messages) {
-        if (!offsets.empty()) {
-            due += message.bytes.size() > 4 && message.bytes[4] == 0x11 ? 1000.0 : 250.0;
-        }
-        offsets.push_back(std::chrono::duration<double, std::milli>(message.arrival - messages[0].arrival).count() -
-                          due);
-    }
-    std::vector<double> sorted = offsets;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
-    const double usual = sorted[sorted.size() / 2];
-    const auto [earliest, latest] = std::minmax_element(offsets.begin(), offsets.end());
-    return {*earliest - usual, *latest - usual};
+    return errors;
 }
 
 }  // namespace t2tk::test

@@ -1,51 +1,84 @@
 #pragma once
-// A MIDI input on a port of its own that records every message it receives and
-// when: the far end of a send, in the tests and the benchmark.
+// The far end of a send, in the tests and the benchmark: a receiving JACK
+// client (t2tk-test-receiver, a process of its own) that records every message
+// and when it came, and JACK servers of a test's own.
+
+#include <sys/types.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
-
-class RtMidiIn;
 
 namespace t2tk::test {
 
 struct Received {
     std::vector<std::uint8_t> bytes;
-    std::chrono::steady_clock::time_point arrival;
+    std::chrono::steady_clock::time_point arrival;  // its frame, on the server's clock
 };
 
 class MidiReceiver {
 public:
-    // A JACK client of that name with an input port, which senders see as "name:in".
-    explicit MidiReceiver(const std::string& name);
+    // A JACK client of that name with an input port, which senders see as
+    // "name:in", on the server called server (empty: JACK_DEFAULT_SERVER's);
+    // there once made, unless ready() says otherwise.
+    explicit MidiReceiver(const std::string& name, const std::string& server = {});
+    // Closes the client and waits for it: a server that no longer answers
+    // must be ended first.
     ~MidiReceiver();
     MidiReceiver(const MidiReceiver&) = delete;
     MidiReceiver& operator=(const MidiReceiver&) = delete;
 
+    bool ready() const { return m_period.count() > 0; }
     std::vector<Received> Messages() const;
-    // Waits until count messages have come, at most timeout; false when they did not.
-    bool WaitFor(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Waits until count messages have come; false when they have not within
+    // timeout, which only keeps a broken test from hanging.
+    bool WaitFor(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(60)) const;
+    // The server's period.
+    std::chrono::microseconds Period() const { return m_period; }
 
 private:
-    static void Record(double stamp, std::vector<unsigned char>* message, void* receiver);
+    void Read();
 
-    std::unique_ptr<RtMidiIn> m_in;
+    pid_t m_pid = -1;
+    int m_input = -1;   // its standard input: it ends when this is closed
+    int m_output = -1;  // its lines
+    std::chrono::microseconds m_period{0};
+    std::thread m_reader;
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_came;
     std::vector<Received> m_messages;
+    bool m_ended = false;
+};
+
+// A JACK server of a test's own, with the dummy driver, ready once made;
+// ended with the object.
+class JackServer {
+public:
+    explicit JackServer(std::string name, int period = 128);
+    ~JackServer();
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    const std::string& name() const { return m_name; }
+    bool running() const { return m_running; }
+    void Signal(int signal) const;
+
+private:
+    std::string m_name;
+    pid_t m_pid = -1;
+    bool m_running = false;
 };
 
 // The messages back to back, as a .syx file holds them.
 std::vector<std::uint8_t> Joined(const std::vector<Received>& messages);
 
-// How far the messages came from the module's schedule (a second before a
-// program dump, a quarter second before the rest), in milliseconds: the
-// earliest (negative) and the latest. Each is measured against its own place
-// in the schedule, and the schedule is set where most messages came, so that
-// one late message, the first too, does not make the others look early.
-std::pair<double, double> ScheduleErrors(const std::vector<Received>& messages);
+// The gap before each message that came, from the one before it, less the
+// spacing the module needs there (a second before a program dump, a quarter
+// second before the rest), in milliseconds: negative where it came early.
+std::vector<double> GapErrors(const std::vector<Received>& messages);
 
 }  // namespace t2tk::test
