@@ -115,6 +115,11 @@ std::string IniSettingsStore::Save()
     for (const std::string& line : m_lines) {
         text += line + "\n";
     }
+    // A file the next start would refuse to read is never written.
+    if (text.size() > kMostSettingsBytes) {
+        return "\"" + Printable(m_path) + "\" would grow past " + std::to_string(kMostSettingsBytes) +
+               " bytes, more than a settings file holds; it is left as it was";
+    }
     return WriteOwnFile(m_path, text);
 }
 

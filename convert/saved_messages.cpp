@@ -154,6 +154,9 @@ std::string CheckOrder(const ReadMessages& read)
     if (step != 0) {
         return "the file ends inside a preset: t2tk writes " + Expected(step, slot) + " next";
     }
+    if (read.offsets.size() < stepsPerPreset) {
+        return "it holds no preset, only an init request";
+    }
     return {};
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs each for as long as asked (seconds, default
-# 600), both at once. New inputs collect in build/fuzz/fuzz/<target>-corpus;
+# 600), all at once. New inputs collect in build/fuzz/fuzz/<target>-corpus;
 # a crash leaves its input in build/fuzz/<target>-crashes/.
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(convert_fuzzer text_rules_fuzzer)
+[ ${#targets[@]} -gt 0 ] || targets=(convert_fuzzer text_rules_fuzzer saved_file_fuzzer)
 
 scripts/install-deps.sh test
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \

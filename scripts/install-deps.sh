@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, skipping those already installed.
-# Usage: scripts/install-deps.sh build|test|bench|lint|package|windows|screenshot|web ...
+# Usage: scripts/install-deps.sh build|test|bench|lint|package|windows|screenshot|web|busy ...
 set -euo pipefail
 
 packages=()
@@ -15,6 +15,7 @@ for task in "$@"; do
     windows) packages+=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest libcli11-dev nsis
                         xvfb xauth) ;;
     screenshot) packages+=(xvfb xauth imagemagick) ;;
+    busy)    packages+=(stress-ng) ;;
     web)     packages+=(cmake ninja-build emscripten node-acorn python3 python3-selenium chromium chromium-driver) ;;
     package) packages+=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev librtmidi-dev libjack-jackd2-dev dpkg-dev file lintian
                         desktop-file-utils appstream) ;;

@@ -1,11 +1,24 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and
 # UndefinedBehaviorSanitizer in build/test, builds the web page, and runs
-# every test.
+# every test; then names the slowest.
+# Usage: scripts/test.sh [--busy]
+#   --busy  runs the tests while stress-ng keeps the machine as busy as a
+#           build does (processor, new processes and the disk), as on a
+#           distribution's build machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh test web
+busy=false
+case "${1:-}" in
+  --busy) busy=true ;;
+  "") ;;
+  *) echo "usage: scripts/test.sh [--busy]" >&2; exit 2 ;;
+esac
+
+tasks=(test web)
+$busy && tasks+=(busy)
+scripts/install-deps.sh "${tasks[@]}"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DT2TK_SANITIZE=ON -DT2TK_BUILD_TESTS=ON
 cmake --build build/test
 
@@ -18,8 +31,22 @@ cmake --build build/fuzz
 # The web page, in WebAssembly, and its tests in Chromium.
 scripts/web.sh build
 
+if $busy; then
+  stress-ng --cpu 4 --fork 4 --hdd 2 --timeout 3600s --quiet &
+  stress=$!
+  trap 'kill "$stress" 2>/dev/null; wait "$stress" 2>/dev/null' EXIT
+fi
+
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir build/test --output-on-failure --parallel "$(nproc)"
-ctest --test-dir build/fuzz --output-on-failure
+# Most tests wait on a JACK server, a terminal or a signal rather than on the
+# processor: more of them at a time than there are cores.
+jobs=$(( $(nproc) * 3 ))
+ctest --test-dir build/test --output-on-failure --parallel "$jobs"
+ctest --test-dir build/fuzz --output-on-failure --parallel "$jobs"
 ctest --test-dir build/web --output-on-failure
+
+# The slowest tests of the suite, for whoever makes it faster.
+echo "Slowest tests (seconds):"
+sort -k3 -g -r build/test/Testing/Temporary/CTestCostData.txt 2>/dev/null | grep -v '^---' | head -n 5 |
+  awk '{ printf "  %6.2f  %s\n", $3, $1 }'

@@ -56,6 +56,7 @@ struct Link {
     std::counting_semaphore<> wake{0};      // the sending thread sleeps on it
     std::atomic<bool> graphChanged{false};
     std::atomic<bool> serverGone{false};
+    bool silent = false;  // the server stopped answering: closing is not waited for
 };
 
 int Process(jack_nframes_t frames, void* argument)
@@ -138,7 +139,7 @@ void Close(const std::shared_ptr<Link>& link)
         closing->done.notify_all();
     }).detach();
     std::unique_lock lock(closing->mutex);
-    closing->done.wait_for(lock, kCloseLimit, [&closing] { return closing->closed; });
+    closing->done.wait_for(lock, link->silent ? 0s : kCloseLimit, [&closing] { return closing->closed; });
 }
 
 extern "C" void Quiet(const char* /*message*/) {}
@@ -219,6 +220,7 @@ public:
                 return Departure::Stopped;
             }
             if (!woken) {
+                link.silent = true;
                 failure = "the JACK server of the MIDI port \"" + m_target + "\" has stopped answering";
             } else if (!why.empty()) {
                 failure = why;

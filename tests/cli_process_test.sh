@@ -2,10 +2,11 @@
 # t2tk-convert as a real process, where the process itself matters: exit
 # statuses, signals, limits, other users, descriptors, pipes and the file
 # system. Cases that need root say "skipped" without it.
-# Usage: cli_process_test.sh T2TK-CONVERT PRESET-FOLDER
+# Usage: cli_process_test.sh T2TK-CONVERT PRESET-FOLDER FSYNC-HOLD-LIBRARY
 set -uo pipefail
 convert=$1
 presets=$2
+hold=$3
 work=$(mktemp -d)
 chmod 755 "$work"
 trap 'chattr -R -a "$work" 2>/dev/null; chmod -R u+w "$work"; rm -rf "$work"' EXIT
@@ -95,36 +96,57 @@ check "file too large: no temporary file" no_temporary
 
 # Every signal that ends the process takes the temporary file with it, and
 # the temporary file and the rename stay in the folder wherever it goes: all
-# at once, each in a folder of its own, while the write waits in fsync.
-if can_trace "signals, a folder renamed, a folder that cannot be flushed"; then
-  while_writing() {  # while_writing FOLDER COMMAND...: run COMMAND once the converter's temporary file is there
-    local folder=$1; shift
-    mkdir "$folder" && echo old >"$folder/out.mid"
-    (env --default-signal strace -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=1s "$convert" \
-         -o "$folder/out.mid" a.fxp >/dev/null 2>&1 &
-     tracer=$!
-     for _ in $(seq 500); do [ -n "$(find "$folder" -name '.t2tk-*')" ] && break; sleep 0.02; done
-     converter=$(pgrep -P "$tracer") "$@"
-     wait "$tracer") &
-  }
-  signals=(HUP INT QUIT PIPE ALRM TERM USR1 USR2 XCPU VTALRM RTMIN RTMAX)
-  for signal in "${signals[@]}"; do
-    while_writing "sig-$signal" sh -c 'kill -s "$0" "$converter"' "$signal"
-  done
-  while_writing kits mv kits renamed
-  wait
-  for signal in "${signals[@]}"; do
-    check "SIG$signal while writing: the old output stays, no temporary file" \
-          eval 'old_output sig-$signal/out.mid && no_temporary sig-$signal'
-  done
-  check "a folder renamed while writing: the file is written in it" cmp -s renamed/out.mid expected.mid
-  check "a folder renamed while writing: no temporary file" no_temporary renamed
+# at once, each in a folder of its own, while the write is held in its fsync
+# (a library of the tests holds it there until the check has acted). A
+# signal the caller ignores stays ignored.
+while_writing() {  # while_writing FOLDER [env OPTION] COMMAND...: COMMAND runs while the write is held; $converter is its pid
+  local folder=$1; shift
+  local signals=--default-signal
+  [ "$1" = env ] && { signals=$2; shift 2; }
+  mkdir "$folder" "$folder.hold" && echo old >"$folder/out.mid" && mkfifo "$folder.hold/held" "$folder.hold/go"
+  (T2TK_HOLD_FSYNC=$work/$folder.hold LD_PRELOAD=$hold ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
+       env "$signals" "$convert" -o "$folder/out.mid" a.fxp >/dev/null 2>&1 &
+   export converter=$!
+   read -r _ <"$folder.hold/held"
+   "$@"
+   { echo go >&3; } 3<>"$folder.hold/go"  # opened both ways: never waits for a reader
+   wait "$converter") &
+}
+signals=(HUP INT QUIT PIPE ALRM TERM USR1 USR2 XCPU VTALRM RTMIN RTMAX)
+for signal in "${signals[@]}"; do
+  while_writing "sig-$signal" sh -c 'kill -s "$0" "$converter"' "$signal"
+done
+while_writing ignored env --ignore-signal=HUP sh -c 'kill -s HUP "$converter"'
+while_writing kits mv kits renamed
+wait
+for signal in "${signals[@]}"; do
+  check "SIG$signal while writing: the old output stays, no temporary file" \
+        eval 'old_output sig-$signal/out.mid && no_temporary sig-$signal'
+done
+check "an ignored signal while writing: the file is written" cmp -s ignored/out.mid expected.mid
+check "a folder renamed while writing: the file is written in it" cmp -s renamed/out.mid expected.mid
+check "a folder renamed while writing: no temporary file" no_temporary renamed
 
+if can_trace "a folder that cannot be flushed"; then
   strace -o /dev/null -e trace=fsync -e inject=fsync:error=EIO:when=2 "$convert" -o flushed.mid a.fxp \
       >/dev/null 2>errors
   check "a folder that cannot be flushed: status 1" [ $? -eq 1 ]
   check "a folder that cannot be flushed: said" said 'wrote "flushed.mid", but its folder could not be flushed'
 fi
+
+# A standard output left non-blocking by whoever made it, and full: the
+# converter waits for its reader.
+python3 - "$convert" "$presets" <<'PYTHON'
+import fcntl, os, subprocess, sys
+read, write = os.pipe()
+fcntl.fcntl(write, fcntl.F_SETFL, fcntl.fcntl(write, fcntl.F_GETFL) | os.O_NONBLOCK)
+names = [os.path.join(sys.argv[2], 'rock-kit.fxp')] * 50  # some 150 KB, more than a pipe holds
+converter = subprocess.Popen([sys.argv[1], '-o', '-'] + names, stdout=write, stderr=subprocess.DEVNULL)
+os.close(write)
+data = b''.join(iter(lambda: os.read(read, 65536), b''))
+sys.exit(converter.wait() != 0 or len(data) != 73 + 3059 * 50)
+PYTHON
+check "a full non-blocking standard output: waited for" [ $? -eq 0 ]
 
 is_root "links, groups and folders of other users; append-only folders" || exit $((failures > 0))
 
@@ -147,6 +169,12 @@ check "planted link: refused" said 'will not follow "shared/kit.mid"'
 "$convert" -o shared/kits/out.mid a.fxp >/dev/null 2>errors
 check "planted link on the way: refused" said 'will not follow "shared/kits"'
 check "planted links: their target untouched" old_output victim/out.mid
+# A link the shared folder's owner made is that owner's to make: followed.
+mkdir owned && chmod 1777 owned && chown 65534:65534 owned
+ln -s "$work/victim/out.mid" owned/kit.mid && chown -h 65534:65534 owned/kit.mid
+"$convert" -o owned/kit.mid a.fxp >/dev/null 2>errors
+check "a link of the shared folder's owner: followed" cmp -s victim/out.mid expected.mid
+check "a link of the shared folder's owner: still a link" [ -L owned/kit.mid ]
 
 # Such a folder takes files in but never lets one be renamed or removed.
 if mkdir appending && chattr +a appending 2>/dev/null; then

@@ -108,6 +108,22 @@ TEST(IniSettings, KeptWholeAndNeverAtTheCostOfAnotherFile)
         EXPECT_EQ(store.Save(), problem) << name;
     }
     EXPECT_EQ(fs::file_size(ini), 1'000'000'000U);
+
+    // The most a settings file holds is read; a file that would grow past it
+    // is not written.
+    for (const std::size_t size : {65536U, 65537U}) {
+        std::string text = "[x]\n";
+        text += std::string(size - text.size() - 1, 'k') + "\n";
+        test::WriteBytes(ini, test::Bytes(text.begin(), text.end()));
+        IniSettingsStore store(ini);
+        store.WriteInt("t2tk", "Program", 7);
+        EXPECT_EQ(store.Save(), size == 65536U ? "\"" + ini + "\" would grow past 65536 bytes, more than a settings file "
+                                                             "holds; it is left as it was"
+                                               : "\"" + ini + "\" is no settings file: not a regular file of at most "
+                                                             "65536 bytes")
+            << size;
+        EXPECT_EQ(fs::file_size(ini), size);
+    }
 }
 
 // Run as root with a user's settings, the file stays the user's, and a link

@@ -9,7 +9,10 @@
 #include "convert/utf16.h"
 #else
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -61,10 +64,11 @@ TEST_F(OutputFileTest, ReplacedFileKeepsItsPermissions)
         ASSERT_EQ(Write(dir.File("out.mid"), {1}), 0);
         EXPECT_EQ(Mode(dir.File("out.mid")) & 07777, mode);
     }
-    const mode_t mask = ::umask(022);
+    // A new file: 0666 less the umask, as new files are.
+    const mode_t mask = ::umask(002);
     ASSERT_EQ(Write(dir.File("new.mid"), {1}), 0);
     ::umask(mask);
-    EXPECT_EQ(Mode(dir.File("new.mid")) & 07777, 0644U);
+    EXPECT_EQ(Mode(dir.File("new.mid")) & 07777, 0664U);
 }
 
 TEST_F(OutputFileTest, LinksAreFollowedAndStay)
@@ -83,6 +87,34 @@ TEST_F(OutputFileTest, LinksAreFollowedAndStay)
     ASSERT_EQ(Write(dir.File("dangling.mid"), {3}), 0);
     EXPECT_EQ(test::ReadBytes(dir.File("kits/new.mid")), Bytes{3});
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"dangling.mid", "kits", "link.mid"}));
+    // As many links in a row as the system follows, and no more.
+    for (const int links : {40, 41}) {
+        const std::string chain = dir.File("chain-" + std::to_string(links));
+        fs::create_directory(chain);
+        for (int i = 1; i <= links; ++i) {
+            fs::create_symlink(i == links ? "target.mid" : std::to_string(i + 1), chain + "/" + std::to_string(i));
+        }
+        const int written = Write(chain + "/1", {5});
+        EXPECT_EQ(written, links == 40 ? 0 : -1) << links << " links: " << Failure();
+        EXPECT_EQ(fs::exists(chain + "/target.mid"), links == 40) << links;
+    }
+}
+
+// A file size limit makes the write fail and says so; the writer itself
+// keeps the process from dying of it.
+TEST_F(OutputFileTest, ASizeLimitIsAFailureNotADeath)
+{
+    rlimit previous{};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit small = previous;
+    small.rlim_cur = 1000;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    ::signal(SIGXFSZ, SIG_DFL);
+    const int written = Write(dir.File("big.mid"), Bytes(5000, 1));
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    EXPECT_EQ(written, -1);
+    EXPECT_EQ(Failure(), dir.File("big.mid") + ": " + std::strerror(EFBIG));
+    EXPECT_TRUE(dir.List().empty());
 }
 
 TEST_F(OutputFileTest, FifoIsWrittenInPlaceAndNeverWaitedOn)

@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 extern char** environ;
@@ -133,18 +134,37 @@ JackServer::JackServer(std::string name, int period) : m_name(std::move(name))
 {
     m_pid = Start({"jackd", "-S", "--no-realtime", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
                    std::to_string(period)});
-    // jack_wait looks until the server answers.
-    m_running = m_pid > 0 && Finish(Start({"jack_wait", "-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"})) == 0;
+    // jack_wait looks until the server answers; running() waits for it.
+    m_waiter = m_pid > 0 ? Start({"jack_wait", "-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"}) : -1;
+}
+
+bool JackServer::running()
+{
+    if (m_waiter > 0) {
+        m_running = Finish(m_waiter) == 0;
+        m_waiter = -1;
+    }
+    return m_running;
 }
 
 JackServer::~JackServer()
 {
+    running();
     // Ended as it would be, so that it leaves nothing behind in /dev/shm; a
     // stopped one is woken first.
     if (m_pid > 0) {
         ::kill(m_pid, SIGCONT);
         ::kill(m_pid, SIGTERM);
         ::waitpid(m_pid, nullptr, 0);
+    }
+    // What a server that was killed, or clients that could not leave it,
+    // left in shared memory: all named after the server.
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find("_" + m_name + "_") != std::string::npos) {
+            std::filesystem::remove(entry.path(), ignored);
+        }
     }
 }
 

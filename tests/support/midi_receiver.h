@@ -54,8 +54,7 @@ private:
     bool m_ended = false;
 };
 
-// A JACK server of a test's own, with the dummy driver, ready once made;
-// ended with the object.
+// A JACK server of a test's own, with the dummy driver; ended with the object.
 class JackServer {
 public:
     explicit JackServer(std::string name, int period = 128);
@@ -64,12 +63,14 @@ public:
     JackServer& operator=(const JackServer&) = delete;
 
     const std::string& name() const { return m_name; }
-    bool running() const { return m_running; }
+    // Whether it has started: waits until it answers, or will not.
+    bool running();
     void Signal(int signal) const;
 
 private:
     std::string m_name;
     pid_t m_pid = -1;
+    pid_t m_waiter = -1;
     bool m_running = false;
 };
 
