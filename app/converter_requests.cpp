@@ -15,8 +15,32 @@ namespace t2tk::app {
 
 std::string StatusLine(const RequestOutcome& outcome)
 {
-    return outcome.written ? DescribeConversion(outcome.output, outcome.presets, outcome.firstSlot, outcome.leftOut)
-                           : "Nothing written.";
+    if (!outcome.written) {
+        return "Nothing written.";
+    }
+    std::string line = DescribeConversion(outcome.output, outcome.presets, outcome.firstSlot, outcome.leftOut);
+    if (!outcome.warnings.empty()) {
+        line += " " + IncompleteCount(static_cast<int>(outcome.warnings.size()), outcome.presets) + ".";
+    }
+    return line;
+}
+
+RequestView ConverterRequests::View(const RequestOutcome& outcome,
+                                    const std::function<bool(std::string_view)>& fits) const
+{
+    RequestView view;
+    RequestOutcome shown = outcome;
+    shown.output = ElideMiddle(FileNameOf(outcome.output), fits);
+    view.line = StatusLine(shown);
+    view.whole = StatusLine(outcome);
+    for (const std::string& warning : outcome.warnings) {
+        view.whole += "\n" + warning;
+    }
+    // Only a file that was written goes on to the module.
+    if (outcome.written && !outcome.messages.empty() && !m_sendPort.empty()) {
+        view.sendTo = m_sendPort;
+    }
+    return view;
 }
 
 ConverterRequests::ConverterRequests(SettingsStore& settings, RequestDialogs& dialogs)
@@ -30,6 +54,7 @@ void ConverterRequests::LoadSettings()
     m_samePath = m_settings.ReadInt(kSettingsSection, kSamePathKey, 0);
     m_compatibility = m_settings.ReadInt(kSettingsSection, kCompatibilityKey, 0);
     m_sendPort = m_settings.ReadText(kSettingsSection, kSendPortKey);
+    m_keptPort = m_sendPort;
 }
 
 std::string ConverterRequests::SaveSettings()
@@ -38,8 +63,8 @@ std::string ConverterRequests::SaveSettings()
     m_settings.WriteInt(kSettingsSection, kSamePathKey, m_samePath);
     m_settings.WriteInt(kSettingsSection, kCompatibilityKey, m_compatibility);
     // Kept out of the file until a port is chosen.
-    if (!m_sendPort.empty() || !m_settings.ReadText(kSettingsSection, kSendPortKey).empty()) {
-        m_settings.WriteText(kSettingsSection, kSendPortKey, m_sendPort);
+    if (!m_keptPort.empty() || !m_settings.ReadText(kSettingsSection, kSendPortKey).empty()) {
+        m_settings.WriteText(kSettingsSection, kSendPortKey, m_keptPort);
     }
     return m_settings.Save();
 }
@@ -117,7 +142,14 @@ RequestOutcome ConverterRequests::ConvertRequested(const std::string& prefix, co
     if (!result.written) {
         m_dialogs.ShowError(result.failure);
     }
-    return {result.written, output, static_cast<int>(names.size()), m_program, leftOut, std::move(result.messages)};
+    RequestOutcome outcome{result.written, output, static_cast<int>(names.size()), m_program, leftOut,
+                           std::move(result.messages), {}};
+    for (std::size_t i = 0; i < result.presets.size(); ++i) {
+        if (std::string warning = IncompletePresetWarning(prefix + names[i], result.presets[i]); !warning.empty()) {
+            outcome.warnings.push_back(std::move(warning));
+        }
+    }
+    return outcome;
 }
 
 }  // namespace t2tk::app

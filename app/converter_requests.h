@@ -4,6 +4,7 @@
 // it needs a window, so every windowing layer shares it.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,10 +22,20 @@ struct RequestOutcome {
     int firstSlot = 0;   // where the first went
     int leftOut = 0;     // names past the 50th, not converted
     std::vector<std::uint8_t> messages;  // what was converted, when there is a port to send it to
+    std::vector<std::string> warnings;   // one for each file that is not a complete preset
 };
 
-// The status line after a request: what was written, or that nothing was.
+// The status line after a request: what was written, or that nothing was,
+// and how many files were not complete presets.
 std::string StatusLine(const RequestOutcome& outcome);
+
+// What a dialog shows after a request, and what it does next: the rules'
+// whole answer, which the window only renders.
+struct RequestView {
+    std::string line;                   // the status line, its file name given up in the middle to fit
+    std::string whole;                  // the line whole, then each warning: the tooltip
+    std::optional<std::string> sendTo;  // the port the conversion goes on to, when it does
+};
 
 // The status line when the stored send port is not among ports: sending is off.
 std::optional<std::string> SendPortGone(const std::string& stored, const std::vector<std::string>& ports);
@@ -41,7 +52,15 @@ public:
     void setSamePath(int on) { m_samePath = on; }
     void setCompatibility(int on) { m_compatibility = on; }
     void setProgram(int slot) { m_program = slot; }
+    // What the box shows now; a port gone falls back to none without
+    // forgetting the stored one, which the next start looks for again.
     void setSendPort(std::string port) { m_sendPort = std::move(port); }
+    // What the user chose in the box: kept with the settings.
+    void ChoosePort(std::string port)
+    {
+        m_keptPort = port;
+        m_sendPort = std::move(port);
+    }
 
     // Reads the three settings; a stored program outside 0..49 becomes 0.
     void LoadSettings();
@@ -57,11 +76,9 @@ public:
     std::optional<RequestOutcome> RunCommandLine(const std::vector<std::string>& arguments);
     std::optional<RequestOutcome> OnConvert();
     std::optional<RequestOutcome> OnDropFiles(const std::vector<std::string>& paths);
-    // Whether what a road did goes on to the send port.
-    bool SendsOn(const RequestOutcome& outcome) const
-    {
-        return outcome.written && !outcome.messages.empty() && !m_sendPort.empty();
-    }
+    // What the window shows of what a road did, and where it goes next. fits
+    // tells whether a text fits the room the file name has in the line.
+    RequestView View(const RequestOutcome& outcome, const std::function<bool(std::string_view)>& fits) const;
 
 private:
     RequestOutcome ConvertRequested(const std::string& prefix, const std::vector<std::string>& names,
@@ -73,6 +90,7 @@ private:
     int m_compatibility = 0;
     int m_program = 0;
     std::string m_sendPort;
+    std::string m_keptPort;
 };
 
 }  // namespace t2tk::app

@@ -28,6 +28,20 @@ public:
 // The machine's ports.
 MidiPorts& SystemMidiPorts();
 
+class RequestDialogs;
+struct RequestOutcome;
+
+// What both dialogs do before a send: ask whether files that are not
+// complete presets go too (sending overwrites programs), then take the port.
+// The port; or none, with the line that says why nothing was sent (a port
+// that cannot be had is also shown as a failure).
+struct PortForSend {
+    std::unique_ptr<send::MidiPort> port;
+    std::string line;
+};
+PortForSend TakePortForSend(const RequestOutcome& outcome, const std::string& port, MidiPorts& ports,
+                            RequestDialogs& dialogs);
+
 struct SendCallbacks {
     std::function<void(const send::SendStatus&)> progress;  // before each message, on the send's thread
     std::function<void(const send::SendResult&)> finished;  // once, on the send's thread, as it ends

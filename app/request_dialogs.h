@@ -21,6 +21,10 @@ public:
 
     // A conversion that failed: nothing was written.
     virtual void ShowError(const std::string& message) = 0;
+    // Something to know that is no failure (a conversion refused while one is sent).
+    virtual void ShowNotice(const std::string& message) = 0;
+    // Whether to send files that are not complete presets; question says how many.
+    virtual bool AskSendIncomplete(const std::string& question) = 0;
     // A send that failed.
     virtual void ShowSendError(const std::string& message) = 0;
     // Whether to stop the send to port and close the window.

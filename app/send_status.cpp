@@ -53,6 +53,11 @@ SendWords SendEndWords(const send::SendResult& result, const std::string& port, 
                 : std::string()};
 }
 
+std::string SendIncompleteQuestion(const std::string& count, std::size_t incomplete)
+{
+    return count + (incomplete == 1 ? "; send it anyway?" : "; send them anyway?");
+}
+
 std::string StopSendingQuestion(const std::string& port)
 {
     return "A conversion is being sent to " + port + ". Stop sending and close?";

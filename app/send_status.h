@@ -33,6 +33,10 @@ SendWords NothingSentWords(const send::PortProblem& problem, std::string_view ou
 // The send has ended.
 SendWords SendEndWords(const send::SendResult& result, const std::string& port, std::string_view output);
 
+// The question before files that are not complete presets are sent:
+// "2 of 5 files are not complete Tolvin presets; send them anyway?"
+std::string SendIncompleteQuestion(const std::string& count, std::size_t incomplete);
+
 // The question when the window is closed during a send.
 std::string StopSendingQuestion(const std::string& port);
 

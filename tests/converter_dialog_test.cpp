@@ -204,6 +204,7 @@ private slots:
         sendTo->showPopup();  // looks the ports up afresh
         sendTo->hidePopup();
         sendTo->setCurrentIndex(sendTo->findText(QStringLiteral("Thump B")));
+        Q_EMIT sendTo->activated(sendTo->currentIndex());  // as a user's choice is told
         m_dialogs.saveResults = {Path("one.mid")};
         QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
         QTRY_VERIFY(!m_dialog->sending());
@@ -221,7 +222,8 @@ private slots:
     }
 
     // What the box shows is what the dialog does: a port that went away and
-    // came back while the box fell back to "File only" gets nothing.
+    // came back while the box fell back to "File only" gets nothing, but the
+    // port stays stored until the user chooses another.
     void theBoxAndTheSendNeverDiffer()
     {
         Open("[t2tk]\nSendPort=Thump B\n");
@@ -236,7 +238,8 @@ private slots:
         QVERIFY(!m_dialog->sending());
         QVERIFY(m_ports->opened.empty());
         m_dialog->close();
-        QCOMPARE(QSettings(Ini(), QSettings::IniFormat).value(QStringLiteral("t2tk/SendPort")).toString(), QString());
+        QCOMPARE(QSettings(Ini(), QSettings::IniFormat).value(QStringLiteral("t2tk/SendPort")).toString(),
+                 QStringLiteral("Thump B"));
 
         // A port that is gone when a send begins: the file is there, and the
         // window says why nothing was sent, naming the ports by name.
@@ -262,7 +265,8 @@ private slots:
         QVERIFY(m_dialog->sending());
         QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/edges.fxp"}));
         QTest::mouseClick(Child<QPushButton>("convert"), Qt::LeftButton);
-        QCOMPARE(m_dialogs.errors, (std::vector<std::string>{app::kBusySending, app::kBusySending}));
+        QCOMPARE(m_dialogs.notices, (std::vector<std::string>{app::kBusySending, app::kBusySending}));
+        QVERIFY(m_dialogs.errors.empty());
         m_dialog->close();  // answered no: the send goes on
         QVERIFY(m_dialog->isVisible() && m_dialog->sending());
         m_dialog->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();  // Cancel
@@ -279,6 +283,25 @@ private slots:
         m_dialog->close();  // answered yes: the send stops, the window closes
         QVERIFY(!m_dialog->isVisible() && !m_dialog->sending());
         QCOMPARE(m_dialogs.stopQuestions, 2);
+    }
+
+    // A file that is not a complete preset is sent only when the user says so.
+    void incompletePresetsAreSentOnlyWhenAsked()
+    {
+        Open("[t2tk]\nSendPort=Thump A\n");
+        m_dialogs.saveResults = {Path("one.mid"), Path("two.mid")};
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/short-100.fxp"}));
+        QCOMPARE(m_dialogs.incompleteQuestions,
+                 std::vector<std::string>{"1 of 1 file is not a complete Tolvin preset; send it anyway?"});
+        QVERIFY(!m_dialog->sending() && m_ports->Messages().empty());
+        QVERIFY(Child<QLabel>("status")->text().endsWith(
+            QStringLiteral("1 of 1 file is not a complete Tolvin preset.\nNothing sent: 1 of 1 file is not a "
+                           "complete Tolvin preset.")));
+        QVERIFY(Child<QLabel>("status")->toolTip().contains(QStringLiteral("(100 of 8600 bytes")));
+        m_dialogs.sendIncomplete = true;
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/short-100.fxp"}));
+        QTRY_VERIFY(!m_dialog->sending());
+        QCOMPARE(m_ports->Messages().size(), std::size_t{31});
     }
 
     void aSendThatFailsSaysSo()

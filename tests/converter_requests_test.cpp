@@ -102,5 +102,32 @@ TEST_F(ConverterRequestsTest, DropsAlwaysAskAndTakeTheFirstFifty)
     EXPECT_TRUE(dialogs.errors.empty());
 }
 
+// What a window shows of a request, and whether it goes on to a port: only a
+// file that was written is sent; files that are not complete presets are
+// counted in the line and named in its tooltip.
+TEST_F(ConverterRequestsTest, TheViewSaysWhatToShowAndWhereToSend)
+{
+    const auto fitsAll = [](std::string_view) { return true; };
+    requests.ChoosePort("Thump A");
+    test::WriteBytes(dir.File("kits/short.fxp"), test::Bytes(100, 0));
+    dialogs.saveResults = {dir.File("kits.mid"), dir.File("nowhere/kits.mid")};
+    const auto written = requests.OnDropFiles({dir.File("kits/a.fxp"), dir.File("kits/short.fxp")});
+    ASSERT_TRUE(written);
+    const RequestView view = requests.View(*written, fitsAll);
+    EXPECT_EQ(view.line, "Wrote kits.mid: 2 presets, programs 1 to 2. 1 of 2 files is not a complete Tolvin preset.");
+    EXPECT_EQ(view.whole, view.line + "\nwarning: \"" + dir.File("kits/short.fxp") +
+                              "\" is not a complete Tolvin preset (100 of 8600 bytes, 0 of 2136 parameters); converted "
+                              "as it is");
+    EXPECT_EQ(view.sendTo, std::optional<std::string>("Thump A"));
+    // A name too long for its room gives up its middle.
+    EXPECT_EQ(requests.View(*written, [](std::string_view name) { return name.size() <= 7; }).line.substr(0, 14),
+              "Wrote ki\xE2\x80\xA6id:");
+    const auto refused = requests.OnDropFiles({dir.File("kits/a.fxp")});
+    ASSERT_TRUE(refused && !refused->written);
+    EXPECT_EQ(requests.View(*refused, fitsAll).sendTo, std::nullopt);
+    requests.setSendPort("");  // the box fell back to "File only"
+    EXPECT_EQ(requests.View(*written, fitsAll).sendTo, std::nullopt);
+}
+
 }  // namespace
 }  // namespace t2tk::app

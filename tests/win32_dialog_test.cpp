@@ -265,7 +265,8 @@ TEST_F(Win32DialogTest, SendsToTheChosenPortWithProgressAndCancel)
                Text(::GetDlgItem(dialog->sendingWindow(), IDC_SENDING_TEXT)).rfind("Sending In Range to program 1", 0) == 0;
     }));
     Drop({kCorpus + "/edges.fxp"});
-    EXPECT_EQ(dialogs.errors, std::vector<std::string>{kBusySending});
+    EXPECT_EQ(dialogs.notices, std::vector<std::string>{kBusySending});
+    EXPECT_TRUE(dialogs.errors.empty());
     ::SendMessageW(window, WM_COMMAND, IDCANCEL, 0);  // the close box, answered no
     EXPECT_TRUE(::IsWindow(window));
     ::SendMessageW(::GetDlgItem(dialog->sendingWindow(), IDCANCEL), BM_CLICK, 0, 0);
@@ -277,11 +278,12 @@ TEST_F(Win32DialogTest, SendsToTheChosenPortWithProgressAndCancel)
 }
 
 // Settings an earlier version kept in the Windows folder are read while the
-// new file is not there; Enter closes, and the new file holds them.
+// new file is not there; Enter closes, and the new file holds them, a stored
+// port that is not plugged in too.
 TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
 {
-    test::WriteBytes(dir.File("windows.ini"), {'[', 't', '2', 't', 'k', ']', '\n', 'P', 'r', 'o', 'g', 'r', 'a', 'm', '=',
-                                               '9', '\n'});
+    const std::string earlier = "[t2tk]\nProgram=9\nSendPort=UM-ONE MIDI Out\n";  // a port unplugged now
+    test::WriteBytes(dir.File("windows.ini"), test::Bytes(earlier.begin(), earlier.end()));
     settings = std::make_unique<IniSettingsStore>(dir.File("t2tk.ini"), dir.File("windows.ini"));
     Open();
     EXPECT_EQ(Field(), "10");
@@ -293,6 +295,7 @@ TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
     EXPECT_EQ(stored.ReadInt("t2tk", "Program", -1), 9);
     EXPECT_EQ(stored.ReadInt("t2tk", "SamePath", -1), 1);
     EXPECT_EQ(stored.ReadInt("t2tk", "Compatibility", -1), 0);
+    EXPECT_EQ(stored.ReadText("t2tk", "SendPort"), "UM-ONE MIDI Out");  // kept until another is chosen
 }
 
 // The command line converts and closes; names past the 50th keep the window

@@ -128,8 +128,10 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     connect(m_programSlider, &QSlider::sliderReleased, this, &ConverterDialog::OnProgramSliderReleased);
     connect(m_programSlider, &QSlider::valueChanged, this, &ConverterDialog::OnProgramSliderMoved);
     // The box's choice is the dialog's, whatever changed it: a refresh that
-    // no longer finds the port falls back to "File only", and so does sending.
+    // no longer finds the port falls back to "File only", and so does
+    // sending. Only what the user chooses is kept with the settings.
     connect(m_sendBox, &QComboBox::currentIndexChanged, this, [this] { m_requests.setSendPort(m_sendBox->Port()); });
+    connect(m_sendBox, &QComboBox::activated, this, [this] { m_requests.ChoosePort(m_sendBox->Port()); });
 }
 
 ConverterDialog::~ConverterDialog()
@@ -198,7 +200,7 @@ void ConverterDialog::OnDropFiles(const std::vector<std::string>& paths)
 bool ConverterDialog::RefusedWhileSending()
 {
     if (m_send != nullptr) {
-        m_dialogs.ShowError(kBusySending);
+        m_dialogs.ShowNotice(kBusySending);
     }
     return m_send != nullptr;
 }
@@ -312,29 +314,23 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     }
     // A long file name cannot wrap: its middle gives way in the line, and the
     // tooltip holds the whole text.
-    RequestOutcome shown = *outcome;
-    const QString name = Text(FileNameOf(outcome->output));
+    const QFontMetrics metrics = m_status->fontMetrics();
     const int room = m_status->contentsRect().width() * 2 / 3;
-    shown.output = QFile::encodeName(m_status->fontMetrics().elidedText(name, Qt::ElideMiddle, room)).toStdString();
-    ShowStatus(StatusLine(shown), StatusLine(*outcome));
-    if (m_requests.SendsOn(*outcome)) {
-        StartSending(*outcome);
-    }
-}
-
-void ConverterDialog::StartSending(const RequestOutcome& outcome)
-{
-    send::PortProblem problem;
-    std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.sendPort(), problem);
-    if (port == nullptr) {
-        const SendWords words = NothingSentWords(problem, outcome.output);
-        ShowStatus(m_statusLine, m_statusWhole, words.line);
-        m_dialogs.ShowSendError(words.failure);
+    const RequestView view = m_requests.View(*outcome, [&metrics, room](std::string_view name) {
+        return metrics.horizontalAdvance(Text(name)) <= room;
+    });
+    ShowStatus(view.line, view.whole);
+    if (!view.sendTo) {
         return;
     }
-    m_sendingTo = m_requests.sendPort();
-    m_send = new SendProgress(this, std::move(port), m_sendingTo, outcome.messages, m_clock,
-                              [this, output = outcome.output](const send::SendResult& result) {
+    PortForSend taken = TakePortForSend(*outcome, *view.sendTo, m_ports, m_dialogs);
+    if (taken.port == nullptr) {
+        ShowStatus(m_statusLine, m_statusWhole, taken.line);
+        return;
+    }
+    m_sendingTo = *view.sendTo;
+    m_send = new SendProgress(this, std::move(taken.port), m_sendingTo, outcome->messages, m_clock,
+                              [this, output = outcome->output](const send::SendResult& result) {
                                   OnSendEnded(output, result);
                               });
 }

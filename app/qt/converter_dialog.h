@@ -76,7 +76,6 @@ private:
     void ShowProgram(int slot);
     void ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine = {});
     void ShowOutcome(const std::optional<RequestOutcome>& outcome);
-    void StartSending(const RequestOutcome& outcome);
     void OnSendEnded(const std::string& output, const send::SendResult& result);
 
     ConverterRequests m_requests;

@@ -59,6 +59,17 @@ void QtRequestDialogs::ShowSendError(const std::string& message)
     QMessageBox::warning(nullptr, QStringLiteral("Sending failed"), QString::fromStdString(message));
 }
 
+void QtRequestDialogs::ShowNotice(const std::string& message)
+{
+    QMessageBox::information(nullptr, QStringLiteral("t2tk"), QString::fromStdString(message));
+}
+
+bool QtRequestDialogs::AskSendIncomplete(const std::string& question)
+{
+    return QMessageBox::question(nullptr, QStringLiteral("Sending"), QString::fromStdString(question),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 bool QtRequestDialogs::AskStopSending(const std::string& port)
 {
     return QMessageBox::question(nullptr, QStringLiteral("Sending"), QString::fromStdString(StopSendingQuestion(port)),

@@ -29,20 +29,17 @@ std::wstring WindowText(HWND window)
 }
 
 // A file name cut in its middle to fit width pixels of the window's font.
-std::string Elided(HWND window, std::string_view name, int width)
+// Whether text fits width pixels in window's font.
+bool Fits(HWND window, std::string_view text, int width)
 {
     HDC context = ::GetDC(window);
-    HGDIOBJ previous =
-        ::SelectObject(context, reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
-    std::string elided = ElideMiddle(name, [context, width](std::string_view text) {
-        const std::wstring wide = Utf16(text);
-        SIZE size{};
-        ::GetTextExtentPoint32W(context, wide.c_str(), static_cast<int>(wide.size()), &size);
-        return size.cx <= width;
-    });
+    HGDIOBJ previous = ::SelectObject(context, reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
+    const std::wstring wide = Utf16(text);
+    SIZE size{};
+    ::GetTextExtentPoint32W(context, wide.c_str(), static_cast<int>(wide.size()), &size);
     ::SelectObject(context, previous);
     ::ReleaseDC(window, context);
-    return elided;
+    return size.cx <= width;
 }
 
 }  // namespace
@@ -265,8 +262,8 @@ void ConverterDialog::OnCommand(int id, int code)
     case IDC_SEND_TO:
         if (code == CBN_DROPDOWN) {
             RefreshPorts(ChosenPort());
-        } else if (code == CBN_SELCHANGE) {
-            m_requests.setSendPort(ChosenPort());
+        } else if (code == CBN_SELCHANGE) {  // the user's choice, kept with the settings
+            m_requests.ChoosePort(ChosenPort());
         }
         break;
     case IDC_PROGRAM:
@@ -308,7 +305,7 @@ void ConverterDialog::OnDropFiles(HDROP drop)
 bool ConverterDialog::RefusedWhileBusy()
 {
     if (m_session != nullptr) {
-        m_dialogs.ShowError(kBusySending);
+        m_dialogs.ShowNotice(kBusySending);
     }
     return m_session != nullptr;
 }
@@ -356,7 +353,6 @@ void ConverterDialog::OnEnd(int result)
 void ConverterDialog::OnDestroy()
 {
     m_session.reset();
-    m_requests.setSendPort(ChosenPort());
     m_settingsFailure = m_requests.SaveSettings();
 }
 
@@ -416,36 +412,30 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     // tooltip holds the whole text.
     RECT status{};
     ::GetClientRect(Item(IDC_STATUS), &status);
-    RequestOutcome shown = *outcome;
-    shown.output = Elided(Item(IDC_STATUS), FileNameOf(outcome->output), (status.right - status.left) * 2 / 3);
-    ShowStatus(StatusLine(shown), StatusLine(*outcome));
-    if (m_requests.SendsOn(*outcome)) {
-        StartSending(*outcome);
-    }
-}
-
-void ConverterDialog::StartSending(const RequestOutcome& outcome)
-{
-    send::PortProblem problem;
-    std::unique_ptr<send::MidiPort> port = m_ports.Open(m_requests.sendPort(), problem);
-    if (port == nullptr) {
-        const SendWords words = NothingSentWords(problem, outcome.output);
-        ShowStatus(m_statusLine, m_statusWhole, words.line);
-        m_dialogs.ShowSendError(words.failure);
+    const RequestView view = m_requests.View(*outcome, [this, &status](std::string_view name) {
+        return Fits(Item(IDC_STATUS), name, (status.right - status.left) * 2 / 3);
+    });
+    ShowStatus(view.line, view.whole);
+    if (!view.sendTo) {
         return;
     }
-    m_sendingTo = m_requests.sendPort();
-    m_sendOutput = outcome.output;
+    PortForSend taken = TakePortForSend(*outcome, *view.sendTo, m_ports, m_dialogs);
+    if (taken.port == nullptr) {
+        ShowStatus(m_statusLine, m_statusWhole, taken.line);
+        return;
+    }
+    m_sendingTo = *view.sendTo;
+    m_sendOutput = outcome->output;
     m_sendWindow = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SENDING), m_window,
                                         SendingProc, 0);
     ::SetWindowTextW(m_sendWindow, Utf16("Sending to " + m_sendingTo).c_str());
     ::ShowWindow(m_sendWindow, SW_SHOW);
     // The send's thread tells this window, which lives longer than the send.
     SendCallbacks callbacks;
-    callbacks.progress = [this](const send::SendStatus& status) {
+    callbacks.progress = [this](const send::SendStatus& sending) {
         {
             const std::lock_guard lock(m_sendMutex);
-            m_sendStatus = status;
+            m_sendStatus = sending;
         }
         ::PostMessageW(m_window, kSendChanged, 0, 0);
     };
@@ -456,7 +446,7 @@ void ConverterDialog::StartSending(const RequestOutcome& outcome)
         }
         ::PostMessageW(m_window, kSendChanged, 0, 0);
     };
-    m_session = std::make_unique<SendSession>(std::move(port), outcome.messages, std::move(callbacks), m_clock);
+    m_session = std::make_unique<SendSession>(std::move(taken.port), outcome->messages, std::move(callbacks), m_clock);
 }
 
 void ConverterDialog::OnSendEnded(const send::SendResult& result)

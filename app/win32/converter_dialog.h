@@ -67,7 +67,6 @@ private:
     std::string ChosenPort() const;
     void ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine = {});
     void ShowOutcome(const std::optional<RequestOutcome>& outcome);
-    void StartSending(const RequestOutcome& outcome);
     void OnSendEnded(const send::SendResult& result);
 
     ConverterRequests m_requests;

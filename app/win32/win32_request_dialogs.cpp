@@ -79,6 +79,17 @@ void Win32RequestDialogs::ShowSendError(const std::string& message)
     ::MessageBoxW(m_owner, Utf16(message).c_str(), L"Sending failed", MB_OK | MB_ICONWARNING);
 }
 
+void Win32RequestDialogs::ShowNotice(const std::string& message)
+{
+    ::MessageBoxW(m_owner, Utf16(message).c_str(), L"t2tk", MB_OK | MB_ICONINFORMATION);
+}
+
+bool Win32RequestDialogs::AskSendIncomplete(const std::string& question)
+{
+    return ::MessageBoxW(m_owner, Utf16(question).c_str(), L"Sending", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
+           IDYES;
+}
+
 bool Win32RequestDialogs::AskStopSending(const std::string& port)
 {
     return ::MessageBoxW(m_owner, Utf16(StopSendingQuestion(port)).c_str(), L"Sending",

@@ -17,6 +17,8 @@ public:
     std::optional<std::string> SaveOutput(const std::string& suggestion) override;
     void ShowError(const std::string& message) override;
     void ShowSendError(const std::string& message) override;
+    void ShowNotice(const std::string& message) override;
+    bool AskSendIncomplete(const std::string& question) override;
     bool AskStopSending(const std::string& port) override;
 
 private:

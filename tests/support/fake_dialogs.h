@@ -22,6 +22,9 @@ public:
     std::vector<std::string> sendErrors;
     std::deque<bool> stopAnswers;          // answers to "stop sending?", in turn; then no
     int stopQuestions = 0;
+    std::vector<std::string> notices;
+    std::vector<std::string> incompleteQuestions;
+    bool sendIncomplete = false;           // the answer to "send them anyway?"
 
     std::optional<std::string> OpenPresets() override { return Take(openResults); }
     std::optional<std::string> SaveOutput(const std::string& suggestion) override
@@ -34,6 +37,12 @@ public:
     }
     void ShowError(const std::string& message) override { errors.push_back(message); }
     void ShowSendError(const std::string& message) override { sendErrors.push_back(message); }
+    void ShowNotice(const std::string& message) override { notices.push_back(message); }
+    bool AskSendIncomplete(const std::string& question) override
+    {
+        incompleteQuestions.push_back(question);
+        return sendIncomplete;
+    }
     bool AskStopSending(const std::string& /*port*/) override
     {
         ++stopQuestions;
