@@ -10,6 +10,7 @@
 #include "app/settings_rules.h"
 #include "app/settings_store.h"
 #include "convert/conversion_request.h"
+#include "files/file_conversion.h"
 
 namespace t2tk::app {
 
@@ -138,7 +139,7 @@ RequestOutcome ConverterRequests::ConvertRequested(const std::string& prefix, co
     request.compatibility = m_compatibility != 0;
     request.firstSlot = m_program;
     request.keepMessages = !m_sendPort.empty();
-    ConversionResult result = t2tk::ConvertPresets(request);
+    ConversionResult result = ConvertAndWrite(request);
     if (!result.written) {
         m_dialogs.ShowError(result.failure);
     }

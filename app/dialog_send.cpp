@@ -6,7 +6,7 @@
 #include "convert/conversion_request.h"
 
 #ifndef _WIN32
-#include "convert/ending_signals.h"
+#include "files/ending_signals.h"
 #endif
 
 namespace t2tk::app {

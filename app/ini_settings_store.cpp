@@ -4,6 +4,7 @@
 
 #include "app/settings_rules.h"
 #include "convert/conversion_request.h"
+#include "files/own_file.h"
 
 namespace t2tk::app {
 

@@ -11,6 +11,7 @@
 #include "cli/send_run.h"
 #include "convert/conversion_request.h"
 #include "convert/saved_messages.h"
+#include "files/file_conversion.h"
 
 namespace t2tk::cli {
 
@@ -177,11 +178,14 @@ int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostr
         err << kProgramName << warning << "\n";
     }
     // A MIDI stream on standard output keeps it clean of the progress lines.
-    const ConversionResult result = ConvertPresets(request, IsStandardOutput(request.output) ? err : out);
+    const ConversionResult result = ConvertAndWrite(request, IsStandardOutput(request.output) ? err : out);
     for (std::size_t i = 0; i < result.presets.size(); ++i) {
         if (const std::string warning = IncompletePresetWarning(options.presets[i], result.presets[i]); !warning.empty()) {
             err << kProgramName << warning << "\n";
         }
+    }
+    for (const std::string& warning : result.warnings) {
+        err << kProgramName << warning << "\n";
     }
     if (!result.written) {
         err << kProgramName << result.failure << "\n";

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/utf16.h"
+#include "files/utf16.h"
 #endif
 
 namespace {
@@ -58,9 +58,6 @@ int wmain(int argc, wchar_t** wideArgv)
 
 int main(int argc, char** argv)
 {
-    // A file size limit makes a write fail with "File too large", which is
-    // said, instead of ending the process without a word.
-    std::signal(SIGXFSZ, SIG_IGN);
     return Run(argc, argv, ::isatty(2) != 0);
 }
 #endif

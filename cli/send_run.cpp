@@ -23,7 +23,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "convert/ending_signals.h"
+#include "files/ending_signals.h"
 #endif
 
 namespace t2tk::cli {

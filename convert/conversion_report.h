@@ -25,10 +25,7 @@ enum class ConversionFailure {
     PresetOpen,      // a preset cannot be opened (missing, no access, path too long)
     PresetRead,      // a preset opened but could not be read (a directory, say)
     OutputIsPreset,  // the output would overwrite one of the presets
-    OutputWrite,     // the output cannot be created or fully written
-    OutputFolder,    // no new file can be made in the output's folder
-    OutputLink,      // the output is a link another user planted in a shared folder
-    OutputFlush,     // the output is written, but its folder could not be flushed to disk
+    Output,          // the output could not be written; the writer's words are the reason
 };
 
 // What was read of one preset, before any conversion.
@@ -39,8 +36,8 @@ struct PresetSummary {
 
 struct ConversionReport {
     ConversionFailure failure;
-    char file[kPathCapacity];  // the file the failure is about
-    char reason[256];          // the system's error text, or our own
+    char file[kPathCapacity];           // the file the failure is about
+    char reason[kPathCapacity + 256];   // the system's error text, or our own, or the writer's whole words
     int presetCount;           // presets read and converted
     PresetSummary presets[kMaxPresetsPerBatch];
 };

@@ -4,7 +4,6 @@
 // behind it.
 
 #include <cstdint>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <span>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "convert/conversion_report.h"
+#include "convert/printable.h"
 #include "convert/program_slots.h"
 
 namespace t2tk {
@@ -45,10 +45,16 @@ struct ConversionResult {
     std::string failure;                 // why nothing was written, e.g. cannot open preset "kick.fxp": ...
     std::vector<PresetSummary> presets;  // what was read of each preset, in order
     std::vector<std::uint8_t> messages;  // the messages, back to back, when asked for
+    std::vector<std::string> warnings;   // what the writer said although it wrote
 };
 
-// Converts as asked. The "initreq" and "storereq N" lines go to progress.
-ConversionResult ConvertPresets(const ConversionRequest& request, std::ostream& progress = std::cout);
+class ConversionOutput;
+
+// Converts as asked. The "initreq" and "storereq N" lines go to progress. A
+// request with an output needs the writer for it (the programs' is
+// ConvertAndWrite, files/file_conversion.h); one without gives the messages only.
+ConversionResult ConvertPresets(const ConversionRequest& request, std::ostream& progress = std::cout,
+                                ConversionOutput* output = nullptr);
 
 // The names as the core takes them: pointers to each, then a null entry. The
 // list points into names, which must outlive it.
@@ -81,32 +87,5 @@ std::string IncompleteCount(int incomplete, int files);
 // The warning when presets from firstProgram on (1..50) would pass program 50,
 // where they all go; empty when they do not.
 std::string ProgramOverflowWarning(int firstProgram, int presets);
-
-// Files of the program's own, its settings: written as a conversion's output
-// is (a temporary file, flushed and renamed, links and owners looked after),
-// but only ever to a regular file, and read only from a regular file of at
-// most limit bytes, without waiting on a FIFO.
-struct OwnFile {
-    bool found = false;     // it exists and was read
-    std::string contents;
-    std::string problem;    // why it could not be read, when it exists
-};
-OwnFile ReadOwnFile(const std::string& path, std::size_t limit);
-// Returns why the file was not written, or an empty text.
-std::string WriteOwnFile(const std::string& path, std::string_view contents);
-// Why WriteOwnFile would fail now, as far as can be told, or an empty text.
-std::string CheckOwnFile(const std::string& path);
-
-// A path of UTF-8 as the system takes it (UTF-16 on Windows).
-std::filesystem::path SystemPath(const std::string& path);
-
-// True when path names the process's standard output: "-", or a name of the
-// file it goes to (/dev/stdout, /proc/self/fd/1, or the redirected file itself).
-bool IsStandardOutput(const std::string& path);
-
-// A file name fit for a terminal: control characters (C0, DEL and C1) and bytes
-// that are no UTF-8 are shown as \xNN, so that a crafted name cannot drive the
-// terminal that a message about it lands on.
-std::string Printable(std::string_view name);
 
 }  // namespace t2tk

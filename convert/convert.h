@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
+#include "convert/conversion_output.h"
 #include "convert/conversion_report.h"
 #include "convert/data_byte.h"
 #include "convert/effect_record.h"
@@ -49,18 +51,22 @@ struct PresetBytes {
 };
 
 // Converts the presets prefix+names[0], prefix+names[1], ... (names ends with a
-// null entry) to one MIDI file at outputPath. The first preset goes to
-// firstSlot, each further one to the next slot, all held within 0..49.
-// Returns 0, or -1 when a preset cannot be read, the output cannot be written,
-// the output is one of the presets, or there are more presets than fit; then
-// nothing is written and report (if given) says which file failed and why.
+// null entry) to one MIDI file at outputPath, which output writes (the front
+// end hands in the writer it made for that path; without one nothing can be
+// written). The first preset goes to firstSlot, each further one to the next
+// slot, all held within 0..49. Returns 0, or -1 when a preset cannot be read,
+// the output cannot be written, the output is one of the presets, or there are
+// more presets than fit; then nothing is written and report (if given) says
+// which file failed and why.
 int ConvertFilesToMidi(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                       int firstSlot, ConversionReport* report = nullptr, const PresetBytes* readAlready = nullptr);
+                       int firstSlot, ConversionReport* report = nullptr, const PresetBytes* readAlready = nullptr,
+                       ConversionOutput* output = nullptr);
 
 // As ConvertFilesToMidi, but writes the raw messages back to back, for
 // librarians that send SysEx files.
 int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                        int firstSlot, ConversionReport* report = nullptr, const PresetBytes* readAlready = nullptr);
+                        int firstSlot, ConversionReport* report = nullptr, const PresetBytes* readAlready = nullptr,
+                        ConversionOutput* output = nullptr);
 
 // As ConvertFilesToMidi, but writes no file: the messages stay in the message
 // buffer, for a sender. (In all three, where readAlready, one entry per name
@@ -71,6 +77,9 @@ int ConvertFilesToMessages(const char* prefix, const char* const* names, int com
 // Appends the 30 messages of the preset in image (preceded by the init request
 // when firstFile is nonzero). Always returns 0.
 int AppendPresetMessages(std::uint8_t* image, int slot, int compatibility, int firstFile);
+
+// Opens a preset for reading; the path is UTF-8 on every system.
+std::FILE* OpenPreset(const char* path);
 
 // Brings the image's header counts and parameters from file order to host
 // order. Returns -1, having converted no parameter, when the count is above 10,000.

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "convert/message_schedule.h"
-#include "convert/output_file.h"
+#include "convert/conversion_output.h"
 
 namespace t2tk {
 
@@ -76,20 +76,18 @@ std::size_t FormatMidiFile(const std::uint8_t* messages, std::size_t count, std:
     return size;
 }
 
-int WriteMidiFile(const std::uint8_t* messages, int count, OutputTarget& output, ConversionReport* report)
+int WriteMidiFile(const std::uint8_t* messages, int count, ConversionOutput& output, ConversionReport* report)
 {
     if (count < 0 || static_cast<std::size_t>(count) > kMessageBufferSize) {
-        ReportFailure(report, ConversionFailure::OutputWrite, "", "more message bytes than a conversion holds");
+        ReportFailure(report, ConversionFailure::Output, "", "more message bytes than a conversion holds");
         return -1;
     }
     const std::size_t size = FormatMidiFile(messages, static_cast<std::size_t>(count), MidiFileImage);
-    return output.Write(MidiFileImage, size, report);
-}
-
-int WriteMidiFile(const std::uint8_t* messages, int count, const char* outputPath, ConversionReport* report)
-{
-    OutputTarget output(outputPath);
-    return WriteMidiFile(messages, count, output, report);
+    if (const std::string failure = output.Write(MidiFileImage, size); !failure.empty()) {
+        ReportFailure(report, ConversionFailure::Output, "", failure.c_str());
+        return -1;
+    }
+    return 0;
 }
 
 }  // namespace t2tk

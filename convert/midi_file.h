@@ -28,13 +28,10 @@ constexpr std::size_t MidiFileCapacity(std::size_t count)
 // where a message should begin.
 std::size_t FormatMidiFile(const std::uint8_t* messages, std::size_t count, std::uint8_t* file);
 
-class OutputTarget;
+class ConversionOutput;
 
 // Writes the file for the first count bytes of messages (at most a message
-// buffer's worth) to output, replacing an existing file only once the new one
-// is complete. Returns 0, or -1 with the reason in report.
-int WriteMidiFile(const std::uint8_t* messages, int count, OutputTarget& output, ConversionReport* report = nullptr);
-int WriteMidiFile(const std::uint8_t* messages, int count, const char* outputPath,
-                  ConversionReport* report = nullptr);
+// buffer's worth) to output. Returns 0, or -1 with the reason in report.
+int WriteMidiFile(const std::uint8_t* messages, int count, ConversionOutput& output, ConversionReport* report = nullptr);
 
 }  // namespace t2tk

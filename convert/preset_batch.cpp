@@ -3,10 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <utility>
 
 #include "convert/convert.h"
-#include "convert/output_file.h"
 
 namespace t2tk {
 
@@ -60,7 +61,7 @@ int CountNames(const char* const* names)
 // Reads up to kPresetReadSize bytes of path into the image and zeroes the rest,
 // so that a short file never carries an earlier preset's bytes. Refuses the
 // output of the conversion, which would be overwritten.
-int ReadPresetImage(const char* path, const OutputTarget* output, std::size_t* bytesRead,
+int ReadPresetImage(const char* path, const ConversionOutput* output, std::size_t* bytesRead,
                     ConversionReport* report)
 {
     std::FILE* file = OpenPreset(path);
@@ -68,7 +69,7 @@ int ReadPresetImage(const char* path, const OutputTarget* output, std::size_t* b
         ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(errno));
         return -1;
     }
-    if (output != nullptr && output->Is(file)) {
+    if (output != nullptr && output->IsPreset(file)) {
         std::fclose(file);
         ReportFailure(report, ConversionFailure::OutputIsPreset, path, "it is one of the presets being converted");
         return -1;
@@ -97,7 +98,7 @@ void CopyPresetImage(const PresetBytes& preset, std::size_t* bytesRead)
 
 // Reads and converts every preset into the message buffer, after emptying it.
 int AppendPresetFiles(const char* prefix, const char* const* names, int compatibility, int firstSlot,
-                      const OutputTarget* output, ConversionReport* report, const PresetBytes* readAlready)
+                      const ConversionOutput* output, ConversionReport* report, const PresetBytes* readAlready)
 {
     MessageBuffer.fillCount = 0;
     ClearReport(report);
@@ -136,39 +137,76 @@ int AppendPresetFiles(const char* prefix, const char* const* names, int compatib
     return 0;
 }
 
-using OutputWriter = int (*)(const std::uint8_t* messages, int count, OutputTarget& output,
+using OutputWriter = int (*)(const std::uint8_t* messages, int count, ConversionOutput& output,
                              ConversionReport* report);
 
-int WriteSysExFile(const std::uint8_t* messages, int count, OutputTarget& output, ConversionReport* report)
+int WriteSysExFile(const std::uint8_t* messages, int count, ConversionOutput& output, ConversionReport* report)
 {
-    return output.Write(messages, static_cast<std::size_t>(count), report);
+    if (const std::string failure = output.Write(messages, static_cast<std::size_t>(count)); !failure.empty()) {
+        ReportFailure(report, ConversionFailure::Output, "", failure.c_str());
+        return -1;
+    }
+    return 0;
 }
 
 int ConvertFiles(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                 int firstSlot, ConversionReport* report, const PresetBytes* readAlready, OutputWriter write)
+                 int firstSlot, ConversionReport* report, const PresetBytes* readAlready, ConversionOutput* output,
+                 OutputWriter write)
 {
-    // What the output is gets settled before a preset is read, so that no
+    if (output == nullptr) {
+        ClearReport(report);
+        ReportFailure(report, ConversionFailure::Output, outputPath, "no writer was given for the output");
+        return -1;
+    }
+    // What the output is was settled before a preset is read, so that no
     // preset is taken for it and none is overwritten.
-    OutputTarget output(outputPath);
-    if (const int result = AppendPresetFiles(prefix, names, compatibility, firstSlot, &output, report, readAlready);
+    if (const int result = AppendPresetFiles(prefix, names, compatibility, firstSlot, output, report, readAlready);
         result != 0) {
         return result;
     }
-    return write(MessageBuffer.bytes, MessageBuffer.fillCount, output, report);
+    return write(MessageBuffer.bytes, MessageBuffer.fillCount, *output, report);
 }
 
 }  // namespace
 
 int ConvertFilesToMidi(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                       int firstSlot, ConversionReport* report, const PresetBytes* readAlready)
+                       int firstSlot, ConversionReport* report, const PresetBytes* readAlready,
+                       ConversionOutput* output)
 {
-    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, readAlready, WriteMidiFile);
+    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, readAlready, output,
+                        WriteMidiFile);
 }
 
 int ConvertFilesToSysEx(const char* prefix, const char* const* names, const char* outputPath, int compatibility,
-                        int firstSlot, ConversionReport* report, const PresetBytes* readAlready)
+                        int firstSlot, ConversionReport* report, const PresetBytes* readAlready,
+                        ConversionOutput* output)
 {
-    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, readAlready, WriteSysExFile);
+    return ConvertFiles(prefix, names, outputPath, compatibility, firstSlot, report, readAlready, output,
+                        WriteSysExFile);
+}
+
+std::FILE* OpenPreset(const char* path)
+{
+#ifdef _WIN32
+    // UTF-8 inside, UTF-16 to the system; a path past the classic 260
+    // characters goes in its long form (\\?\C:\..., \\?\UNC\...), which
+    // reaches 32,767.
+    std::filesystem::path wide(std::u8string(reinterpret_cast<const char8_t*>(path)));
+    const std::wstring& text = wide.native();
+    if (text.size() >= 248 && text.rfind(L"\\\\?\\", 0) != 0 && text.rfind(L"\\\\.\\", 0) != 0) {
+        std::error_code ignored;
+        std::wstring full = std::filesystem::absolute(wide, ignored).make_preferred().native();
+        full = full.rfind(L"\\\\", 0) == 0 ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+        wide = full;
+    }
+    if (wide.native().size() >= 32767) {  // longer than even the long form takes
+        errno = ENAMETOOLONG;
+        return nullptr;
+    }
+    return ::_wfopen(wide.c_str(), L"rb");
+#else
+    return std::fopen(path, "rb");
+#endif
 }
 
 int ConvertFilesToMessages(const char* prefix, const char* const* names, int compatibility, int firstSlot,

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "convert/conversion_request.h"
+#include "files/file_conversion.h"
 #include "convert/convert.h"
 #include "convert/saved_messages.h"
 #include "tests/support/message_checks.h"
@@ -109,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.firstSlot = firstSlot;
     std::ostream silent(nullptr);  // the progress lines
     const std::string& output = request.output;
-    if (const t2tk::ConversionResult result = t2tk::ConvertPresets(request, silent); !result.written) {
+    if (const t2tk::ConversionResult result = t2tk::ConvertAndWrite(request, silent); !result.written) {
         Fail("conversion failed", result.failure);
     }
     const auto count = static_cast<std::size_t>(t2tk::MessageBuffer.fillCount);

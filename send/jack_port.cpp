@@ -56,6 +56,7 @@ struct Link {
     std::counting_semaphore<> wake{0};      // the sending thread sleeps on it
     std::atomic<bool> graphChanged{false};
     std::atomic<bool> serverGone{false};
+    std::atomic<bool> cycleWakes{false};  // each period wakes the sending thread (while a connection settles)
     bool silent = false;  // the server stopped answering: closing is not waited for
 };
 
@@ -64,6 +65,9 @@ int Process(jack_nframes_t frames, void* argument)
     auto& link = *static_cast<Link*>(argument);
     void* buffer = jack_port_get_buffer(link.port, frames);
     jack_midi_clear_buffer(buffer);
+    if (link.cycleWakes.load(std::memory_order_relaxed)) {
+        link.wake.release();
+    }
     if (link.state.load(std::memory_order_acquire) != Link::Pending) {
         return 0;
     }
@@ -297,12 +301,15 @@ std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, std::string& f
         Close(link);
         return nullptr;
     }
-    // Connected once our client sees it so: the first check must not find it cut.
+    // Connected once our client sees it so, which the server shows at a
+    // period's start: the first check must not find it cut.
     const auto limit = std::chrono::steady_clock::now() + kAnswerLimit;
+    link->cycleWakes.store(true);
     bool connected = jack_connect(link->client, jack_port_name(link->port), target.c_str()) == 0;
     while (connected && jack_port_connected_to(link->port, target.c_str()) == 0) {
         connected = link->wake.try_acquire_until(limit);
     }
+    link->cycleWakes.store(false);
     if (!connected) {
         failure = jack_port_by_name(link->client, target.c_str()) == nullptr
                       ? Gone(target)

@@ -5,7 +5,7 @@
 #include "send/port_choice.h"
 #include "send/port_lock.h"
 #ifndef _WIN32
-#include "convert/ending_signals.h"
+#include "files/ending_signals.h"
 #endif
 
 namespace t2tk::send {

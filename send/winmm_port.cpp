@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "convert/utf16.h"
+#include "files/utf16.h"
 #include "send/midi_system.h"
 #include "send/port_choice.h"
 

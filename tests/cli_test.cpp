@@ -11,7 +11,7 @@
 #include "cli/cli_options.h"
 #include "cli/converter_run.h"
 #ifdef _WIN32
-#include "convert/utf16.h"
+#include "files/utf16.h"
 #endif
 #include "tests/support/message_checks.h"
 #include "tests/support/test_support.h"

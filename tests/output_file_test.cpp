@@ -6,7 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "convert/utf16.h"
+#include "files/utf16.h"
 #else
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-#include "convert/output_file.h"
+#include "files/output_file.h"
 #include "tests/support/test_support.h"
 
 namespace t2tk {
@@ -27,24 +27,25 @@ using test::Bytes;
 class OutputFileTest : public ::testing::Test {
 protected:
     test::TempDir dir;
-    ConversionReport report{};
 
-    int Write(const std::string& path, const Bytes& bytes)
-    {
-        ClearReport(&report);
-        return WriteOutputFile(path.c_str(), bytes.data(), bytes.size(), &report);
-    }
-    std::string Failure() const { return std::string(report.file) + ": " + report.reason; }
+    static WriteError Write(const std::string& path, const Bytes& bytes) { return OutputFile(path).Write(bytes); }
 };
+
+// What a failure is: its kind and the system's error number.
+std::pair<WriteProblem, int> Kind(const WriteError& error)
+{
+    return {error.problem, error.error};
+}
+constexpr std::pair<WriteProblem, int> kWritten{WriteProblem::None, 0};
 
 TEST_F(OutputFileTest, ReplacesWholeAndLeavesNoTemporary)
 {
     test::WriteBytes(dir.File("out.mid"), Bytes(5000, 0xEE));
-    ASSERT_EQ(Write(dir.File("out.mid"), {1, 2, 3}), 0);
+    ASSERT_EQ(Kind(Write(dir.File("out.mid"), {1, 2, 3})), kWritten);
     EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), (Bytes{1, 2, 3}));
     // Any name the folder takes works, the longest too.
     const std::string longest(255, 'k');
-    ASSERT_EQ(Write(dir.File(longest), {4}), 0) << Failure();
+    ASSERT_EQ(Kind(Write(dir.File(longest), {4})), kWritten);
     EXPECT_EQ(dir.List(), (std::vector<std::string>{longest, "out.mid"}));
 }
 
@@ -61,12 +62,12 @@ TEST_F(OutputFileTest, ReplacedFileKeepsItsPermissions)
     for (const mode_t mode : {0600, 0640, 0755}) {
         test::WriteBytes(dir.File("out.mid"), {9});
         ::chmod(dir.File("out.mid").c_str(), mode);
-        ASSERT_EQ(Write(dir.File("out.mid"), {1}), 0);
+        ASSERT_EQ(Kind(Write(dir.File("out.mid"), {1})), kWritten);
         EXPECT_EQ(Mode(dir.File("out.mid")) & 07777, mode);
     }
     // A new file: 0666 less the umask, as new files are.
     const mode_t mask = ::umask(002);
-    ASSERT_EQ(Write(dir.File("new.mid"), {1}), 0);
+    ASSERT_EQ(Kind(Write(dir.File("new.mid"), {1})), kWritten);
     ::umask(mask);
     EXPECT_EQ(Mode(dir.File("new.mid")) & 07777, 0664U);
 }
@@ -78,13 +79,13 @@ TEST_F(OutputFileTest, LinksAreFollowedAndStay)
     test::WriteBytes(dir.File("kits/real.mid"), {9, 9});
     fs::create_symlink("kits/real.mid", dir.File("link.mid"));
     fs::create_symlink("../link.mid", dir.File("kits/chain.mid"));
-    ASSERT_EQ(Write(dir.File("kits/chain.mid"), {1, 2}), 0) << Failure();
+    ASSERT_EQ(Kind(Write(dir.File("kits/chain.mid"), {1, 2})), kWritten);
     EXPECT_TRUE(S_ISLNK(Mode(dir.File("link.mid"))));
     EXPECT_TRUE(S_ISLNK(Mode(dir.File("kits/chain.mid"))));
     EXPECT_EQ(test::ReadBytes(dir.File("kits/real.mid")), (Bytes{1, 2}));
     // A link to nothing yet makes its target.
     fs::create_symlink("kits/new.mid", dir.File("dangling.mid"));
-    ASSERT_EQ(Write(dir.File("dangling.mid"), {3}), 0);
+    ASSERT_EQ(Kind(Write(dir.File("dangling.mid"), {3})), kWritten);
     EXPECT_EQ(test::ReadBytes(dir.File("kits/new.mid")), Bytes{3});
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"dangling.mid", "kits", "link.mid"}));
     // As many links in a row as the system follows, and no more.
@@ -94,8 +95,8 @@ TEST_F(OutputFileTest, LinksAreFollowedAndStay)
         for (int i = 1; i <= links; ++i) {
             fs::create_symlink(i == links ? "target.mid" : std::to_string(i + 1), chain + "/" + std::to_string(i));
         }
-        const int written = Write(chain + "/1", {5});
-        EXPECT_EQ(written, links == 40 ? 0 : -1) << links << " links: " << Failure();
+        EXPECT_EQ(Kind(Write(chain + "/1", {5})),
+                  links == 40 ? kWritten : std::pair(WriteProblem::System, ELOOP)) << links << " links";
         EXPECT_EQ(fs::exists(chain + "/target.mid"), links == 40) << links;
     }
 }
@@ -110,10 +111,9 @@ TEST_F(OutputFileTest, ASizeLimitIsAFailureNotADeath)
     small.rlim_cur = 1000;
     ::setrlimit(RLIMIT_FSIZE, &small);
     ::signal(SIGXFSZ, SIG_DFL);
-    const int written = Write(dir.File("big.mid"), Bytes(5000, 1));
+    const WriteError written = Write(dir.File("big.mid"), Bytes(5000, 1));
     ::setrlimit(RLIMIT_FSIZE, &previous);
-    EXPECT_EQ(written, -1);
-    EXPECT_EQ(Failure(), dir.File("big.mid") + ": " + std::strerror(EFBIG));
+    EXPECT_EQ(Kind(written), std::pair(WriteProblem::System, EFBIG));
     EXPECT_TRUE(dir.List().empty());
 }
 
@@ -121,11 +121,10 @@ TEST_F(OutputFileTest, FifoIsWrittenInPlaceAndNeverWaitedOn)
 {
     const std::string fifo = dir.File("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(Write(fifo, {1}), -1);
-    EXPECT_EQ(Failure(), fifo + ": no process is reading from it");
+    EXPECT_EQ(Kind(Write(fifo, {1})), std::pair(WriteProblem::NobodyReading, 0));
 
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    EXPECT_EQ(Write(fifo, {1, 2, 3}), 0);
+    EXPECT_EQ(Kind(Write(fifo, {1, 2, 3})), kWritten);
     std::uint8_t got[4] = {};
     EXPECT_EQ(::read(reader, got, sizeof got), 3);
     EXPECT_EQ(got[2], 3);
@@ -143,13 +142,12 @@ TEST_F(OutputFileTest, ReplacedFileKeepsItsAttributesAndABusyFileIsSaid)
     const std::wstring out = Utf16(dir.File("out.mid"));
     test::WriteBytes(dir.File("out.mid"), {9});
     ::SetFileAttributesW(out.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_EQ(Write(dir.File("out.mid"), {1, 2}), 0) << Failure();
+    ASSERT_EQ(Kind(Write(dir.File("out.mid"), {1, 2})), kWritten);
     EXPECT_NE(::GetFileAttributesW(out.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0U);
     EXPECT_EQ(test::ReadBytes(dir.File("out.mid")), (Bytes{1, 2}));
 
     HANDLE held = ::CreateFileW(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(Write(dir.File("out.mid"), {3}), -1);
-    EXPECT_EQ(Failure(), dir.File("out.mid") + ": another program is using it");
+    EXPECT_EQ(Kind(Write(dir.File("out.mid"), {3})), std::pair(WriteProblem::InUse, 0));
     ::CloseHandle(held);
     EXPECT_EQ(dir.List(), std::vector<std::string>{"out.mid"});
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "convert/convert.h"
+#include "files/file_conversion.h"
 #include "tests/support/test_support.h"
 
 namespace t2tk {
@@ -49,7 +50,7 @@ TEST(PresetBatch, OverlongPathIsRefusedNotCut)
     request.names = {name + ".fxp"};
     request.output = dir.File("out.mid");
     std::ostream silent(nullptr);
-    EXPECT_EQ(ConvertPresets(request, silent).failure,
+    EXPECT_EQ(ConvertAndWrite(request, silent).failure,
               "cannot open preset \"" + name + ".fxp\": " + std::strerror(ENAMETOOLONG));
 }
 #endif

@@ -14,7 +14,7 @@
 #include "app/send_status.h"
 #include "app/win32/converter_dialog.h"
 #include "app/win32/resource.h"
-#include "convert/utf16.h"
+#include "files/utf16.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/fake_ports.h"
 #include "tests/support/test_support.h"

@@ -6,7 +6,7 @@
 #include "app/qt/converter_app.h"
 #include "app/qt/qt_request_dialogs.h"
 #include "app/settings_store.h"
-#include "convert/ending_signals.h"
+#include "files/ending_signals.h"
 
 int main(int argc, char** argv)
 {

@@ -11,7 +11,7 @@
 #include "app/send_status.h"
 #include "app/win32/resource.h"
 #include "app/win32/win32_request_dialogs.h"
-#include "convert/utf16.h"
+#include "files/utf16.h"
 
 namespace t2tk::app {
 

@@ -12,7 +12,7 @@
 #include "app/win32/converter_dialog.h"
 #include "app/ini_settings_store.h"
 #include "app/win32/win32_request_dialogs.h"
-#include "convert/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

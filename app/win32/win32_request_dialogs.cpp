@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/send_status.h"
-#include "convert/utf16.h"
+#include "files/utf16.h"
 
 namespace t2tk::app {
 

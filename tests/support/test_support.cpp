@@ -8,7 +8,8 @@
 #include <random>
 
 #include "convert/convert.h"
-#include "convert/utf16.h"
+#include "files/file_conversion.h"
+#include "files/utf16.h"
 
 namespace t2tk::test {
 
@@ -108,7 +109,7 @@ ConversionResult ConvertToFile(const std::vector<std::string>& presets, const st
     request.compatibility = compatibility;
     request.format = format;
     std::ostream silent(nullptr);
-    return t2tk::ConvertPresets(request, silent);
+    return t2tk::ConvertAndWrite(request, silent);
 }
 
 }  // namespace t2tk::test

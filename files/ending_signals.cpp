@@ -1,4 +1,4 @@
-#include "convert/ending_signals.h"
+#include "files/ending_signals.h"
 
 #include <pthread.h>
 
@@ -49,10 +49,22 @@ sigset_t FaultSignals()
     return SetOf(kSignals, std::size(kSignals));
 }
 
+sigset_t TakenSignals()
+{
+    sigset_t set = EndingSignals();
+    const sigset_t faults = FaultSignals();
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (sigismember(&faults, signal) == 1) {
+            sigaddset(&set, signal);
+        }
+    }
+    return set;
+}
+
 EndingSignalsBlocked::EndingSignalsBlocked()
 {
-    const sigset_t ending = EndingSignals();
-    ::pthread_sigmask(SIG_BLOCK, &ending, &m_previous);
+    const sigset_t taken = TakenSignals();
+    ::pthread_sigmask(SIG_BLOCK, &taken, &m_previous);
 }
 
 EndingSignalsBlocked::~EndingSignalsBlocked()

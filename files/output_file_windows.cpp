@@ -13,8 +13,8 @@
 #include <random>
 #include <string>
 
-#include "convert/output_file.h"
-#include "convert/utf16.h"
+#include "files/output_file.h"
+#include "files/utf16.h"
 
 namespace t2tk {
 

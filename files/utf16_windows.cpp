@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "convert/utf16.h"
+#include "files/utf16.h"
 
 namespace t2tk {
 

@@ -15,13 +15,17 @@ namespace t2tk {
 // error message instead.
 sigset_t EndingSignals();
 
-// The signals a fault of the process itself raises (SIGSEGV, SIGABRT, ...):
-// the writer takes its temporary file away on these too.
+// The signals a fault of the process itself raises (SIGSEGV, SIGABRT, ...),
+// which may come from outside too (kill -ABRT).
 sigset_t FaultSignals();
 
-// Blocks the ending signals in the calling thread for as long as it lives.
+// Both: every signal on which the writer takes its temporary file away.
+sigset_t TakenSignals();
+
+// Blocks those signals in the calling thread for as long as it lives.
 // Threads started meanwhile inherit the block, so that a library's threads
-// (JACK's, Qt's) leave the signals to the thread that handles them.
+// (JACK's, Qt's) leave the signals to the thread that handles them and writes
+// the files; a fault of such a thread itself still ends the process.
 class EndingSignalsBlocked {
 public:
     EndingSignalsBlocked();

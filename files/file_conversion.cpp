@@ -1,0 +1,62 @@
+#include "files/file_conversion.h"
+
+#include "convert/conversion_output.h"
+#include "files/output_file.h"
+#ifdef _WIN32
+#include "files/utf16.h"
+#endif
+
+namespace t2tk {
+
+namespace {
+
+// The core's output, written by the file writer.
+class FileOutput : public ConversionOutput {
+public:
+    explicit FileOutput(const std::string& path) : m_file(path) {}
+    bool IsPreset(std::FILE* preset) const override { return m_file.IsSameFileAs(preset); }
+    std::string Write(const std::uint8_t* data, std::size_t size) override
+    {
+        const WriteError error = m_file.Write({data, size});
+        m_warning = Describe(m_file.warning());
+        return Describe(error);
+    }
+    const std::string& warning() const { return m_warning; }
+
+private:
+    OutputFile m_file;
+    std::string m_warning;
+};
+
+}  // namespace
+
+ConversionResult ConvertAndWrite(const ConversionRequest& request, std::ostream& progress)
+{
+    if (request.output.empty()) {
+        return ConvertPresets(request, progress);
+    }
+    // What the output is gets settled before a preset is read, so that no
+    // preset is taken for it and none is overwritten.
+    FileOutput output(request.output);
+    ConversionResult result = ConvertPresets(request, progress, &output);
+    if (!output.warning().empty()) {
+        result.warnings.push_back("warning: " + output.warning());
+    }
+    return result;
+}
+
+bool IsStandardOutput(const std::string& path)
+{
+    return OutputFile(path).IsStandardOutput();
+}
+
+std::filesystem::path SystemPath(const std::string& path)
+{
+#ifdef _WIN32
+    return Utf16(path);
+#else
+    return path;
+#endif
+}
+
+}  // namespace t2tk

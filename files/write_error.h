@@ -1,0 +1,42 @@
+#pragma once
+// Why a file could not be written (or read, for the program's own files): a
+// kind, the file or folder it is about, and the system's error number where
+// the system said why. Describe turns it into words, in one place.
+
+#include <string>
+
+namespace t2tk {
+
+enum class WriteProblem {
+    None,
+    System,              // cannot write FILE: the system's error
+    CannotCreateIn,      // cannot create a file in FOLDER: the system's error
+    CannotMakeFolder,    // cannot make the folder FOLDER: the system's error
+    ReadOnly,            // FILE is read-only
+    OpenForReading,      // FILE is a descriptor open for reading only
+    AppendOnlyFolder,    // FOLDER takes files in but never lets one be renamed or removed
+    PlantedLink,         // FILE is a link another user owns in a shared sticky folder
+    ForeignLink,         // FILE is a link in another user's folder (the program's own files)
+    NobodyReading,       // FILE is a FIFO no process reads
+    NotRegular,          // FILE is no regular file (the program's own files)
+    NotOwnFile,          // FILE is no regular file of at most the size a file of ours has
+    Unreadable,          // FILE could not be read: the system's error
+    Changed,             // FILE changed while it was being opened
+    InUse,               // FILE is held open by another program (Windows)
+    Unflushed,           // FILE is written, but its folder could not be flushed to disk
+};
+
+struct WriteError {
+    WriteProblem problem = WriteProblem::None;
+    std::string file;    // the file or folder it is about
+    int error = 0;       // the system's error number, where it said why
+    std::string detail;  // the system's words where no error number says it (Windows), or a limit
+
+    explicit operator bool() const { return problem != WriteProblem::None; }
+};
+
+// E.g. 'cannot write "out.mid": Permission denied', names shown as a terminal
+// may show them.
+std::string Describe(const WriteError& error);
+
+}  // namespace t2tk
