@@ -178,7 +178,7 @@ int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostr
         err << kProgramName << warning << "\n";
     }
     // A MIDI stream on standard output keeps it clean of the progress lines.
-    const ConversionResult result = ConvertAndWrite(request, IsStandardOutput(request.output) ? err : out);
+    const ConversionResult result = ConvertAndWrite(request, out, &err);
     for (std::size_t i = 0; i < result.presets.size(); ++i) {
         if (const std::string warning = IncompletePresetWarning(options.presets[i], result.presets[i]); !warning.empty()) {
             err << kProgramName << warning << "\n";

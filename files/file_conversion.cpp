@@ -15,6 +15,7 @@ class FileOutput : public ConversionOutput {
 public:
     explicit FileOutput(const std::string& path) : m_file(path) {}
     bool IsPreset(std::FILE* preset) const override { return m_file.IsSameFileAs(preset); }
+    bool IsStandardOutput() const { return m_file.IsStandardOutput(); }
     std::string Write(const std::uint8_t* data, std::size_t size) override
     {
         const WriteError error = m_file.Write({data, size});
@@ -30,7 +31,7 @@ private:
 
 }  // namespace
 
-ConversionResult ConvertAndWrite(const ConversionRequest& request, std::ostream& progress)
+ConversionResult ConvertAndWrite(const ConversionRequest& request, std::ostream& progress, std::ostream* aside)
 {
     if (request.output.empty()) {
         return ConvertPresets(request, progress);
@@ -38,16 +39,12 @@ ConversionResult ConvertAndWrite(const ConversionRequest& request, std::ostream&
     // What the output is gets settled before a preset is read, so that no
     // preset is taken for it and none is overwritten.
     FileOutput output(request.output);
-    ConversionResult result = ConvertPresets(request, progress, &output);
+    std::ostream& lines = aside != nullptr && output.IsStandardOutput() ? *aside : progress;
+    ConversionResult result = ConvertPresets(request, lines, &output);
     if (!output.warning().empty()) {
         result.warnings.push_back("warning: " + output.warning());
     }
     return result;
-}
-
-bool IsStandardOutput(const std::string& path)
-{
-    return OutputFile(path).IsStandardOutput();
 }
 
 std::filesystem::path SystemPath(const std::string& path)

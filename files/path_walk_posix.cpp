@@ -163,7 +163,7 @@ private:
             m_walked.status = status;
             return true;
         }
-        return EnterFolder(name, false, error);
+        return EnterFolder(name, false, error, &status);
     }
 
     bool FollowLink(const std::string& name, const struct stat& link, bool last, WriteError& error, bool& restarted)
@@ -221,11 +221,21 @@ private:
         return false;
     }
 
-    // A folder on the way, held open in place of the one before.
-    bool EnterFolder(const std::string& name, bool systemLink, WriteError& error)
+    // A folder on the way, held open in place of the one before; looked at
+    // says what it was when it was looked at, and it must be that folder still.
+    bool EnterFolder(const std::string& name, bool systemLink, WriteError& error,
+                     const struct stat* lookedAt = nullptr)
     {
         const int next = ::openat(m_walked.folder, name.c_str(),
                                   O_PATH | O_DIRECTORY | O_CLOEXEC | (systemLink ? 0 : O_NOFOLLOW));
+        struct stat opened {};
+        if (next >= 0 && lookedAt != nullptr &&
+            (::fstat(next, &opened) != 0 || !S_ISDIR(opened.st_mode) || opened.st_dev != lookedAt->st_dev ||
+             opened.st_ino != lookedAt->st_ino)) {
+            ::close(next);
+            error = Failed(WriteProblem::Changed, Joined(m_walked.folderText, name));
+            return true;
+        }
         if (next < 0) {
             const int why = errno;
             struct stat now {};

@@ -9,7 +9,7 @@ presets=$2
 hold=$3
 work=$(mktemp -d)
 chmod 755 "$work"
-trap 'chattr -R -a "$work" 2>/dev/null; chmod -R u+w "$work"; rm -rf "$work"' EXIT
+trap 'chattr -R -a "$work" 2>/dev/null; chmod -R u+w "$work"; [ -n "${T2TK_KEEP:-}" ] || rm -rf "$work"' EXIT
 cd "$work"
 cp "$presets/rock-kit.fxp" a.fxp
 failures=0
@@ -74,6 +74,19 @@ cp a.fxp q.fxp
 check "standard output that is a preset: refused" said 'will not overwrite preset "q.fxp"'
 "$convert" -o /dev/stdout q.fxp 1<>q.fxp 2>/dev/null
 check "standard output that is a preset: the preset stays" cmp -s q.fxp a.fxp
+# A file named by -o holds exactly the output afterwards, however it is
+# reached; "-" writes on as cat does.
+for through in through fd3 dash; do printf '%10000s' '' >$through.mid; done
+"$convert" -o through.mid a.fxp 1<>through.mid 2>/dev/null
+check "standard output that is the named file: cut to the output" cmp -s through.mid expected.mid
+"$convert" -o /proc/self/fd/3 a.fxp 3<>fd3.mid >/dev/null 2>&1
+check "a file behind /proc/self/fd: cut to the output" cmp -s fd3.mid expected.mid
+"$convert" -o - a.fxp 1<>dash.mid 2>/dev/null
+check "-o - into a longer file: written over its start, as cat does" [ "$(stat -c %s dash.mid)" -eq 10000 ]
+"$convert" -o /dev/fd/3 a.fxp 3<expected.mid >/dev/null 2>errors
+check "a descriptor open for reading only: said" said 'cannot write "/dev/fd/3": it is open for reading only'
+"$convert" -o /proc/version a.fxp >/dev/null 2>errors
+check "a file of /proc: written in place, and its own failure said" said 'cannot write "/proc/version": '
 setsid -w "$convert" -o /dev/tty a.fxp >/dev/null 2>errors
 check "no terminal behind /dev/tty: said so" said 'cannot write "/dev/tty": No such device or address'
 
@@ -96,36 +109,63 @@ check "file too large: no temporary file" no_temporary
 
 # Every signal that ends the process takes the temporary file with it, and
 # the temporary file and the rename stay in the folder wherever it goes: all
-# at once, each in a folder of its own, while the write is held in its fsync
-# (a library of the tests holds it there until the check has acted). A
-# signal the caller ignores stays ignored.
-while_writing() {  # while_writing FOLDER [env OPTION] COMMAND...: COMMAND runs while the write is held; $converter is its pid
-  local folder=$1; shift
+# at once, each in a folder of its own, while the write is held in one of its
+# calls (a library of the tests holds it there until the check has acted):
+# its fsync, or the moment the temporary file has been made. A signal the
+# caller ignores stays ignored. What the writer opens must be what it found.
+held() {  # held NAME CALL OUTPUT [env OPTION] COMMAND...: COMMAND runs while CALL is held; $converter is its pid
+  local name=$1 call=$2 output=$3; shift 3
   local signals=--default-signal
   [ "$1" = env ] && { signals=$2; shift 2; }
-  mkdir "$folder" "$folder.hold" && echo old >"$folder/out.mid" && mkfifo "$folder.hold/held" "$folder.hold/go"
-  (T2TK_HOLD_FSYNC=$work/$folder.hold LD_PRELOAD=$hold ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
-       env "$signals" "$convert" -o "$folder/out.mid" a.fxp >/dev/null 2>&1 &
+  mkdir "$name.hold" && mkfifo "$name.hold/held" "$name.hold/go"
+  (T2TK_HOLD=$work/$name.hold T2TK_HOLD_AT=$call LD_PRELOAD=$hold \
+       ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
+       env "$signals" "$convert" -o "$output" a.fxp >/dev/null 2>"$name.errors" &
    export converter=$!
-   read -r _ <"$folder.hold/held"
+   # The line comes once the call is held; the time limit only keeps a broken
+   # check from hanging the suite.
+   timeout 120 sh -c 'read -r _ <"$0"' "$name.hold/held" || kill -KILL "$converter"
    "$@"
-   { echo go >&3; } 3<>"$folder.hold/go"  # opened both ways: never waits for a reader
-   wait "$converter") &
+   { echo go >&3; } 3<>"$name.hold/go"  # opened both ways: never waits for a reader
+   wait "$converter" 2>/dev/null
+   echo $? >"$name.status") 2>/dev/null &
+}
+while_writing() {  # while_writing FOLDER CALL [env OPTION] COMMAND...: FOLDER/out.mid, "old" before
+  local folder=$1 call=$2; shift 2
+  mkdir "$folder" && echo old >"$folder/out.mid"
+  held "$folder" "$call" "$folder/out.mid" "$@"
 }
 signals=(HUP INT QUIT PIPE ALRM TERM USR1 USR2 XCPU VTALRM RTMIN RTMAX)
+faults=(ABRT SEGV BUS TRAP SYS)
 for signal in "${signals[@]}"; do
-  while_writing "sig-$signal" sh -c 'kill -s "$0" "$converter"' "$signal"
+  while_writing "sig-$signal" fsync sh -c 'kill -s "$0" "$converter"' "$signal"
 done
-while_writing ignored env --ignore-signal=HUP sh -c 'kill -s HUP "$converter"'
-while_writing kits mv kits renamed
+for signal in "${faults[@]}" TERM; do
+  while_writing "made-$signal" "after-open .t2tk-" sh -c 'kill -s "$0" "$converter"' "$signal"
+done
+while_writing ignored fsync env --ignore-signal=HUP sh -c 'kill -s HUP "$converter"'
+while_writing kits fsync mv kits renamed
+mkfifo swapped.fifo
+held swapped "before-open swapped.fifo" swapped.fifo sh -c 'rm swapped.fifo && echo old >swapped.fifo'
+mkdir swapped-folder && echo old >elsewhere.mid
+held swapped-folder "before-open swapped-folder" swapped-folder/out.mid \
+     sh -c 'mv swapped-folder moved && mkdir other && ln -s other swapped-folder'
 wait
 for signal in "${signals[@]}"; do
   check "SIG$signal while writing: the old output stays, no temporary file" \
         eval 'old_output sig-$signal/out.mid && no_temporary sig-$signal'
 done
+for signal in "${faults[@]}" TERM; do
+  check "SIG$signal as the temporary file is made: the old output stays, no temporary file" \
+        eval 'old_output made-$signal/out.mid && no_temporary made-$signal'
+done
 check "an ignored signal while writing: the file is written" cmp -s ignored/out.mid expected.mid
 check "a folder renamed while writing: the file is written in it" cmp -s renamed/out.mid expected.mid
 check "a folder renamed while writing: no temporary file" no_temporary renamed
+check "a FIFO swapped for a file before it is opened: refused" said 'cannot write "swapped.fifo": it changed while it was being opened' swapped.errors
+check "a FIFO swapped for a file: the file untouched" old_output swapped.fifo
+check "a folder swapped for a link on the way: refused" said 'cannot write "swapped-folder": it changed while it was being opened' swapped-folder.errors
+check "a folder swapped for a link: nothing written" [ -z "$(ls other)" ]
 
 if can_trace "a folder that cannot be flushed"; then
   strace -o /dev/null -e trace=fsync -e inject=fsync:error=EIO:when=2 "$convert" -o flushed.mid a.fxp \
@@ -176,6 +216,12 @@ ln -s "$work/victim/out.mid" owned/kit.mid && chown -h 65534:65534 owned/kit.mid
 check "a link of the shared folder's owner: followed" cmp -s victim/out.mid expected.mid
 check "a link of the shared folder's owner: still a link" [ -L owned/kit.mid ]
 
+# Read-only is what the permission bits say, for root too.
+echo old >ro.mid && chmod 444 ro.mid
+"$convert" -o ro.mid a.fxp >/dev/null 2>errors
+check "read-only output, for root too: refused" said 'cannot write "ro.mid": it is read-only'
+check "read-only output, for root too: untouched" old_output ro.mid
+
 # Such a folder takes files in but never lets one be renamed or removed.
 if mkdir appending && chattr +a appending 2>/dev/null; then
   "$convert" -o appending/out.mid a.fxp >/dev/null 2>errors
@@ -196,6 +242,18 @@ check "read-only output: untouched" old_output
 mkdir locked && chmod 755 locked
 as_nobody -o locked/out.mid a.fxp >/dev/null 2>errors
 check "locked folder: named" said 'cannot create a file in "locked": Permission denied'
+# A folder its user may write in but not read: written, and said that it
+# could not be flushed; append-only as well, refused without reading it.
+mkdir unreadable && chown 65534 unreadable && chmod 0333 unreadable
+as_nobody -o unreadable/out.mid a.fxp >/dev/null 2>errors
+check "a folder its user cannot read: written" [ -s unreadable/out.mid ]
+check "a folder its user cannot read: said it could not be flushed" \
+      said 'warning: wrote "unreadable/out.mid", but its folder could not be flushed to disk (Permission denied)'
+if mkdir hidden-log && chown 65534 hidden-log && chmod 0300 hidden-log && chattr +a hidden-log 2>/dev/null; then
+  as_nobody -o hidden-log/out.mid a.fxp >/dev/null 2>errors
+  check "an append-only folder its user cannot read: refused" said 'cannot create a file in "hidden-log": it is append-only'
+  check "an append-only folder its user cannot read: nothing left in it" [ -z "$(ls -A hidden-log)" ]
+fi
 echo old >group.mid && chown 65534:100 group.mid && chmod 660 group.mid
 as_nobody -o group.mid a.fxp >/dev/null 2>&1
 check "a replaced file keeps its group and permissions" [ "$(stat -c '%u:%g %a' group.mid)" = "65534:100 660" ]

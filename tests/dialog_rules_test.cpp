@@ -151,10 +151,45 @@ TEST(IniSettings, RootKeepsTheOwnerAndFollowsNoPlantedLink)
     test::WriteBytes(dir.File("root.ini"), {'x'});
     std::filesystem::create_symlink(dir.File("root.ini"), dir.File("shared/t2tk.ini"));
     ASSERT_EQ(::lchown(dir.File("shared/t2tk.ini").c_str(), 65534, 65534), 0);
-    IniSettingsStore planted(dir.File("shared/t2tk.ini"));
-    EXPECT_EQ(planted.Save(), "will not follow \"" + dir.File("shared/t2tk.ini") +
-                                  "\": it is a link that another user owns in a shared folder");
-    EXPECT_EQ(test::ReadBytes(dir.File("root.ini")), test::Bytes{'x'});
+    test::WriteBytes(dir.File("root.ini"), {'[', 't', '2', 't', 'k', ']', '\n', 'P', 'r', 'o', 'g', 'r', 'a', 'm', '=', '4',
+                                            '2', '\n'});
+    const std::string planted = "will not follow \"" + dir.File("shared/t2tk.ini") +
+                                "\": it is a link that another user owns in a shared folder";
+    IniSettingsStore throughPlanted(dir.File("shared/t2tk.ini"));
+    EXPECT_EQ(throughPlanted.ReadText("t2tk", "Program"), "");  // not read through it either
+    EXPECT_EQ(throughPlanted.SaveProblem(), planted);
+    EXPECT_EQ(throughPlanted.Save(), planted);
+    EXPECT_EQ(test::ReadBytes(dir.File("root.ini")).size(), 18U);
+
+    // Root with a user's home: what is made there is the user's, and no link
+    // the user made there is followed.
+    const std::string home = dir.File("home");
+    std::filesystem::create_directory(home);
+    ASSERT_EQ(::chown(home.c_str(), 65534, 65534), 0);
+    IniSettingsStore fresh(home + "/.config/t2tk.ini");
+    fresh.WriteInt("t2tk", "Program", 5);
+    EXPECT_EQ(fresh.Save(), "");
+    for (const std::string& made : {home + "/.config", home + "/.config/t2tk.ini"}) {
+        ::stat(made.c_str(), &status);
+        EXPECT_EQ(status.st_uid, 65534U) << made;
+        EXPECT_EQ(status.st_gid, 65534U) << made;
+    }
+    std::filesystem::remove(home + "/.config/t2tk.ini");
+    std::filesystem::create_symlink(dir.File("root.ini"), home + "/.config/t2tk.ini");
+    IniSettingsStore throughTheirs(home + "/.config/t2tk.ini");
+    EXPECT_EQ(throughTheirs.ReadText("t2tk", "Program"), "");
+    EXPECT_EQ(throughTheirs.Save(), "will not follow \"" + home + "/.config/t2tk.ini\": it is a link in another "
+                                                                 "user's folder");
+    EXPECT_EQ(test::ReadBytes(dir.File("root.ini")).size(), 18U);
+
+    // A folder that cannot be made says so, not that something is missing.
+    std::filesystem::create_directory(dir.File("closed"));
+    ::chmod(dir.File("closed").c_str(), 0555);
+    ASSERT_EQ(::seteuid(65534), 0);
+    IniSettingsStore underClosed(dir.File("closed/config/t2tk.ini"));
+    const std::string problem = underClosed.SaveProblem();
+    ASSERT_EQ(::seteuid(0), 0);
+    EXPECT_EQ(problem, "cannot make the folder \"" + dir.File("closed/config") + "\": Permission denied");
 }
 #endif
 
