@@ -17,6 +17,7 @@
 #include "convert/conversion_request.h"
 #include "convert/convert.h"
 #include "examples/fxp_builder.h"
+#include "files/file_conversion.h"
 
 // Every operator new of the process is counted, so that a benchmark can show
 // that the conversion allocates nothing. The replacement pairs malloc with
@@ -110,7 +111,9 @@ void BM_Convert(benchmark::State& state)
     const t2tk::NameList names(presets);
     const long allocationsBefore = g_allocations.load();
     while (state.KeepRunning()) {
-        if (t2tk::ConvertFilesToMidi("", names.data(), Folder().Output().c_str(), 0, 0) != 0) {
+        // The output is settled before a preset is read, as the programs do.
+        t2tk::FileOutput output(Folder().Output());
+        if (t2tk::ConvertFilesToMidi("", names.data(), Folder().Output().c_str(), 0, 0, nullptr, nullptr, &output) != 0) {
             state.SkipWithError("conversion failed");
         }
     }

@@ -74,6 +74,9 @@ int ReadPresetImage(const char* path, const ConversionOutput* output, std::size_
         ReportFailure(report, ConversionFailure::OutputIsPreset, path, "it is one of the presets being converted");
         return -1;
     }
+    // Straight into the image: a buffer of the C library's own would only
+    // take the bytes in smaller pieces first.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     const std::size_t got = std::fread(PresetImage, 1, kPresetReadSize, file);
     const bool failed = std::ferror(file) != 0;
     const int error = errno;

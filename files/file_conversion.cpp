@@ -1,35 +1,17 @@
 #include "files/file_conversion.h"
 
-#include "convert/conversion_output.h"
-#include "files/output_file.h"
 #ifdef _WIN32
 #include "files/utf16.h"
 #endif
 
 namespace t2tk {
 
-namespace {
-
-// The core's output, written by the file writer.
-class FileOutput : public ConversionOutput {
-public:
-    explicit FileOutput(const std::string& path) : m_file(path) {}
-    bool IsPreset(std::FILE* preset) const override { return m_file.IsSameFileAs(preset); }
-    bool IsStandardOutput() const { return m_file.IsStandardOutput(); }
-    std::string Write(const std::uint8_t* data, std::size_t size) override
-    {
-        const WriteError error = m_file.Write({data, size});
-        m_warning = Describe(m_file.warning());
-        return Describe(error);
-    }
-    const std::string& warning() const { return m_warning; }
-
-private:
-    OutputFile m_file;
-    std::string m_warning;
-};
-
-}  // namespace
+std::string FileOutput::Write(const std::uint8_t* data, std::size_t size)
+{
+    const WriteError error = m_file.Write({data, size});
+    m_warning = Describe(m_file.warning());
+    return Describe(error);
+}
 
 ConversionResult ConvertAndWrite(const ConversionRequest& request, std::ostream& progress, std::ostream* aside)
 {

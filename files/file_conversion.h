@@ -7,9 +7,27 @@
 #include <iostream>
 #include <string>
 
+#include "convert/conversion_output.h"
 #include "convert/conversion_request.h"
+#include "files/output_file.h"
 
 namespace t2tk {
+
+// The core's output, written by the file writer: what the core's
+// ConvertFilesToMidi is handed in the programs.
+class FileOutput : public ConversionOutput {
+public:
+    explicit FileOutput(const std::string& path) : m_file(path) {}
+    bool IsPreset(std::FILE* preset) const override { return m_file.IsSameFileAs(preset); }
+    bool IsStandardOutput() const { return m_file.IsStandardOutput(); }
+    std::string Write(const std::uint8_t* data, std::size_t size) override;
+    // What the writer said although it wrote.
+    const std::string& warning() const { return m_warning; }
+
+private:
+    OutputFile m_file;
+    std::string m_warning;
+};
 
 // Converts as asked and writes the output, when there is one, with the file
 // writer. The "initreq" and "storereq N" lines go to progress, or to aside

@@ -297,14 +297,23 @@ WriteError MakeMissingFolders(WalkedPath& walked)
 bool SetOwnership(int descriptor, Kind kind, OutputUse use, const WalkedPath& walked)
 {
     if (kind == Kind::Replace) {
-        if (::geteuid() == 0) {
-            if (::fchown(descriptor, walked.status.st_uid, walked.status.st_gid) != 0) {
-                return false;
-            }
-        } else if (::fchown(descriptor, static_cast<uid_t>(-1), walked.status.st_gid) != 0) {
-            // not one of the user's groups: the file takes the user's own
+        // Only what differs is changed: every change is more for the disk to
+        // take in before the file is flushed.
+        struct stat made {};
+        if (::fstat(descriptor, &made) != 0) {
+            return false;
         }
-        return ::fchmod(descriptor, walked.status.st_mode & 07777) == 0;
+        if (made.st_uid != walked.status.st_uid || made.st_gid != walked.status.st_gid) {
+            if (::geteuid() == 0) {
+                if (::fchown(descriptor, walked.status.st_uid, walked.status.st_gid) != 0) {
+                    return false;
+                }
+            } else if (::fchown(descriptor, static_cast<uid_t>(-1), walked.status.st_gid) != 0) {
+                // not one of the user's groups: the file takes the user's own
+            }
+        }
+        return (made.st_mode & 07777) == (walked.status.st_mode & 07777) ||
+               ::fchmod(descriptor, walked.status.st_mode & 07777) == 0;
     }
     struct stat folder {};
     if (use == OutputUse::OwnFile && ::geteuid() == 0 && ::fstat(walked.folder, &folder) == 0 && folder.st_uid != 0) {
@@ -342,7 +351,10 @@ WriteError OutputFile::Write(std::span<const std::uint8_t> data)
     int error = 0;
     {
         TemporaryFile temporary(walked.folder);
-        const int descriptor = temporary.Create(decision.kind == Kind::Replace ? 0600 : 0666);
+        // A replacement is made with the replaced file's permissions, none
+        // wider; the umask may take some away, which are then given back.
+        const int descriptor =
+            temporary.Create(decision.kind == Kind::Replace ? (walked.status.st_mode & 0777) : 0666);
         if (descriptor < 0) {
             return Failed(WriteProblem::CannotCreateIn, folderText, errno);
         }

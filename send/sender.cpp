@@ -1,7 +1,5 @@
 #include "send/sender.h"
 
-#include <optional>
-
 #include "convert/message_schedule.h"
 #include "send/midi_port.h"
 
@@ -15,11 +13,12 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
     SendResult result;
     result.presets = schedule.presets();
     // When the last store request left, while the module stores its preset.
-    std::optional<SendClock::TimePoint> storing;
+    bool storing = false;
+    SendClock::TimePoint stored{};
     const auto countStored = [&](SendClock::TimePoint now) {
-        if (storing && now >= *storing + SendSchedule::kFinalWait) {
+        if (storing && now >= stored + SendSchedule::kFinalWait) {
             ++result.stored;
-            storing.reset();
+            storing = false;
         }
     };
     for (std::size_t i = 0; i < steps.size() && result.ending == SendEnding::Done; ++i) {
@@ -34,7 +33,8 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
         case Departure::Left:
             countStored(left);
             if (step.storesPreset) {
-                storing = left;
+                storing = true;
+                stored = left;
             }
             break;
         case Departure::Stopped:
@@ -49,7 +49,7 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
     // after a stop (it is half a second at most): the module stores what it
     // was asked to, and the account should say so.
     if (storing && result.ending != SendEnding::PortFailed) {
-        clock.WaitUntil(*storing + SendSchedule::kFinalWait, std::stop_token());
+        clock.WaitUntil(stored + SendSchedule::kFinalWait, std::stop_token());
         if (result.ending == SendEnding::Done && stop.stop_requested()) {
             result.ending = SendEnding::Stopped;
         }
