@@ -64,7 +64,10 @@ ConversionResult ConvertPresets(const ConversionRequest& request, std::ostream& 
     std::vector<PresetBytes> readAlready(request.readAlready.size(), PresetBytes{nullptr, 0});
     for (std::size_t i = 0; i < readAlready.size(); ++i) {
         if (request.readAlready[i]) {
-            readAlready[i] = {request.readAlready[i]->data(), request.readAlready[i]->size()};
+            // An empty file read is bytes too: never the null that says "read it".
+            static constexpr std::uint8_t kNothing = 0;
+            const auto& bytes = *request.readAlready[i];
+            readAlready[i] = {bytes.empty() ? &kNothing : bytes.data(), bytes.size()};
         }
     }
     const PresetBytes* read = readAlready.size() == request.names.size() ? readAlready.data() : nullptr;

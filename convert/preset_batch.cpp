@@ -2,6 +2,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -58,6 +59,21 @@ int CountNames(const char* const* names)
     return count;
 }
 
+// Why a preset could not be opened. On Windows a file another program holds
+// is said so, as the writer says it, and not as a lack of permission.
+const char* OpenFailure()
+{
+#ifdef _WIN32
+    constexpr unsigned long kSharingViolation = 32;
+    constexpr unsigned long kLockViolation = 33;
+    const unsigned long code = _doserrno;  // the system's own error, which the C library keeps beside errno
+    if (errno == EACCES && (code == kSharingViolation || code == kLockViolation)) {
+        return "another program is using it";
+    }
+#endif
+    return std::strerror(errno);
+}
+
 // Reads up to kPresetReadSize bytes of path into the image and zeroes the rest,
 // so that a short file never carries an earlier preset's bytes. Refuses the
 // output of the conversion, which would be overwritten.
@@ -66,7 +82,7 @@ int ReadPresetImage(const char* path, const ConversionOutput* output, std::size_
 {
     std::FILE* file = OpenPreset(path);
     if (file == nullptr) {
-        ReportFailure(report, ConversionFailure::PresetOpen, path, std::strerror(errno));
+        ReportFailure(report, ConversionFailure::PresetOpen, path, OpenFailure());
         return -1;
     }
     if (output != nullptr && output->IsPreset(file)) {

@@ -44,6 +44,26 @@ std::size_t Utf8Length(std::string_view text)
     return length;
 }
 
+// Marks that change the direction of text (U+061C, U+200E and U+200F,
+// U+202A to U+202E, U+2066 to U+2069) or take no room (U+200B to U+200D,
+// U+2060 to U+2064, U+FEFF): a name holding them would not read as it is.
+bool IsInvisible(std::string_view character)
+{
+    if (character.size() < 2) {
+        return false;
+    }
+    char32_t c = 0;
+    if (character.size() == 2) {
+        c = ((static_cast<unsigned char>(character[0]) & 0x1FU) << 6) | (static_cast<unsigned char>(character[1]) & 0x3FU);
+    } else if (character.size() == 3) {
+        c = ((static_cast<unsigned char>(character[0]) & 0x0FU) << 12) |
+            ((static_cast<unsigned char>(character[1]) & 0x3FU) << 6) | (static_cast<unsigned char>(character[2]) & 0x3FU);
+    }
+    const auto in = [c](char32_t first, char32_t last) { return c >= first && c <= last; };
+    return c == 0x061C || in(0x200B, 0x200F) || in(0x202A, 0x202E) || in(0x2060, 0x2064) || in(0x2066, 0x2069) ||
+           c == 0xFEFF;
+}
+
 }  // namespace
 
 std::string Printable(std::string_view name)
@@ -54,9 +74,11 @@ std::string Printable(std::string_view name)
         const std::size_t length = Utf8Length(name.substr(i));
         const auto byte = static_cast<unsigned char>(name[i]);
         // C0 controls and DEL, C1 controls (U+0080 to U+009F, which a
-        // terminal takes as CSI and the like), and bytes that are no UTF-8.
+        // terminal takes as CSI and the like), bytes that are no UTF-8, and
+        // the characters that turn text around or hide in it.
         const bool control = length == 0 || (length == 1 && (byte < 0x20 || byte == 0x7F)) ||
-                             (byte == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0);
+                             (byte == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0) ||
+                             IsInvisible(name.substr(i, length));
         if (!control) {
             text.append(name.substr(i, length));
             i += length;

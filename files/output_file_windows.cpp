@@ -138,10 +138,58 @@ std::string ErrorText(DWORD error)
     return words;
 }
 
-int Fail(ConversionReport* report, ConversionFailure failure, const char* path, const std::string& reason)
+// A failure told by the system's error code.
+WriteError Failed(WriteProblem problem, const std::string& file, DWORD error)
 {
-    ReportFailure(report, failure, path, reason.c_str());
-    return -1;
+    WriteError failed{problem, file, 0, {}};
+    switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+        failed.problem = WriteProblem::InUse;
+        break;
+    case ERROR_ACCESS_DENIED:
+        failed.error = EACCES;
+        break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        failed.error = ENOENT;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        failed.error = ENOSPC;
+        break;
+    case ERROR_FILENAME_EXCED_RANGE:
+        failed.error = ENAMETOOLONG;
+        break;
+    default:
+        failed.detail = ErrorText(error);
+        break;
+    }
+    return failed;
+}
+
+WriteError Failed(WriteProblem problem, const std::string& file, int error)
+{
+    return {problem, file, error, {}};
+}
+
+// The system's identity of an open file: its volume and index.
+struct FileId {
+    DWORD volume = 0;
+    unsigned long long index = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+bool IdOf(HANDLE file, FileId& id)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (file == INVALID_HANDLE_VALUE || ::GetFileInformationByHandle(file, &information) == 0) {
+        return false;
+    }
+    id = {information.dwVolumeSerialNumber,
+          (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+    return true;
 }
 
 bool WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size)
@@ -174,131 +222,145 @@ std::wstring FolderOf(const std::wstring& path)
 
 }  // namespace
 
-OutputTarget::OutputTarget(const char* path, OutputUse use) : m_path(path), m_use(use)
+struct OutputFile::Decision {
+    enum class Kind { Refused, StandardOutput, InPlace, Replace, Create };
+    Kind kind = Kind::Refused;
+    WriteError refusal;
+    DWORD attributes = 0;
+    bool regular = false;  // the output is a disk file that exists now
+    FileId id;             // and which one it is
+};
+
+namespace {
+
+using Kind = OutputFile::Decision::Kind;
+
+std::string FolderText(const std::string& path)
 {
-    if (std::strcmp(path, "-") == 0) {
-        m_kind = Kind::Descriptor;
-    } else {
-        const std::wstring target = SystemPath(path);
-        m_attributes = ::GetFileAttributesW(target.c_str());
-        if (m_attributes == INVALID_FILE_ATTRIBUTES) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_PATH_NOT_FOUND) {
-                const std::string text(path);
-                const std::size_t separator = text.find_last_of("\\/");
-                Refuse(ConversionFailure::OutputFolder,
-                       separator == std::string::npos ? "." : text.substr(0, separator).c_str(), ENOENT);
-                return;
-            }
-            m_kind = Kind::Create;
-        } else if ((m_attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            Refuse(ConversionFailure::OutputWrite, path, EISDIR);
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? "." : path.substr(0, separator);
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const std::string& path, OutputUse use)
+    : m_path(path), m_use(use), m_decision(std::make_unique<Decision>())
+{
+    Decision& decision = *m_decision;
+    FileId standardOutput;
+    const bool haveStandardOutput = IdOf(::GetStdHandle(STD_OUTPUT_HANDLE), standardOutput);
+    if (path == "-") {
+        decision.kind = Kind::StandardOutput;
+        decision.regular = haveStandardOutput && ::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_DISK;
+        decision.id = standardOutput;
+        return;
+    }
+    const std::wstring target = SystemPath(path);
+    decision.attributes = ::GetFileAttributesW(target.c_str());
+    if (decision.attributes == INVALID_FILE_ATTRIBUTES) {
+        if (::GetLastError() == ERROR_PATH_NOT_FOUND) {
+            decision.refusal = Failed(WriteProblem::CannotCreateIn, FolderText(path), ENOENT);
             return;
+        }
+        decision.kind = Kind::Create;
+    } else if ((decision.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        decision.refusal = Failed(WriteProblem::System, path, EISDIR);
+        return;
+    } else {
+        // A disk file is replaced; a device (NUL, CON, COM1) or a pipe is
+        // written in place.
+        HANDLE file = ::CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE && ::GetFileType(file) == FILE_TYPE_DISK && IdOf(file, decision.id)) {
+            decision.kind = Kind::Replace;
+            decision.regular = true;
         } else {
-            // A disk file is replaced; a device (NUL, CON, COM1) or a pipe is
-            // written in place.
-            HANDLE file = ::CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              nullptr, OPEN_EXISTING, 0, nullptr);
-            BY_HANDLE_FILE_INFORMATION information{};
-            if (file != INVALID_HANDLE_VALUE && ::GetFileType(file) == FILE_TYPE_DISK &&
-                ::GetFileInformationByHandle(file, &information) != 0) {
-                m_kind = Kind::Replace;
-                m_regular = true;
-                m_device = information.dwVolumeSerialNumber;
-                m_inode = (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
-            } else {
-                m_kind = Kind::InPlace;
-            }
-            if (file != INVALID_HANDLE_VALUE) {
-                ::CloseHandle(file);
-            }
+            decision.kind = Kind::InPlace;
+        }
+        if (file != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(file);
+        }
+        // The very file standard output goes to is written there.
+        if (decision.regular && haveStandardOutput && standardOutput == decision.id) {
+            decision.kind = Kind::StandardOutput;
         }
     }
-    if (m_use == OutputUse::RegularFile && m_kind != Kind::Replace && m_kind != Kind::Create) {
-        Refuse(ConversionFailure::OutputWrite, path, 0, "it is not a regular file");
+    if (use == OutputUse::OwnFile && decision.kind != Kind::Replace && decision.kind != Kind::Create) {
+        decision.kind = Kind::Refused;
+        decision.refusal = Failed(WriteProblem::NotRegular, path, 0);
     }
 }
 
-void OutputTarget::Refuse(ConversionFailure failure, const char* file, int error, const char* reason)
+OutputFile::~OutputFile() = default;
+
+bool OutputFile::IsStandardOutput() const
 {
-    m_kind = Kind::Refused;
-    m_failure = failure;
-    std::snprintf(m_failedFile, sizeof m_failedFile, "%s", file);
-    m_error = error;
-    m_reason = reason;
+    return m_decision->kind == Kind::StandardOutput;
 }
 
-bool OutputTarget::IsStandardOutput() const
+bool OutputFile::IsSameFileAs(std::FILE* file) const
 {
-    return m_kind == Kind::Descriptor;
-}
-
-bool OutputTarget::Is(std::FILE* preset) const
-{
-    BY_HANDLE_FILE_INFORMATION information{};
+    FileId id;
     // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handle, as the C library keeps it
-    const auto file = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(preset)));
-    return m_regular && ::GetFileInformationByHandle(file, &information) != 0 &&
-           information.dwVolumeSerialNumber == m_device &&
-           ((static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow) == m_inode;
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+    return m_decision->regular && IdOf(handle, id) && id == m_decision->id;
 }
 
-int OutputTarget::Check(ConversionReport* report) const
+WriteError OutputFile::WhyNotWritable() const
 {
-    if (m_kind == Kind::Refused) {
-        return Fail(report, m_failure, m_failedFile, m_reason != nullptr ? m_reason : std::strerror(m_error));
+    const Decision& decision = *m_decision;
+    if (decision.kind == Kind::Refused) {
+        return decision.refusal;
     }
-    if (m_kind != Kind::Replace) {
-        return 0;
+    if (decision.kind != Kind::Replace) {
+        return {};
     }
-    if ((m_attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return Fail(report, ConversionFailure::OutputWrite, m_path, "it is read-only");
+    if ((decision.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return Failed(WriteProblem::ReadOnly, m_path, 0);
     }
     // A file another program holds open cannot be replaced.
-    HANDLE file = ::CreateFileW(SystemPath(m_path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
+    HANDLE file =
+        ::CreateFileW(SystemPath(m_path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return Fail(report, ConversionFailure::OutputWrite, m_path, ErrorText(::GetLastError()));
+        return Failed(WriteProblem::System, m_path, ::GetLastError());
     }
     ::CloseHandle(file);
-    return 0;
+    return {};
 }
 
-int OutputTarget::Write(const std::uint8_t* data, std::size_t size, ConversionReport* report)
+WriteError OutputFile::Write(std::span<const std::uint8_t> data)
 {
-    if (Check(report) != 0) {
-        return -1;
+    m_warning = {};
+    if (WriteError refused = WhyNotWritable()) {
+        return refused;
     }
-    if (m_kind == Kind::Descriptor) {
+    const Decision& decision = *m_decision;
+    if (decision.kind == Kind::StandardOutput) {
         std::fflush(stdout);
         ::_setmode(::_fileno(stdout), _O_BINARY);
-        const bool written = std::fwrite(data, 1, size, stdout) == size && std::fflush(stdout) == 0;
-        return written ? 0 : Fail(report, ConversionFailure::OutputWrite, m_path, std::strerror(errno));
+        const bool written = std::fwrite(data.data(), 1, data.size(), stdout) == data.size() && std::fflush(stdout) == 0;
+        return written ? WriteError{} : Failed(WriteProblem::System, m_path, errno);
     }
     const std::wstring target = SystemPath(m_path);
-    if (m_kind == Kind::InPlace) {
+    if (decision.kind == Kind::InPlace) {
         HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr);
-        const bool written = file != INVALID_HANDLE_VALUE && WriteAll(file, data, size);
+                                    OPEN_EXISTING, 0, nullptr);
+        const bool written = file != INVALID_HANDLE_VALUE && WriteAll(file, data.data(), data.size());
         const DWORD error = ::GetLastError();
         if (file != INVALID_HANDLE_VALUE) {
             ::CloseHandle(file);
         }
-        return written ? 0 : Fail(report, ConversionFailure::OutputWrite, m_path, ErrorText(error));
+        return written ? WriteError{} : Failed(WriteProblem::System, m_path, error);
     }
 
     TemporaryCleanup cleanup;
     const std::wstring full = FullPath(target);
-    const std::wstring folder = FolderOf(full);
-    HANDLE file = cleanup.Create(folder);
+    HANDLE file = cleanup.Create(FolderOf(full));
     if (file == INVALID_HANDLE_VALUE) {
-        const std::string text(m_path);
-        const std::size_t separator = text.find_last_of("\\/");
-        return Fail(report, ConversionFailure::OutputFolder,
-                    separator == std::string::npos ? "." : text.substr(0, separator).c_str(), ErrorText(::GetLastError()));
+        return Failed(WriteProblem::CannotCreateIn, FolderText(m_path), ::GetLastError());
     }
     // On disk before the rename, so that a power cut leaves the old file or the new one.
-    bool ok = WriteAll(file, data, size) && ::FlushFileBuffers(file) != 0;
+    bool ok = WriteAll(file, data.data(), data.size()) && ::FlushFileBuffers(file) != 0;
     DWORD error = ::GetLastError();
     if (::CloseHandle(file) == 0 && ok) {
         ok = false;
@@ -306,57 +368,50 @@ int OutputTarget::Write(const std::uint8_t* data, std::size_t size, ConversionRe
     }
     // ReplaceFileW carries the replaced file's permissions and attributes
     // over; the attributes are set beforehand too, for systems that do not.
-    if (ok && m_kind == Kind::Replace) {
-        ::SetFileAttributesW(g_temporary.c_str(), m_attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    if (ok && decision.kind == Kind::Replace) {
+        ::SetFileAttributesW(g_temporary.c_str(), decision.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     }
-    if (ok && !TemporaryCleanup::Keep(full, m_kind == Kind::Replace)) {
+    if (ok && !TemporaryCleanup::Keep(full, decision.kind == Kind::Replace)) {
         ok = false;
         error = ::GetLastError();
     }
     if (!ok) {
         TemporaryCleanup::Set(false);
-        return Fail(report, ConversionFailure::OutputWrite, m_path, ErrorText(error));
+        return Failed(WriteProblem::System, m_path, error);
     }
-    return 0;
+    return {};
 }
 
-int ReadSmallFile(const char* path, std::size_t limit, std::string& contents)
+bool ReadOwnFileBytes(const std::string& path, std::size_t limit, std::string& contents, WriteError& problem)
 {
     contents.clear();
+    problem = {};
     HANDLE file = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
+                                nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
-        return -1;
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            problem = Failed(WriteProblem::Unreadable, path, error);
+        }
+        return false;
     }
     LARGE_INTEGER size{};
-    int result = ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileSizeEx(file, &size) != 0 &&
-                         static_cast<unsigned long long>(size.QuadPart) <= limit
-                     ? 0
-                     : 1;
-    if (result == 0) {
+    bool read = ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileSizeEx(file, &size) != 0 &&
+                static_cast<unsigned long long>(size.QuadPart) <= limit;
+    if (!read) {
+        problem = {WriteProblem::NotOwnFile, path, 0, std::to_string(limit)};
+    } else {
         contents.resize(static_cast<std::size_t>(size.QuadPart));
         DWORD got = 0;
         if (!contents.empty() &&
-            (::ReadFile(file, contents.data(), static_cast<DWORD>(contents.size()), &got, nullptr) == 0)) {
-            errno = EIO;
-            result = -1;
+            ::ReadFile(file, contents.data(), static_cast<DWORD>(contents.size()), &got, nullptr) == 0) {
+            problem = Failed(WriteProblem::Unreadable, path, ::GetLastError());
+            read = false;
         }
-        contents.resize(result == 0 ? got : 0);
+        contents.resize(read ? got : 0);
     }
     ::CloseHandle(file);
-    return result;
-}
-
-std::FILE* OpenPreset(const char* path)
-{
-    const std::wstring wide = SystemPath(path);
-    if (wide.size() >= 32767) {  // longer than even the long form takes
-        errno = ENAMETOOLONG;
-        return nullptr;
-    }
-    return ::_wfopen(wide.c_str(), L"rb");
+    return read;
 }
 
 }  // namespace t2tk

@@ -10,7 +10,7 @@ scripts/install-deps.sh web
 export NODE_PATH=/usr/share/nodejs  # Debian's emscripten finds acorn there
 # Emscripten builds its own libraries once, into a cache it can write.
 [ -w /usr/share/emscripten/cache ] || export EM_CACHE=$PWD/build/emscripten-cache
-emcmake cmake -S . -B build/web -G Ninja -DCMAKE_BUILD_TYPE=Release -DT2TK_BUILD_TESTS=OFF \
+emcmake cmake -S . -B build/web -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DT2TK_BUILD_TESTS=OFF \
         -DT2TK_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build/web
 [ "${1:-}" = build ] && exit 0

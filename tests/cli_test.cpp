@@ -174,9 +174,9 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
 #ifndef _WIN32  // links there need rights users seldom have, and control characters are no name
     // C0, DEL, C1 (U+009B is a terminal's CSI) and bytes that are no UTF-8 are
     // shown escaped; other characters as they are.
-    cases.push_back({{"\x1b]0;owned\x07\x7F\xC2\x9B" "2J\x9B\xC3\xBC.fxp"},
+    cases.push_back({{"\x1b]0;owned\x07\x7F\xC2\x9B" "2J\x9B\xC3\xBC\xE2\x80\xAE" "dim.fxp"},
                      R"(cannot open preset "\x1B]0;owned\x07\x7F\xC2\x9B2J\x9B)" "\xC3\xBC"
-                     R"(.fxp": No such file or directory)"});
+                     R"(\xE2\x80\xAEdim.fxp": No such file or directory)"});
     fs::create_symlink("a.fxp", "link.mid");
     cases.push_back({{"-o", "link.mid"}, "will not overwrite preset \"a.fxp\": it is one of the presets being converted"});
     cases.push_back({{"-o", "/dev/full"}, "cannot write \"/dev/full\": No space left on device"});

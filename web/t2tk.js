@@ -2,23 +2,33 @@
 // of the native core, downloaded, or sent through Web MIDI on the module's own
 // schedule (the core gives each message the spacing it needs). Nothing runs
 // while the page waits for the user.
-import createCore from './t2tk-core.js';
-
+//
+// Served, the core comes from t2tk-core.js beside this script; in the page
+// that is one file (t2tk.html), a script before this one defines it.
+const createCore = globalThis.createCore ?? (await import('./t2tk-core.js')).default;
 const core = await createCore();
 const call = (name, returns, types, ...args) => core.ccall(name, returns, types, args);
 
 export const kMaxPresets = 50;
-const kLead = 25;  // ms: a message is handed to the browser this early, with its exact time
+// How far ahead a message is handed to the browser, with the exact time it is
+// to go: the browser's timers only top the queue up. A visible page's timers
+// wake when asked; a hidden one's as seldom as once a minute, and its queue
+// lasts longer than that.
+export const kLead = 3000;
+export const kHiddenLead = 70000;
+const kStoring = 500;  // ms the module takes to store a preset once asked
 const kStored = 't2tk';
+const kLongestName = 200;  // characters of a download's name, its extension kept
 
 // The conversion, as t2tk-convert does it: presets in, the file's bytes and
 // name out, with what was read of each preset.
 export function convertPresets(presets, {slot = 0, compatibility = false, raw = false} = {}) {
-  core.FS.mkdirTree('/presets');
-  presets.forEach((preset, i) => core.FS.writeFile(`/presets/${i}`, preset.bytes));
+  presets.forEach((preset, i) => {
+    const at = call('t2tk_preset_space', 'number', ['number', 'number'], i, preset.bytes.length);
+    core.HEAPU8.set(preset.bytes, at);
+  });
   const written = call('t2tk_convert', 'number', ['number', 'number', 'number', 'number'],
                        presets.length, slot, compatibility ? 1 : 0, raw ? 1 : 0) === 1;
-  presets.forEach((preset, i) => core.FS.unlink(`/presets/${i}`));
   const result = {written, failure: call('t2tk_failure', 'string', [])};
   if (!written) {
     return result;
@@ -29,25 +39,25 @@ export function convertPresets(presets, {slot = 0, compatibility = false, raw = 
                      presets.length ? presets[0].name : '', presets.length, raw ? 1 : 0);
   result.warnings = presets.map((preset, i) =>
     call('t2tk_preset_warning', 'string', ['number', 'string'], i, preset.name));
+  result.incomplete = call('t2tk_incomplete', 'string', []);
   result.steps = Steps();
   return result;
 }
 
-// The last conversion's messages as a send takes them.
+// The last conversion's messages as a send takes them, from one table.
 function Steps() {
+  const count = call('t2tk_step_count', 'number', []);
+  const table = call('t2tk_steps', 'number', []) / 8;
   const messages = call('t2tk_messages', 'number', []);
+  const names = new Map();
   const steps = [];
-  for (let i = 0; i < call('t2tk_steps', 'number', []); ++i) {
-    const offset = messages + call('t2tk_step_offset', 'number', ['number'], i);
-    steps.push({
-      bytes: core.HEAPU8.slice(offset, offset + call('t2tk_step_length', 'number', ['number'], i)),
-      spacing: call('t2tk_step_spacing', 'number', ['number'], i),
-      preset: call('t2tk_step_preset', 'number', ['number'], i),
-      program: call('t2tk_step_program', 'number', ['number'], i),
-      name: call('t2tk_step_name', 'string', ['number'], i),
-      stores: call('t2tk_step_stores', 'number', ['number'], i) === 1,
-      left: call('t2tk_left_after', 'number', ['number'], i),
-    });
+  for (let i = 0; i < count; ++i) {
+    const [offset, length, spacing, preset, program, stores, left] = core.HEAPF64.subarray(table + 7 * i, table + 7 * i + 7);
+    if (!names.has(preset)) {
+      names.set(preset, call('t2tk_preset_name', 'string', ['number'], preset));
+    }
+    steps.push({bytes: core.HEAPU8.slice(messages + offset, messages + offset + length), spacing, preset, program,
+                name: names.get(preset), stores: stores === 1, left});
   }
   return steps;
 }
@@ -62,32 +72,116 @@ function Stored(stored, presets) {
   return `${stored} of ${presets} ${presets === 1 ? 'preset was' : 'presets were'} stored completely`;
 }
 
-// Sends the steps to output: each no sooner than its spacing after the one
-// before went out, handed to the browser a little early with its exact time,
-// so that a late wake-up moves the rest later and never bunches them up.
-// Stops between two messages when stop() says so; ends when the port goes.
-export async function sendSteps(output, steps, {stop = () => false, gone = () => false, onStep = () => {}} = {}) {
+// Sends the steps to output. Each message is handed to the browser up to
+// lead() ms before it is to go, with that time: no sooner than its spacing
+// after the one before, and, where a late wake-up has passed that, at once,
+// so that the rest move later and are never bunched up. onStep tells each
+// message as its time comes. Sees stop() and gone() whenever it wakes, and
+// wakeUp.now() wakes it at once; what was handed over goes out whatever
+// happens, and is told. A preset counts as stored once its store request has
+// gone and the module's storing time has passed.
+export async function sendSteps(output, steps, {stop = () => false, gone = () => false, onStep = () => {},
+                                                lead = () => kLead, wakeUp = {}} = {}) {
   const presets = steps.length ? steps[steps.length - 1].preset : 0;
-  let stored = 0;
+  const times = [];  // when each message handed over goes
   let previous = performance.now();
-  const wait = (until) => new Promise((done) => setTimeout(done, Math.max(0, until - performance.now())));
-  for (const [i, step] of steps.entries()) {
-    const due = previous + step.spacing;
-    await wait(due - kLead);
+  let handed = 0;
+  let told = 0;
+  let ending = 'done';
+  let failure = '';
+  let timer = null;
+  let woken = null;
+  const wait = (until) => new Promise((done) => {
+    woken = done;
+    timer = setTimeout(done, Math.max(0, until - performance.now()));
+  });
+  wakeUp.now = () => {
+    clearTimeout(timer);
+    woken?.();
+  };
+  for (;;) {
+    const now = performance.now();
+    for (; told < handed && times[told] <= now; ++told) {
+      onStep(steps[told], told);
+    }
     if (stop()) {
-      return {ending: 'stopped', stored, presets};
+      ending = 'stopped';
+      break;
     }
     if (gone()) {
-      return {ending: 'failed', stored, presets, failure: `the MIDI port "${output.name}" is gone`};
+      ending = 'failed';
+      failure = `the MIDI port "${output.name}" is gone`;
+      break;
     }
-    const at = Math.max(due, performance.now());
-    output.send(step.bytes, at);
-    previous = at;
-    stored += step.stores ? 1 : 0;
-    onStep(step, i);
+    for (; handed < steps.length; ++handed) {
+      const at = Math.max(previous + steps[handed].spacing, now);
+      if (at > now + lead()) {
+        break;
+      }
+      try {
+        output.send(steps[handed].bytes, at);
+      } catch (error) {
+        ending = 'failed';
+        failure = `the MIDI port "${output.name}" failed (${error?.name ?? error})`;
+        break;
+      }
+      times.push(at);
+      previous = at;
+    }
+    if (ending === 'failed' || (handed === steps.length && told === handed)) {
+      break;
+    }
+    const nextToTell = told < handed ? times[told] : Infinity;
+    const nextToHand = handed < steps.length ? Math.max(previous + steps[handed].spacing, now) - lead() : Infinity;
+    await wait(Math.min(nextToTell, nextToHand));
   }
-  await wait(previous + (steps.length ? steps[steps.length - 1].left : 0));  // the module's time to store the last
-  return stop() ? {ending: 'stopped', stored, presets} : {ending: 'done', stored, presets};
+  // What was handed over goes out; the account waits until it has, and until
+  // the module has stored what it was asked to store (but for a port gone,
+  // which takes nothing more).
+  const stores = times.filter((at, i) => steps[i].stores);
+  const stillToGo = handed - told;
+  if (ending !== 'failed') {
+    await wait(Math.max(times.length ? times[times.length - 1] : 0, stores.length ? stores[stores.length - 1] + kStoring : 0));
+  }
+  const now = performance.now();
+  for (; told < handed && times[told] <= now; ++told) {
+    onStep(steps[told], told);
+  }
+  const stored = stores.filter((at) => at + kStoring <= now).length;
+  return {ending, stored, presets, failure, stillWent: ending === 'stopped' ? stillToGo : 0};
+}
+
+// The name a download gets, as the browser saves it: the characters no file
+// name takes made "_", and a name too long for the disk shortened, its
+// extension kept.
+export function downloadName(name) {
+  let safe = name.replace(/[<>:"/\\|?*\u0000-\u001f\u007f-\u009f\u061c\u200b-\u200f\u202a-\u202e\u2060-\u2064\u2066-\u2069\ufeff]/g, '_')
+    .replace(/^[ .]+|[ .]+$/g, '');
+  const characters = [...safe];
+  if (characters.length > kLongestName) {
+    const dot = safe.lastIndexOf('.');
+    const extension = dot > 0 ? [...safe.slice(dot)] : [];
+    safe = characters.slice(0, kLongestName - extension.length).join('') + extension.join('');
+  }
+  return safe || 'Thumpkrate.mid';
+}
+
+// The settings as stored, each value read on its own: what is not one of
+// ours falls back to its default, and a storage that cannot be read is none.
+function ReadSettings() {
+  let stored = {};
+  try {
+    const parsed = JSON.parse(localStorage.getItem(kStored) ?? '{}');
+    stored = parsed !== null && typeof parsed === 'object' && !Array.isArray(parsed) ? parsed : {};
+  } catch {
+    stored = {};
+  }
+  return {
+    program: Number.isInteger(stored.program) && stored.program >= 0 && stored.program <= 49 ? stored.program : 0,
+    compatibility: stored.compatibility === true,
+    format: stored.format === 'syx' ? 'syx' : 'mid',
+    sendPort: typeof stored.sendPort === 'string' ? stored.sendPort : '',
+  };
 }
 
 // The page.
@@ -95,30 +189,43 @@ const $ = (id) => document.getElementById(id);
 const program = $('program');
 const slider = $('slider');
 const sendTo = $('send-to');
-const settings = JSON.parse(localStorage.getItem(kStored) || '{}');
-let slot = Number.isInteger(settings.program) && settings.program >= 0 && settings.program <= 49 ? settings.program : 0;
+const settings = ReadSettings();
+let slot = settings.program;
+let storedPort = settings.sendPort;  // kept until another is chosen, looked for when used
 let midi = null;      // the MIDIAccess, once the user asked to send
-let sending = null;   // the send under way: {stop, port}
+let busy = false;     // a conversion or its send under way
+let sending = null;   // the send under way: {stop}
+let last = null;      // the last presets, for "Convert again" and "Send again"
+const printable = (text) => call('t2tk_printable', 'string', ['string'], text);
 
 slider.max = call('t2tk_slider_maximum', 'number', []);
 slider.step = call('t2tk_slider_step', 'number', []);
-$('compatibility').checked = Boolean(settings.compatibility);
+$('compatibility').checked = settings.compatibility;
 for (const format of document.querySelectorAll('[name=format]')) {
-  format.checked = format.value === (settings.format === 'syx' ? 'syx' : 'mid');
+  format.checked = format.value === settings.format;
 }
 
 function Save() {
-  localStorage.setItem(kStored, JSON.stringify({
-    program: slot,
-    compatibility: $('compatibility').checked,
-    format: document.querySelector('[name=format]:checked').value,
-    sendPort: sendTo.value && sendTo.value !== '?' ? sendTo.selectedOptions[0].textContent : '',
-  }));
+  try {
+    localStorage.setItem(kStored, JSON.stringify({
+      program: slot,
+      compatibility: $('compatibility').checked,
+      format: document.querySelector('[name=format]:checked').value,
+      sendPort: storedPort,
+    }));
+  } catch {
+    // A page that may not store keeps its settings while it is open.
+  }
+}
+
+function ShowSlot() {
+  slider.value = String(call('t2tk_slider_for_slot', 'number', ['number'], slot));
+  slider.setAttribute('aria-valuetext', `Program ${slot + 1}`);
 }
 
 function ShowProgram() {
   program.value = String(slot + 1);
-  slider.value = String(call('t2tk_slider_for_slot', 'number', ['number'], slot));
+  ShowSlot();
 }
 
 // The program field reads as the dialog's: at most three characters, held
@@ -132,13 +239,21 @@ program.addEventListener('input', () => {
   if (entry >= 100) {
     program.value = String(slot + 1);
   }
-  slider.value = String(call('t2tk_slider_for_slot', 'number', ['number'], slot));
+  ShowSlot();
   Save();
 });
 program.addEventListener('blur', ShowProgram);
+// Enter applies the number, and nothing else.
+program.addEventListener('keydown', (event) => {
+  if (event.key === 'Enter') {
+    event.preventDefault();
+    ShowProgram();
+  }
+});
 slider.addEventListener('input', () => {
   slot = call('t2tk_slot_from_slider', 'number', ['number'], Number(slider.value));
   program.value = String(slot + 1);
+  ShowSlot();
   Save();
 });
 $('compatibility').addEventListener('change', Save);
@@ -161,31 +276,40 @@ function NoMidi(error) {
   return `Sending was not allowed (${error?.name || 'refused'}): allow MIDI devices for this site, then choose the port again.`;
 }
 
+// The box: "File only", the ports (the stored one among them, by its name,
+// until MIDI access is asked for), and "A MIDI port...".
 function ListPorts(chosen) {
   for (const option of [...sendTo.options].slice(1)) {
     option.remove();
   }
+  const names = midi ? [...midi.outputs.values()].map((output) => output.name) : [];
   for (const output of midi ? midi.outputs.values() : []) {
     sendTo.add(new Option(output.name, output.id, false, output.name === chosen));
   }
+  if (!midi && chosen) {
+    sendTo.add(new Option(chosen, 'stored', false, true));
+  }
   sendTo.add(new Option('A MIDI port\u2026', '?'));
-  if (!midi || ![...midi.outputs.values()].some((output) => output.name === chosen)) {
+  if (chosen && midi && !names.includes(chosen)) {
     sendTo.value = '';
   }
 }
 
-// Permission is asked only when the user picks sending.
+// Permission is asked only on the user's action: choosing a port, or a
+// conversion while the stored one is chosen.
 async function AskForMidi(chosen) {
   $('midi-note').textContent = '';
   try {
     if (!('requestMIDIAccess' in navigator)) {
       throw null;
     }
-    midi = await navigator.requestMIDIAccess({sysex: true});
-    midi.addEventListener('statechange', () => ListPorts(sendTo.selectedOptions[0]?.textContent));
+    midi ??= await navigator.requestMIDIAccess({sysex: true});
+    midi.onstatechange = () => ListPorts(sendTo.selectedOptions[0]?.textContent);
     ListPorts(chosen);
     if (!midi.outputs.size) {
       $('midi-note').textContent = 'No MIDI output port is connected.';
+    } else if (chosen && sendTo.value === '') {
+      $('midi-note').textContent = `The MIDI port ${printable(chosen)} is not here: conversions go to a file only.`;
     }
   } catch (error) {
     midi = null;
@@ -194,14 +318,21 @@ async function AskForMidi(chosen) {
   }
 }
 
-sendTo.addEventListener('change', () => {
+sendTo.addEventListener('change', async () => {
   if (sendTo.value === '?') {
-    AskForMidi('');
+    await AskForMidi('');
   }
+  storedPort = sendTo.value && sendTo.value !== '?' ? sendTo.selectedOptions[0].textContent : '';
   Save();
 });
-if (settings.sendPort) {
-  AskForMidi(settings.sendPort);
+ListPorts(storedPort);
+
+// The port the conversions go to now, or null.
+async function ChosenPort() {
+  if (sendTo.value === 'stored') {
+    await AskForMidi(storedPort);
+  }
+  return midi && sendTo.value && sendTo.value !== '?' ? midi.outputs.get(sendTo.value) ?? null : null;
 }
 
 function Show(text, items) {
@@ -217,6 +348,7 @@ function Show(text, items) {
     }
     return item;
   }));
+  $('result').scrollIntoView({block: 'nearest'});
 }
 
 function Download(bytes, name) {
@@ -227,44 +359,140 @@ function Download(bytes, name) {
   setTimeout(() => URL.revokeObjectURL(link.href), 0);
 }
 
-async function Convert(files) {
-  if (sending) {
-    $('status').textContent = 'A conversion is being sent; convert again once it is done.';
+// The dropped or chosen items' bytes; what is no file (a folder) is named.
+async function ReadFiles(files, items) {
+  const presets = [];
+  const notFiles = [];
+  for (const [i, file] of [...files].entries()) {
+    if (items?.[i]?.webkitGetAsEntry?.()?.isDirectory) {
+      notFiles.push(file.name);
+      continue;
+    }
+    try {
+      presets.push({name: file.name, bytes: new Uint8Array(await file.arrayBuffer())});
+    } catch {
+      notFiles.push(file.name);
+    }
+  }
+  return {presets, notFiles};
+}
+
+// Asks whether to send what is not a complete preset; true to send.
+function AskToSend(question) {
+  $('question-text').textContent = question;
+  $('question').hidden = false;
+  $('send-anyway').focus();
+  return new Promise((answer) => {
+    const done = (send) => {
+      $('question').hidden = true;
+      answer(send);
+    };
+    $('send-anyway').onclick = () => done(true);
+    $('dont-send').onclick = () => done(false);
+  });
+}
+
+// Converts what was dropped or chosen. The page is busy from the first
+// moment, so that a second drop in the same moment is refused, not mixed in.
+async function Convert(files, items) {
+  if (busy) {
+    $('notice').textContent = 'A conversion is being sent; convert again once it is done.';
     return;
   }
-  if (!files.length) {
-    return;
+  busy = true;
+  $('notice').textContent = '';
+  try {
+    const {presets, notFiles} = await ReadFiles(files, items);
+    if (notFiles.length) {
+      $('notice').textContent =
+        `Left out, since ${notFiles.length === 1 ? 'it is' : 'they are'} no file: ${notFiles.map(printable).join(', ')}.`;
+    }
+    if (!presets.length) {
+      if (notFiles.length) {
+        Show('Nothing written: no preset among what was dropped.', []);
+      }
+      return;
+    }
+    last = {presets: presets.slice(0, kMaxPresets), leftOut: Math.max(0, presets.length - kMaxPresets)};
+    $('again').disabled = false;
+    $('send-again').disabled = false;
+    await ConvertLast({download: true});
+  } finally {
+    busy = false;
   }
-  const leftOut = Math.max(0, files.length - kMaxPresets);
-  const presets = await Promise.all([...files].slice(0, kMaxPresets).map(async (file) =>
-    ({name: file.name, bytes: new Uint8Array(await file.arrayBuffer())})));
+}
+
+async function ConvertLast({download}) {
+  const {presets, leftOut} = last;
   const raw = document.querySelector('[name=format]:checked').value === 'syx';
   const result = convertPresets(presets, {slot, compatibility: $('compatibility').checked, raw});
   if (!result.written) {
     Show(`Nothing written: ${result.failure}`, []);
     return;
   }
-  Download(result.bytes, result.name);
-  const overflow = call('t2tk_overflow_warning', 'string', ['number', 'number'], slot + 1, presets.length);
-  const dumps = result.steps.filter((step, i) => i === 0 || step.preset !== result.steps[i - 1].preset);
-  Show(call('t2tk_describe', 'string', ['string', 'number', 'number', 'number'], result.name, presets.length, slot,
-            leftOut) + (overflow ? ` ${overflow}.` : ''),
-       presets.map((preset, i) => [`${preset.name}: \u201c${dumps[i]?.name ?? ''}\u201d, program ${dumps[i]?.program}`,
-                                   result.warnings[i]]));
-  const output = midi && sendTo.value && sendTo.value !== '?' ? midi.outputs.get(sendTo.value) : null;
-  if (output) {
-    await Send(output, result.steps);
+  const name = downloadName(result.name);
+  if (download) {
+    Download(result.bytes, name);
   }
+  const overflow = call('t2tk_overflow_warning', 'string', ['number', 'number'], slot + 1, presets.length);
+  const said = download
+    ? call('t2tk_describe', 'string', ['string', 'number', 'number', 'number'], printable(name), presets.length, slot,
+           leftOut) + (overflow ? ` ${overflow}.` : '') + (result.incomplete ? ` ${result.incomplete}.` : '') +
+      ' It is in the browser\u2019s downloads.'
+    : `Converted ${presets.length === 1 ? '1 preset' : `${presets.length} presets`} to send.`;
+  const dumps = result.steps.filter((step, i) => i === 0 || step.preset !== result.steps[i - 1].preset);
+  Show(said, presets.map((preset, i) => [
+    `${printable(preset.name)}: \u201c${dumps[i]?.name ?? ''}\u201d, program ${dumps[i]?.program}`,
+    result.warnings[i] ? printable(result.warnings[i]) : '']));
+  const output = await ChosenPort();
+  if (!output) {
+    return;
+  }
+  if (result.incomplete && !await AskToSend(`${result.incomplete}; send ${
+    result.incomplete.startsWith('1 of') ? 'it' : 'them'} anyway?`)) {
+    $('status').textContent += ` Nothing sent: ${result.incomplete}.`;
+    return;
+  }
+  await Send(output, result.steps);
 }
 
+// Sends to output, one send per port in this browser: another page sending
+// to it refuses this one.
 async function Send(output, steps) {
+  const run = () => Sending(output, steps);
+  if (!navigator.locks) {
+    return run();
+  }
+  return navigator.locks.request(`t2tk-send:${output.name}`, {ifAvailable: true}, async (lock) => {
+    if (!lock) {
+      $('status').textContent += ` Nothing sent: another page is sending to ${printable(output.name)}; send again once it is done.`;
+      return;
+    }
+    await run();
+  });
+}
+
+const kDuringSend = ['program', 'slider', 'compatibility', 'send-to', 'again', 'send-again', 'choose'];
+
+async function Sending(output, steps) {
   let stopped = false;
   let gone = false;
+  const focused = document.activeElement;
+  const wakeUp = {};
   const watch = (event) => {
-    gone ||= event.port.id === output.id && event.port.state === 'disconnected';
+    gone ||= event.port?.id === output.id && event.port.state === 'disconnected';
+    wakeUp.now?.();
   };
-  midi.addEventListener('statechange', watch);
-  sending = {stop: () => { stopped = true; }};
+  const visibility = () => wakeUp.now?.();
+  midi?.addEventListener('statechange', watch);
+  document.addEventListener('visibilitychange', visibility);
+  sending = {stop: () => { stopped = true; wakeUp.now?.(); }};
+  for (const id of kDuringSend) {
+    $(id).disabled = true;
+  }
+  for (const format of document.querySelectorAll('[name=format]')) {
+    format.disabled = true;
+  }
   const bar = $('bar');
   bar.max = steps.length;
   bar.value = 0;
@@ -274,20 +502,35 @@ async function Send(output, steps) {
   const result = await sendSteps(output, steps, {
     stop: () => stopped,
     gone: () => gone || output.state === 'disconnected',
+    lead: () => (document.hidden ? kHiddenLead : kLead),
+    wakeUp,
     onStep: (step, i) => {
       bar.value = i + 1;
       $('sending').textContent = `Sending ${step.name} to program ${step.program} (${step.preset} of ${presets}), ` +
                                  `${TimeLeft(step.left)} left`;
     },
   });
-  midi.removeEventListener('statechange', watch);
+  midi?.removeEventListener('statechange', watch);
+  document.removeEventListener('visibilitychange', visibility);
   sending = null;
+  for (const id of kDuringSend) {
+    $(id).disabled = false;
+  }
+  for (const format of document.querySelectorAll('[name=format]')) {
+    format.disabled = false;
+  }
   $('progress').hidden = true;
+  const handed = result.stillWent
+    ? ` (${result.stillWent === 1 ? '1 message' : `${result.stillWent} messages`} already handed to the browser still went out)`
+    : '';
   const said = result.ending === 'done'
-    ? `Sent ${result.presets} ${result.presets === 1 ? 'preset' : 'presets'} to ${output.name}.`
-    : result.ending === 'stopped' ? `Sending stopped: ${Stored(result.stored, result.presets)}.`
-      : `Sending failed, ${result.failure}: ${Stored(result.stored, result.presets)}.`;
+    ? `Sent ${result.presets} ${result.presets === 1 ? 'preset' : 'presets'} to ${printable(output.name)}.`
+    : result.ending === 'stopped' ? `Sending stopped${handed}: ${Stored(result.stored, result.presets)}.`
+      : `Sending failed, ${printable(result.failure)}: ${Stored(result.stored, result.presets)}.`;
   $('status').textContent += ` ${said}`;
+  if (document.activeElement === document.body || document.activeElement === $('cancel')) {
+    focused?.focus?.();
+  }
 }
 
 $('cancel').addEventListener('click', () => {
@@ -296,9 +539,25 @@ $('cancel').addEventListener('click', () => {
 });
 $('choose').addEventListener('click', () => $('files').click());
 $('files').addEventListener('change', (event) => {
-  Convert(event.target.files);
+  Convert(event.target.files, null);
   event.target.value = '';
 });
+$('again').addEventListener('click', () => Redo(true));
+$('send-again').addEventListener('click', () => Redo(false));
+
+async function Redo(download) {
+  if (busy || !last) {
+    return;
+  }
+  busy = true;
+  try {
+    $('notice').textContent = '';
+    await ConvertLast({download});
+  } finally {
+    busy = false;
+  }
+}
+
 document.addEventListener('dragover', (event) => {
   event.preventDefault();
   document.body.classList.add('dragging');
@@ -311,5 +570,5 @@ document.addEventListener('dragleave', (event) => {
 document.addEventListener('drop', (event) => {
   event.preventDefault();
   document.body.classList.remove('dragging');
-  Convert(event.dataTransfer.files);
+  Convert(event.dataTransfer.files, event.dataTransfer.items);
 });

@@ -1,8 +1,8 @@
 // The conversion core for the web page: the presets the page reads are handed
-// over in memory (files of the in-memory file system), converted through the
-// same request layer as the native programs, and the file to download is laid
-// out in memory too; the page never goes through the file writer. Plain C
-// functions, called from the page's own JavaScript.
+// over in memory, converted through the same request layer as the native
+// programs, and the file to download is laid out in memory too; the page
+// links no file writer. Plain C functions, called from the page's own
+// JavaScript, each called a few times a conversion at most.
 #include <emscripten/emscripten.h>
 
 #include <string>
@@ -17,10 +17,12 @@ using namespace t2tk;
 
 namespace {
 
+std::vector<std::vector<std::uint8_t>> g_presets;  // what the page handed over
 ConversionResult g_result;
 std::vector<std::uint8_t> g_output;
 SendSchedule g_schedule{{}};
-std::string g_text;  // what the last function that returns text returned
+std::vector<double> g_steps;  // the schedule, seven numbers a step
+std::string g_text;           // what the last function that returns text returned
 
 const char* Text(const std::string& text)
 {
@@ -37,14 +39,26 @@ double Milliseconds(std::chrono::microseconds time)
 
 extern "C" {
 
-// Converts the presets /presets/0 to /presets/<count - 1> into a MIDI file
-// (or, with raw, the messages back to back). Returns 1, or 0 with the reason
-// in t2tk_failure.
+// Room for preset i of size bytes, which the page writes there.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* t2tk_preset_space(int i, int size)
+{
+    if (g_presets.size() <= static_cast<std::size_t>(i)) {
+        g_presets.resize(static_cast<std::size_t>(i) + 1);
+    }
+    auto& preset = g_presets[static_cast<std::size_t>(i)];
+    preset.assign(static_cast<std::size_t>(size), 0);
+    return preset.data();
+}
+
+// Converts the first count presets handed over into a MIDI file (or, with
+// raw, the messages back to back). Returns 1, or 0 with the reason in
+// t2tk_failure.
 EMSCRIPTEN_KEEPALIVE int t2tk_convert(int count, int firstSlot, int compatibility, int raw)
 {
     ConversionRequest request;
     for (int i = 0; i < count; ++i) {
-        request.names.push_back("/presets/" + std::to_string(i));
+        request.names.push_back("preset " + std::to_string(i + 1));
+        request.readAlready.emplace_back(std::move(g_presets[static_cast<std::size_t>(i)]));
     }
     request.keepMessages = true;
     request.compatibility = compatibility != 0;
@@ -53,6 +67,15 @@ EMSCRIPTEN_KEEPALIVE int t2tk_convert(int count, int firstSlot, int compatibilit
     g_result = ConvertPresets(request, silent);
     g_output = raw != 0 ? g_result.messages : MidiFileOf(g_result.messages);
     g_schedule = SendSchedule(g_result.messages);
+    g_steps.clear();
+    for (std::size_t i = 0; i < g_schedule.steps().size(); ++i) {
+        const SendStep& step = g_schedule.steps()[i];
+        g_steps.insert(g_steps.end(),
+                       {static_cast<double>(step.message.bytes - g_result.messages.data()),
+                        static_cast<double>(step.message.length), Milliseconds(step.spacing),
+                        static_cast<double>(step.preset), static_cast<double>(step.program),
+                        step.storesPreset ? 1.0 : 0.0, Milliseconds(g_schedule.LeftAfter(i))});
+    }
     return g_result.written ? 1 : 0;
 }
 
@@ -61,6 +84,25 @@ EMSCRIPTEN_KEEPALIVE int t2tk_output_size() { return static_cast<int>(g_output.s
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* t2tk_messages() { return g_result.messages.data(); }
 EMSCRIPTEN_KEEPALIVE const char* t2tk_failure() { return g_result.failure.c_str(); }
 
+// The send of the last conversion, seven numbers a step: where its message
+// lies among the messages and its length, the spacing before it (ms), the
+// preset it belongs to, its program, whether it stores a preset, and the
+// time left once it is out (ms).
+EMSCRIPTEN_KEEPALIVE const double* t2tk_steps() { return g_steps.data(); }
+EMSCRIPTEN_KEEPALIVE int t2tk_step_count() { return static_cast<int>(g_schedule.steps().size()); }
+
+// The name preset (1-based) of the last conversion carries in its program
+// dump, shown as the page may show it.
+EMSCRIPTEN_KEEPALIVE const char* t2tk_preset_name(int preset)
+{
+    for (const SendStep& step : g_schedule.steps()) {
+        if (step.preset == preset) {
+            return Text(Printable(step.name));
+        }
+    }
+    return Text("");
+}
+
 // The warning for preset i of the last conversion, read from a file called
 // name; empty when it was complete.
 EMSCRIPTEN_KEEPALIVE const char* t2tk_preset_warning(int i, const char* name)
@@ -68,6 +110,25 @@ EMSCRIPTEN_KEEPALIVE const char* t2tk_preset_warning(int i, const char* name)
     return Text(static_cast<std::size_t>(i) < g_result.presets.size()
                     ? IncompletePresetWarning(name, g_result.presets[static_cast<std::size_t>(i)])
                     : std::string());
+}
+
+// How many of the last conversion's files are not complete presets, said as
+// the dialogs say it; empty when all are.
+EMSCRIPTEN_KEEPALIVE const char* t2tk_incomplete()
+{
+    int incomplete = 0;
+    for (const PresetSummary& preset : g_result.presets) {
+        incomplete += IsCompletePreset(preset) ? 0 : 1;
+    }
+    return Text(incomplete == 0 ? std::string()
+                                : IncompleteCount(incomplete, static_cast<int>(g_result.presets.size())));
+}
+
+// A name from outside, as the page shows it: controls and the marks that
+// turn text around, escaped.
+EMSCRIPTEN_KEEPALIVE const char* t2tk_printable(const char* text)
+{
+    return Text(Printable(text));
 }
 
 // The line that says what was written, as the dialog's status line does.
@@ -91,32 +152,6 @@ EMSCRIPTEN_KEEPALIVE const char* t2tk_output_name(const char* firstName, int cou
     }
     return Text(name);
 }
-
-// The send of the last conversion, one step a message: where it lies among the
-// messages, the spacing before it (ms), the preset it belongs to, its program
-// and name, whether it stores a preset, and the time left once it is out (ms).
-EMSCRIPTEN_KEEPALIVE int t2tk_steps() { return static_cast<int>(g_schedule.steps().size()); }
-EMSCRIPTEN_KEEPALIVE int t2tk_presets() { return g_schedule.presets(); }
-EMSCRIPTEN_KEEPALIVE int t2tk_step_offset(int i)
-{
-    return static_cast<int>(g_schedule.steps()[static_cast<std::size_t>(i)].message.bytes - g_result.messages.data());
-}
-EMSCRIPTEN_KEEPALIVE int t2tk_step_length(int i)
-{
-    return static_cast<int>(g_schedule.steps()[static_cast<std::size_t>(i)].message.length);
-}
-EMSCRIPTEN_KEEPALIVE double t2tk_step_spacing(int i)
-{
-    return Milliseconds(g_schedule.steps()[static_cast<std::size_t>(i)].spacing);
-}
-EMSCRIPTEN_KEEPALIVE int t2tk_step_preset(int i) { return g_schedule.steps()[static_cast<std::size_t>(i)].preset; }
-EMSCRIPTEN_KEEPALIVE int t2tk_step_program(int i) { return g_schedule.steps()[static_cast<std::size_t>(i)].program; }
-EMSCRIPTEN_KEEPALIVE const char* t2tk_step_name(int i)
-{
-    return Text(Printable(g_schedule.steps()[static_cast<std::size_t>(i)].name));
-}
-EMSCRIPTEN_KEEPALIVE int t2tk_step_stores(int i) { return g_schedule.steps()[static_cast<std::size_t>(i)].storesPreset ? 1 : 0; }
-EMSCRIPTEN_KEEPALIVE double t2tk_left_after(int i) { return Milliseconds(g_schedule.LeftAfter(static_cast<std::size_t>(i))); }
 
 // The program field: -1 when it is empty, else the slot, plus 100 when the
 // field is to show slot + 1 instead of what was typed.
