@@ -23,5 +23,5 @@ build/bench/bench/send_timing --benchmark_format=json --benchmark_out=build/benc
     --benchmark_out_format=json >/dev/null
 # The web page in headless Chromium.
 scripts/web.sh build >/dev/null
-/usr/bin/python3 bench/web_bench.py build/web examples/presets build/bench/web.json >/dev/null
+/usr/bin/python3 bench/web_bench.py build/web/page examples/presets build/bench/web.json >/dev/null
 python3 scripts/bench_report.py build/bench

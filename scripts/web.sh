@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the web page into build/web/ (index.html
-# beside its CSS, JavaScript and WebAssembly) and serves it on
+# Installs what is missing, builds the web page into build/web/page/ (index.html
+# beside its CSS, JavaScript and WebAssembly, and nothing else) and the page
+# in one file, build/web/t2tk.html, and serves the folder on
 # http://localhost:8080, or on the port in PORT: localhost is a secure context,
 # where browsers offer Web MIDI. "scripts/web.sh build" only builds.
 set -euo pipefail
@@ -16,5 +17,9 @@ cmake --build build/web
 [ "${1:-}" = build ] && exit 0
 
 port=${PORT:-8080}
+if ! python3 -c 'import socket, sys; socket.socket().bind(("127.0.0.1", int(sys.argv[1])))' "$port" 2>/dev/null; then
+  echo "web.sh: port $port is taken (another server?); choose another with PORT=8081 scripts/web.sh" >&2
+  exit 1
+fi
 echo "t2tk in the browser: http://localhost:$port/"
-exec python3 -m http.server --bind 127.0.0.1 --directory build/web "$port"
+exec python3 -m http.server --bind 127.0.0.1 --directory build/web/page "$port"

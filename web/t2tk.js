@@ -47,16 +47,18 @@ export function convertPresets(presets, {slot = 0, compatibility = false, raw = 
 // The last conversion's messages as a send takes them, from one table.
 function Steps() {
   const count = call('t2tk_step_count', 'number', []);
-  const table = call('t2tk_steps', 'number', []) / 8;
-  const messages = call('t2tk_messages', 'number', []);
+  const table = core.HEAPF64.slice(call('t2tk_steps', 'number', []) / 8, call('t2tk_steps', 'number', []) / 8 + 7 * count);
+  const start = call('t2tk_messages', 'number', []);
+  // One copy of the messages; each step's bytes a view into it.
+  const messages = core.HEAPU8.slice(start, start + (count ? table[7 * (count - 1)] + table[7 * (count - 1) + 1] : 0));
   const names = new Map();
   const steps = [];
   for (let i = 0; i < count; ++i) {
-    const [offset, length, spacing, preset, program, stores, left] = core.HEAPF64.subarray(table + 7 * i, table + 7 * i + 7);
+    const [offset, length, spacing, preset, program, stores, left] = table.subarray(7 * i, 7 * i + 7);
     if (!names.has(preset)) {
       names.set(preset, call('t2tk_preset_name', 'string', ['number'], preset));
     }
-    steps.push({bytes: core.HEAPU8.slice(messages + offset, messages + offset + length), spacing, preset, program,
+    steps.push({bytes: messages.subarray(offset, offset + length), spacing, preset, program,
                 name: names.get(preset), stores: stores === 1, left});
   }
   return steps;

@@ -197,11 +197,15 @@ class PageTest(unittest.TestCase):
     def sent(self):
         return self.js('return window.__sent')
 
+    def sending(self):
+        """Waits until a send has begun: the page's time goes on from there."""
+        self.wait(lambda: not self.browser.find_element(By.ID, 'progress').get_attribute('hidden'))
+
     def send_one(self):
         """A preset dropped with the port chosen: its download, and the send begun."""
         self.drop([('in-range.fxp', corpus('in-range.fxp'))])
         self.downloaded()
-        self.wait(lambda: not self.browser.find_element(By.ID, 'progress').get_attribute('hidden'))
+        self.sending()
 
     # The bytes t2tk-convert writes (the corpus holds them), under the names it
     # gives, whether the presets were chosen or dropped; and again, with the
@@ -379,6 +383,7 @@ class PageTest(unittest.TestCase):
         self.open(virtual_time=True)
         self.choose_port()
         self.drop([('in-range.fxp', corpus('in-range.fxp'))], times=2)
+        self.sending()
         self.advance(20000)
         self.assertEqual(len(self.sent()), 31)
         self.assertEqual(self.text('notice'), 'A conversion is being sent; convert again once it is done.')
@@ -412,6 +417,8 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(self.text('question-text'),
                                  '1 of 1 file is not a complete Tolvin preset; send it anyway?')
                 self.browser.find_element(By.ID, answer).click()
+                if sent:
+                    self.sending()
                 self.advance(20000)
                 self.assertEqual(len(self.sent()), sent)
                 self.assertEqual('Nothing sent: 1 of 1 file is not a complete Tolvin preset.' in self.text('status'),
@@ -439,6 +446,7 @@ class PageTest(unittest.TestCase):
         self.choose_port()
         self.drop([('in-range.fxp', corpus('in-range.fxp'))])
         self.assertEqual(self.downloaded(), ('in-range.mid', corpus('in-range.mid')))
+        self.sending()
         self.advance(20000)
         self.assertEqual(b''.join(bytes(message['bytes']) for message in self.sent()), corpus('in-range.syx'))
 
