@@ -43,4 +43,14 @@ std::string ChosenFolderOutputName(std::string_view prefix)
     return std::string(prefix) + DefaultOutputName;
 }
 
+SuggestedPlace SplitSuggestion(std::string_view path)
+{
+    const std::size_t separator = path.find_last_of("\\/");
+    if (separator == std::string_view::npos) {
+        return {{}, std::string(path)};
+    }
+    return {std::string(path.substr(0, separator == 0 || path[separator - 1] == ':' ? separator + 1 : separator)),
+            std::string(path.substr(separator + 1))};
+}
+
 }  // namespace t2tk::app

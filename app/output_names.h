@@ -27,4 +27,12 @@ std::string ChosenOutputName(std::string_view path);
 // Several files chosen with Convert...: DefaultOutputName in their folder.
 std::string ChosenFolderOutputName(std::string_view prefix);
 
+// A suggestion as a save dialog takes it: the folder to open in and the name
+// to offer there, so that a path of any length keeps both.
+struct SuggestedPlace {
+    std::string folder;  // empty: the dialog's own choice
+    std::string name;
+};
+SuggestedPlace SplitSuggestion(std::string_view path);
+
 }  // namespace t2tk::app

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <cctype>
 #include <charconv>
+#include <string_view>
+#include <vector>
 
 #include "convert/conversion_request.h"
 
@@ -82,8 +84,18 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     app.footer("Examples:\n  t2tk-convert -p 5 -o kits.mid rock.fxp jazz.fxp\n  t2tk-convert --send thump -p 5 rock.fxp "
                "jazz.fxp\n  t2tk-convert --send thump kits.mid");
 
+    // "/?" asks for the help on Windows, as its users expect (no file there
+    // can have that name).
+    std::vector<const char*> arguments(argv, argv + argc);
+#ifdef _WIN32
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (std::string_view(arguments[i]) == "/?") {
+            arguments[i] = "--help";
+        }
+    }
+#endif
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(arguments.size()), arguments.data());
     } catch (const CLI::Success& success) {
         return app.exit(success, out, err);
     } catch (const CLI::ParseError& error) {

@@ -1,6 +1,5 @@
 // t2tk-convert: converts Tolvin presets into a MIDI file for the Thumpkrate.
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -12,7 +11,10 @@
 #include <windows.h>
 
 #include <io.h>
+#include <memory>
+#include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files/utf16.h"
@@ -36,11 +38,78 @@ int Run(int argc, const char* const* argv, bool errIsTerminal)
 }  // namespace
 
 #ifdef _WIN32
+namespace {
+
+// Text for a console goes to it in UTF-16, whatever its code page (which
+// stays as the user had it); text for a pipe or a file goes in UTF-8 as it is.
+class ConsoleText : public std::streambuf {
+public:
+    explicit ConsoleText(HANDLE console) : m_console(console) {}
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            m_pending += traits_type::to_char_type(c);
+        }
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* text, std::streamsize size) override
+    {
+        m_pending.append(text, static_cast<std::size_t>(size));
+        return size;
+    }
+    int sync() override
+    {
+        // A character cut in two waits for its other half.
+        std::size_t whole = m_pending.size();
+        std::size_t back = 0;
+        while (back < 3 && back < whole && (static_cast<unsigned char>(m_pending[whole - 1 - back]) & 0xC0) == 0x80) {
+            ++back;
+        }
+        if (back < whole && static_cast<unsigned char>(m_pending[whole - 1 - back]) >= 0xC0) {
+            const auto lead = static_cast<unsigned char>(m_pending[whole - 1 - back]);
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            if (back + 1 < length) {
+                whole -= back + 1;
+            }
+        }
+        const std::wstring wide = t2tk::Utf16(std::string_view(m_pending).substr(0, whole));
+        DWORD written = 0;
+        const bool ok = wide.empty() ||
+                        ::WriteConsoleW(m_console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
+        m_pending.erase(0, whole);
+        return ok ? 0 : -1;
+    }
+
+private:
+    HANDLE m_console;
+    std::string m_pending;
+};
+
+// Puts stream's text through a ConsoleText when its handle is a console; the
+// buffer lives as long as the process.
+void ToConsole(std::ostream& stream, DWORD handle)
+{
+    HANDLE console = ::GetStdHandle(handle);
+    DWORD mode = 0;
+    if (::GetConsoleMode(console, &mode) != 0) {
+        static std::vector<std::unique_ptr<ConsoleText>> buffers;
+        buffers.push_back(std::make_unique<ConsoleText>(console));
+        stream.rdbuf(buffers.back().get());
+    }
+}
+
+}  // namespace
+
 // The arguments as the system has them, in UTF-16, so that any file name
-// arrives whole; inside they are UTF-8, and so is what goes to the console.
+// arrives whole; inside they are UTF-8.
 int wmain(int argc, wchar_t** wideArgv)
 {
-    ::SetConsoleOutputCP(CP_UTF8);
+    ToConsole(std::cout, STD_OUTPUT_HANDLE);
+    ToConsole(std::cerr, STD_ERROR_HANDLE);
+    // Held for as long as the converter runs: the installer waits for it to close.
+    ::CreateMutexW(nullptr, FALSE, L"Local\\t2tk-running");
     std::vector<std::string> arguments;
     arguments.reserve(static_cast<std::size_t>(argc));
     for (int i = 0; i < argc; ++i) {

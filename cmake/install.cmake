@@ -3,6 +3,13 @@
 include(GNUInstallDirs)
 
 install(TARGETS t2tk-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The web page in one file (scripts/web.sh builds it), for computers without
+# these programs: opened from the disk, it converts and sends as the programs do.
+set(T2TK_WEB_PAGE "" CACHE FILEPATH "The web page in one file (build/web/t2tk.html), shipped when given")
+if(T2TK_WEB_PAGE AND NOT WIN32)
+  install(FILES ${T2TK_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/t2tk)
+endif()
 if(T2TK_HAVE_GUI)
   install(TARGETS t2tk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

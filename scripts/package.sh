@@ -6,9 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh package
+scripts/web.sh build >/dev/null  # the page in one file goes into the package too
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release -DT2TK_BUILD_TESTS=OFF \
-      -DT2TK_BUILD_BENCHMARKS=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+      -DT2TK_BUILD_BENCHMARKS=OFF -DCMAKE_INSTALL_PREFIX=/usr -DT2TK_WEB_PAGE="$PWD/build/web/t2tk.html" \
       -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
       -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 

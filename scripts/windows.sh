@@ -17,13 +17,15 @@ wineserver --persistent  # one server for every test process, not one each
 trap 'wineserver --kill || true' EXIT
 wineboot --init >/dev/null 2>&1
 
+scripts/web.sh build >/dev/null  # the page in one file goes into the installer too
 cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
-      -DT2TK_BUILD_GUI=ON -DT2TK_BUILD_BENCHMARKS=OFF
+      -DT2TK_BUILD_GUI=ON -DT2TK_BUILD_BENCHMARKS=OFF -DT2TK_WEB_PAGE="$PWD/build/web/t2tk.html"
 cmake --build build/windows --target all installer
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build/windows --output-on-failure --timeout 300
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
 installer=$PWD/build/windows/t2tk-$version-win64.exe
-tests/installer_test.sh "$installer" "$version" "$PWD/tests/corpus"
+xvfb-run -a -s "-screen 0 1024x768x24" \
+  tests/installer_test.sh "$installer" "$version" "$PWD/tests/corpus" "$PWD/build/windows/tests/support/while_running.exe"
 echo "$installer"

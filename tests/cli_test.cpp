@@ -11,6 +11,8 @@
 #include "cli/cli_options.h"
 #include "cli/converter_run.h"
 #ifdef _WIN32
+#include <windows.h>
+
 #include "files/utf16.h"
 #endif
 #include "tests/support/message_checks.h"
@@ -128,6 +130,16 @@ TEST_F(CliTest, WindowsPathsAndPorts)
     }
     const std::string tooLong = std::string(40000, 'k') + ".fxp";
     EXPECT_EQ(Run({tooLong}).err, "t2tk-convert: cannot open preset \"" + tooLong + "\": " + std::strerror(ENAMETOOLONG) + "\n");
+
+    // A preset another program holds is said so, as the writer says it.
+    HANDLE held = ::CreateFileW(L"a.fxp", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Run({"a.fxp"}).err, "t2tk-convert: cannot open preset \"a.fxp\": another program is using it\n");
+    ::CloseHandle(held);
+    // "/?" is the help, as Windows users ask for it.
+    const Outcome help = Run({"/?"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--program"), std::string::npos) << help.out;
 }
 #endif
 

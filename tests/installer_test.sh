@@ -1,22 +1,30 @@
 #!/usr/bin/env bash
 # Installs the Windows installer silently under Wine, runs what it installed,
-# checks the "Open with" entry, uninstalls, and checks that nothing stays.
-# Usage: installer_test.sh INSTALLER VERSION CORPUS-FOLDER   (WINEPREFIX set)
+# checks the "Open with" entry, installs and uninstalls while t2tk runs (both
+# refused, the install kept), uninstalls, and checks that nothing stays.
+# Usage: installer_test.sh INSTALLER VERSION CORPUS-FOLDER WHILE-RUNNING-EXE
+#        (WINEPREFIX set, on an X server)
 set -euo pipefail
 installer=$1
 expected_version=$2
 corpus=$3
+while_running=$4
 target='C:\t2tk-installer-test'
 folder=$WINEPREFIX/drive_c/t2tk-installer-test
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "installer_test: $*" >&2; exit 1; }
 
+# Sharp on a high-DPI screen: the installer says it scales itself.
+grep -aq 'dpiAware' "$installer" || fail "the installer declares no DPI awareness"
+
 wine "$installer" /S "/D=$target"  # returns when it is done
-for file in t2tk.exe t2tk-convert.exe LICENSE.txt uninstall.exe; do
+for file in t2tk.exe t2tk-convert.exe LICENSE.txt t2tk.html uninstall.exe; do
   [ -f "$folder/$file" ] || fail "$file is not installed"
 done
-[ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/t2tk.lnk" ] || fail "no Start-menu entry"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+[ -f "$menu/t2tk.lnk" ] || fail "no Start-menu entry"
+[ -f "$menu/t2tk in the browser.lnk" ] || fail "no Start-menu entry for the web page"
 wine reg query 'HKLM\Software\Classes\.fxp\OpenWithList\t2tk.exe' >/dev/null 2>&1 || fail "no Open with entry"
 if wine reg query 'HKLM\Software\Classes\.fxp' /ve 2>/dev/null | grep REG_SZ | grep -qv 'value not set'; then
   fail "the .fxp default was taken over"
@@ -28,6 +36,22 @@ version=$(wine "$folder/t2tk-convert.exe" --version | tr -d '\r')
 cp "$corpus/in-range.fxp" "$work/"
 (cd "$work" && wine "$folder/t2tk-convert.exe" -o in-range.mid in-range.fxp >/dev/null)
 cmp "$work/in-range.mid" "$corpus/in-range.mid" || fail "the installed converter writes other bytes than Linux"
+
+# While t2tk runs, neither the installer nor the uninstaller replaces a thing:
+# a silent run fails, and the install stays as it was and works.
+before=$(sha256sum "$folder/t2tk.exe" "$folder/t2tk-convert.exe")
+touch -d '2000-01-01' "$folder/t2tk.exe"
+status=0
+wine "$while_running" "$folder/t2tk.exe" "$installer" /S "/D=$target" || status=$?
+[ "$status" -ne 0 ] || fail "a silent install while t2tk runs says it succeeded"
+[ "$(stat -c %Y "$folder/t2tk.exe")" = "$(date -d 2000-01-01 +%s)" ] || fail "the install while t2tk runs wrote t2tk.exe"
+status=0
+wine "$while_running" "$folder/t2tk.exe" "$folder/uninstall.exe" /S "_?=$target" || status=$?
+[ "$status" -ne 0 ] || fail "a silent uninstall while t2tk runs says it succeeded"
+[ "$(sha256sum "$folder/t2tk.exe" "$folder/t2tk-convert.exe")" = "$before" ] || fail "the refused runs changed the programs"
+[ -f "$folder/t2tk.html" ] || fail "the refused uninstall removed files"
+[ "$(wine "$folder/t2tk-convert.exe" --version | tr -d '\r')" = "t2tk-convert $expected_version" ] ||
+  fail "the install does not work after the refused runs"
 
 gone() {  # the uninstaller runs on from a copy of itself, so that it can remove itself
   for _ in $(seq 100); do
@@ -50,6 +74,7 @@ location=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninst
 
 wine "$moved_folder/uninstall.exe" /S
 gone "$moved_folder" || fail "$moved_folder is still there after uninstalling"
-[ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/t2tk.lnk" ] || fail "the Start-menu entry stays"
+[ ! -e "$menu/t2tk.lnk" ] || fail "the Start-menu entry stays"
+[ ! -e "$menu/t2tk in the browser.lnk" ] || fail "the web page's Start-menu entry stays"
 ! wine reg query 'HKLM\Software\Classes\.fxp\OpenWithList\t2tk.exe' >/dev/null 2>&1 || fail "Open with entry stays"
 echo "installer_test: installed, converted as on Linux, uninstalled"

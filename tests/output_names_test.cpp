@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/output_names.h"
 
 namespace t2tk::app {
@@ -40,6 +42,23 @@ TEST(OutputNames, DroppedAndChosenFiles)
     EXPECT_EQ(ChosenFolderOutputName("/home/me/kits/"), "/home/me/kits/Thumpkrate.mid");
     const std::string longPath = "/" + std::string(600, 'k') + ".fxp";  // used whole
     EXPECT_EQ(DroppedOutputName(longPath), "/" + std::string(600, 'k') + ".mid");
+}
+
+// A save dialog gets the folder and the name apart, whatever the length.
+TEST(OutputNames, SuggestionsSplitIntoFolderAndName)
+{
+    const std::string deep = "C:\\kits\\" + std::string(340, 'k');
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {deep + "\\kick.mid", deep, "kick.mid"},
+        {"C:\\kick.mid", "C:\\", "kick.mid"},
+        {"/kits/kick.mid", "/kits", "kick.mid"},
+        {"Thumpkrate.mid", "", "Thumpkrate.mid"},
+    };
+    for (const auto& [path, folder, name] : cases) {
+        const SuggestedPlace place = SplitSuggestion(path);
+        EXPECT_EQ(place.folder, folder) << path;
+        EXPECT_EQ(place.name, name) << path;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Unpacks the Debian package given into a temporary root and runs what it
-# installed: t2tk-convert --version, and a conversion of the example presets.
+# installed: t2tk-convert --version, and a conversion of the example presets;
+# checks that the dialog, its desktop files and the web page in one file are there.
 set -euo pipefail
 deb=$1
 examples=$(cd "$(dirname "$0")/../examples/presets" && pwd)
@@ -11,7 +12,7 @@ dpkg -x "$deb" "$root"
 convert=$root/usr/bin/t2tk-convert
 module=$(cd "$root" && ls usr/lib/*/t2tk/libt2tk-midi.so 2>/dev/null | head -n 1)
 for file in usr/bin/t2tk usr/share/applications/org.t2tk.t2tk.desktop usr/share/man/man1/t2tk-convert.1.gz \
-            usr/share/icons/hicolor/scalable/apps/t2tk.svg usr/share/metainfo/org.t2tk.t2tk.metainfo.xml \
+            usr/share/icons/hicolor/scalable/apps/t2tk.svg usr/share/metainfo/org.t2tk.t2tk.metainfo.xml usr/share/t2tk/t2tk.html \
             "${module:-usr/lib/<multiarch>/t2tk/libt2tk-midi.so}"; do
   [ -e "$root/$file" ] || { echo "package_test: $file is missing" >&2; exit 1; }
 done

@@ -298,6 +298,20 @@ TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
     EXPECT_EQ(stored.ReadText("t2tk", "SendPort"), "UM-ONE MIDI Out");  // kept until another is chosen
 }
 
+// A settings file marked read-only is said once, in the status line, at start.
+TEST_F(Win32DialogTest, ReadOnlySettingsAreSaid)
+{
+    const std::string kept = "[t2tk]\nProgram=4\n";
+    test::WriteBytes(dir.File("t2tk.ini"), test::Bytes(kept.begin(), kept.end()));
+    ASSERT_NE(::SetFileAttributesW(Path(dir.File("t2tk.ini")).c_str(), FILE_ATTRIBUTE_READONLY), 0);
+    settings = std::make_unique<IniSettingsStore>(dir.File("t2tk.ini"));
+    Open();
+    EXPECT_EQ(Field(), "5");  // read all the same
+    EXPECT_EQ(Text(Item(IDC_STATUS)).rfind("Settings will not be kept: ", 0), 0U) << Text(Item(IDC_STATUS));
+    ::DestroyWindow(window);
+    ::SetFileAttributesW(Path(dir.File("t2tk.ini")).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 // The command line converts and closes; names past the 50th keep the window
 // open, since a program started from Explorer has no standard error to say it.
 TEST_F(Win32DialogTest, CommandLineConvertsAndCloses)

@@ -35,6 +35,8 @@ std::unique_ptr<t2tk::app::SettingsStore> OpenUserSettings()
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/)
 {
+    // Held for as long as t2tk runs: the installer waits for it to close.
+    ::CreateMutexW(nullptr, FALSE, L"Local\\t2tk-running");
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/output_names.h"
 #include "app/send_status.h"
 #include "files/utf16.h"
 
@@ -57,12 +58,17 @@ std::optional<std::string> Win32RequestDialogs::OpenPresets()
 
 std::optional<std::string> Win32RequestDialogs::SaveOutput(const std::string& suggestion)
 {
+    // The folder and the name apart: a whole path past 260 characters would
+    // leave the dialog with neither.
+    const SuggestedPlace place = SplitSuggestion(suggestion);
     std::vector<wchar_t> path(32768, L'\0');
-    const std::wstring initial = Utf16(suggestion);
-    if (initial.size() < path.size()) {
-        std::copy(initial.begin(), initial.end(), path.begin());
+    const std::wstring name = Utf16(place.name);
+    const std::wstring folder = Utf16(place.folder);
+    if (name.size() < path.size()) {
+        std::copy(name.begin(), name.end(), path.begin());
     }
     OPENFILENAMEW dialog = FileDialog(m_owner, L"MIDI Files (*.mid)\0*.mid\0", path, L"mid", OFN_OVERWRITEPROMPT);
+    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     if (::GetSaveFileNameW(&dialog) == 0) {
         return std::nullopt;
     }
