@@ -1,12 +1,14 @@
-// How closely a send keeps the module's schedule over JACK, and what the
-// sender costs: the time between two messages' arrivals at a receiving client
-// against the spacing the module needs, and the sending thread's processor
-// time against the wall time.
+// How closely a send keeps the module's schedule over JACK: each gap between
+// two messages as the receiving client stamps them (the frame they arrive in),
+// against the spacing the module needs; and the sending thread's processor
+// time against the wall time. Measured idle and with every core kept busy.
 // Needs a running JACK server (scripts/bench.sh starts one).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
+#include <optional>
 #include <thread>
 
 #include "convert/conversion_request.h"
@@ -18,8 +20,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 double ThreadSeconds()
 {
     timespec now{};
@@ -27,7 +27,36 @@ double ThreadSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-void BM_SendOnePreset(benchmark::State& state)
+// Every core spinning for as long as it lives.
+class BusyCores {
+public:
+    BusyCores()
+    {
+        for (unsigned i = 0; i < std::max(1U, std::thread::hardware_concurrency()); ++i) {
+            m_threads.emplace_back([this] {
+                volatile unsigned long spin = 0;
+                while (!m_stop.load(std::memory_order_relaxed)) {
+                    spin = spin + 1;
+                }
+            });
+        }
+    }
+    ~BusyCores()
+    {
+        m_stop = true;
+        for (std::thread& thread : m_threads) {
+            thread.join();
+        }
+    }
+    BusyCores(const BusyCores&) = delete;
+    BusyCores& operator=(const BusyCores&) = delete;
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::vector<std::thread> m_threads;
+};
+
+void SendOnePreset(benchmark::State& state, bool loaded)
 {
     t2tk::fxp::WriteFile("/tmp/t2tk-bench-kit.fxp", t2tk::fxp::Encode(t2tk::fxp::MakeKit("Kit", 1)));
     t2tk::ConversionRequest request;
@@ -35,58 +64,63 @@ void BM_SendOnePreset(benchmark::State& state)
     request.keepMessages = true;
     std::ostream silent(nullptr);
     const std::vector<std::uint8_t> messages = t2tk::ConvertPresets(request, silent).messages;
-    // Each message, and the spacing the module needs before it.
-    const t2tk::SendSchedule schedule(messages);
-    std::vector<std::vector<std::uint8_t>> sent;
-    for (const t2tk::SendStep& step : schedule.steps()) {
-        sent.emplace_back(step.message.bytes, step.message.bytes + step.message.length);
-    }
+    const std::size_t steps = t2tk::SendSchedule(messages).steps().size();
 
     const t2tk::test::MidiReceiver receiver("t2tk-bench");
     t2tk::send::PortProblem problem;
-    const auto port = t2tk::send::OpenOutputPort("t2tk-bench:in", problem);
+    const auto port = receiver.ready() ? t2tk::send::OpenOutputPort("t2tk-bench:in", problem) : nullptr;
     if (port == nullptr) {
-        state.SkipWithError(problem.reason.c_str());
+        state.SkipWithError(receiver.ready() ? problem.reason.c_str() : "no JACK server answers");
         return;
     }
     std::vector<double> errors;
     std::size_t lost = 0;
     double cpu = 0.0;
     double wall = 0.0;
-    while (state.KeepRunning()) {
+    for (auto _ : state) {
+        const std::optional<BusyCores> busy = loaded ? std::optional<BusyCores>(std::in_place) : std::nullopt;
         const std::size_t before = receiver.Messages().size();
-        const Clock::time_point start = Clock::now();
+        const auto start = std::chrono::steady_clock::now();
         const double cpuStart = ThreadSeconds();
-        t2tk::send::SendMessages(*port, messages, std::stop_token());
+        const t2tk::send::SendResult result = t2tk::send::SendMessages(*port, messages, std::stop_token());
         cpu += ThreadSeconds() - cpuStart;
-        wall += std::chrono::duration<double, std::milli>(Clock::now() - start).count() / 1000.0;
-        // Each message that came, against the spacing since the one before it
-        // came (the first: since the start); one that did not come is lost.
-        const std::vector<t2tk::test::Received> received = receiver.Messages();
-        std::size_t next = 0;
-        Clock::time_point previous = start;
-        for (std::size_t i = before; i < received.size(); ++i) {
-            const auto match = std::find(sent.begin() + static_cast<std::ptrdiff_t>(next), sent.end(), received[i].bytes);
-            if (match == sent.end()) {
-                continue;
-            }
-            const auto index = static_cast<std::size_t>(match - sent.begin());
-            lost += index - next;
-            next = index + 1;
-            const auto late = received[i].arrival - (previous + schedule.steps()[index].spacing);
-            errors.push_back(std::abs(std::chrono::duration<double, std::milli>(late).count()));
-            previous = received[i].arrival;
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (result.ending != t2tk::send::SendEnding::Done) {
+            state.SkipWithError(result.failure.c_str());
+            return;
         }
-        lost += sent.size() - next;
+        // This send's messages only: the first one's gap is the pause between sends.
+        const std::vector<t2tk::test::Received> all = receiver.Messages();
+        const std::vector<t2tk::test::Received> sent(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        const std::vector<double> gaps = t2tk::test::GapErrors(sent);
+        errors.insert(errors.end(), gaps.begin(), gaps.end());
+        lost += steps - std::min(steps, sent.size());
     }
     std::sort(errors.begin(), errors.end());
+    const double period = std::chrono::duration<double, std::milli>(receiver.Period()).count();
     state.counters["median_ms"] = errors.empty() ? 0.0 : errors[errors.size() / 2];
-    state.counters["largest_ms"] = errors.empty() ? 0.0 : errors.back();
+    state.counters["shortest_ms"] = errors.empty() ? 0.0 : errors.front();  // negative: early
+    state.counters["latest_ms"] = errors.empty() ? 0.0 : errors.back();
+    state.counters["short_1ms"] =
+        static_cast<double>(std::count_if(errors.begin(), errors.end(), [](double e) { return e < -1.0; }));
+    state.counters["short_period"] =
+        static_cast<double>(std::count_if(errors.begin(), errors.end(), [period](double e) { return e < -period; }));
+    state.counters["period_ms"] = period;
     state.counters["cpu_percent"] = wall > 0.0 ? 100.0 * cpu / wall : 0.0;
-    state.counters["messages"] = static_cast<double>(errors.size());
+    state.counters["gaps"] = static_cast<double>(errors.size());
     state.counters["lost"] = static_cast<double>(lost);
 }
-BENCHMARK(BM_SendOnePreset)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SendIdle(benchmark::State& state)
+{
+    SendOnePreset(state, false);
+}
+void BM_SendLoaded(benchmark::State& state)
+{
+    SendOnePreset(state, true);
+}
+BENCHMARK(BM_SendIdle)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SendLoaded)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 """Takes a screenshot of the web page in headless Chromium after the bundled
 example presets were dropped on it: res/screenshots/web-page.png (or PNG).
-Usage: scripts/web_screenshot.py BUILD-FOLDER EXAMPLES-FOLDER [PNG]"""
+Usage: scripts/web_screenshot.py PAGE-FOLDER EXAMPLES-FOLDER [PNG]   (PAGE-FOLDER: build/web/page)"""
 import base64
 import os
 import sys
@@ -25,10 +25,14 @@ try:
         document.body.dispatchEvent(new DragEvent('drop', {dataTransfer: transfer, bubbles: true}));''', files)
     browser.implicitly_wait(5)
     browser.find_element('css selector', '#presets li')
+    # The whole page, past the window's height too.
     height = browser.execute_script('return document.documentElement.scrollHeight')
-    browser.set_window_size(900, height + 40)
+    picture = browser.execute_cdp_cmd('Page.captureScreenshot', {
+        'captureBeyondViewport': True,
+        'clip': {'x': 0, 'y': 0, 'width': 900, 'height': height, 'scale': 1}})
     os.makedirs(os.path.dirname(shot), exist_ok=True)
-    browser.save_screenshot(shot)
+    with open(shot, 'wb') as file:
+        file.write(base64.b64decode(picture['data']))
     print(shot)
 finally:
     browser.quit()

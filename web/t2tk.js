@@ -297,6 +297,12 @@ function ListPorts(chosen) {
   }
 }
 
+// "Convert again" once there are presets; "Send again" only while a port is chosen too.
+function ShowAgain() {
+  $('again').disabled = !last;
+  $('send-again').disabled = !last || sendTo.value === '' || sendTo.value === '?';
+}
+
 // Permission is asked only on the user's action: choosing a port, or a
 // conversion while the stored one is chosen.
 async function AskForMidi(chosen) {
@@ -306,7 +312,10 @@ async function AskForMidi(chosen) {
       throw null;
     }
     midi ??= await navigator.requestMIDIAccess({sysex: true});
-    midi.onstatechange = () => ListPorts(sendTo.selectedOptions[0]?.textContent);
+    midi.onstatechange = () => {
+      ListPorts(sendTo.selectedOptions[0]?.textContent);
+      ShowAgain();
+    };
     ListPorts(chosen);
     if (!midi.outputs.size) {
       $('midi-note').textContent = 'No MIDI output port is connected.';
@@ -326,6 +335,7 @@ sendTo.addEventListener('change', async () => {
   }
   storedPort = sendTo.value && sendTo.value !== '?' ? sendTo.selectedOptions[0].textContent : '';
   Save();
+  ShowAgain();
 });
 ListPorts(storedPort);
 
@@ -416,8 +426,7 @@ async function Convert(files, items) {
       return;
     }
     last = {presets: presets.slice(0, kMaxPresets), leftOut: Math.max(0, presets.length - kMaxPresets)};
-    $('again').disabled = false;
-    $('send-again').disabled = false;
+    ShowAgain();
     await ConvertLast({download: true});
   } finally {
     busy = false;
@@ -518,6 +527,7 @@ async function Sending(output, steps) {
   for (const id of kDuringSend) {
     $(id).disabled = false;
   }
+  ShowAgain();
   for (const format of document.querySelectorAll('[name=format]')) {
     format.disabled = false;
   }

@@ -238,6 +238,11 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(self.downloaded(), (name, corpus(expected)))
         self.assertIn('Wrote in-range.mid: 1 preset, program 18.', self.text('status'))
         self.assertIn("It is in the browser\u2019s downloads.", self.text('status'))
+        # "Send again" waits for a port to send to.
+        enabled = "return !document.getElementById('send-again').disabled"
+        self.assertFalse(self.js(enabled))
+        self.choose_port()
+        self.assertTrue(self.js(enabled))
 
     # The program field keeps the dialog's rules, Enter only applies it, and
     # the settings stay; stored settings that are not ours are each taken
