@@ -77,7 +77,7 @@ void SendOnePreset(benchmark::State& state, bool loaded)
     std::size_t lost = 0;
     double cpu = 0.0;
     double wall = 0.0;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         const std::optional<BusyCores> busy = loaded ? std::optional<BusyCores>(std::in_place) : std::nullopt;
         const std::size_t before = receiver.Messages().size();
         const auto start = std::chrono::steady_clock::now();

@@ -302,7 +302,11 @@ std::unique_ptr<send::MidiPort> OpenPortRun(const std::string& wanted, bool wait
 {
     send::PortProblem problem;
     std::unique_ptr<send::MidiPort> port = send::OpenOutputPort(
-        wanted, problem, wait ? send::PortTurn::Wait : send::PortTurn::Refuse, signals.Token());
+        wanted, problem, wait ? send::PortTurn::Wait : send::PortTurn::Refuse, signals.Token(),
+        [&err](const std::string& name) {
+            err << kProgramName << "another t2tk is sending to the MIDI port \"" << Printable(name)
+                << "\"; waiting for its turn\n" << std::flush;
+        });
     if (port == nullptr) {
         status = problem.stopped ? signals.StoppedStatus() : kExitFailed;
         if (problem.stopped) {

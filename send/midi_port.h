@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stop_token>
@@ -77,9 +78,11 @@ struct PortProblem {
 
 // Opens the port meant by wanted: its number in ListOutputPorts, its whole
 // name, or a part of its name. Only one t2tk sends to a port at a time: the
-// port stays taken for as long as the MidiPort lives; after waiting its turn,
-// the port is found again by its name. Null, with the problem, otherwise.
+// port stays taken for as long as the MidiPort lives; a wait for its turn
+// begins with waiting(port's name), and afterwards the port is found again by
+// its name. Null, with the problem, otherwise.
 std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem& problem,
-                                         PortTurn turn = PortTurn::Refuse, const std::stop_token& stop = {});
+                                         PortTurn turn = PortTurn::Refuse, const std::stop_token& stop = {},
+                                         const std::function<void(const std::string&)>& waiting = {});
 
 }  // namespace t2tk::send

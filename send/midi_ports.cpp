@@ -51,7 +51,8 @@ PortList ListOutputPorts()
 }
 
 std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem& problem, PortTurn turn,
-                                         const std::stop_token& stop)
+                                         const std::stop_token& stop,
+                                         const std::function<void(const std::string&)>& waiting)
 {
     std::unique_ptr<MidiSystem> system;
     SystemPorts ports;
@@ -71,7 +72,14 @@ std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem&
         return nullptr;
     }
     const std::string name = ports.list.names[*choice.index];
-    LockResult locked = LockPort(ports.keys[*choice.index], turn == PortTurn::Wait, stop);
+    // Taken at once if it is free; a wait for it is said first.
+    LockResult locked = LockPort(ports.keys[*choice.index], false, stop);
+    if (locked.busy && turn == PortTurn::Wait) {
+        if (waiting) {
+            waiting(name);
+        }
+        locked = LockPort(ports.keys[*choice.index], true, stop);
+    }
     if (locked.lock == nullptr) {
         problem.reason = locked.failure;
         problem.busy = locked.busy;

@@ -209,11 +209,7 @@ private slots:
         QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
         QTRY_VERIFY(!m_dialog->sending());
         QCOMPARE(m_ports->opened, std::string("Thump B"));
-        test::Bytes sent;
-        for (const test::Sent& message : m_ports->Messages()) {
-            sent.insert(sent.end(), message.bytes.begin(), message.bytes.end());
-        }
-        QCOMPARE(sent, test::ReadBytes(T2TK_CORPUS_DIR "/in-range.syx"));
+        QCOMPARE(m_ports->SentBytes(), test::ReadBytes(T2TK_CORPUS_DIR "/in-range.syx"));
         QVERIFY(Child<QLabel>("status")->text().endsWith(QStringLiteral("\nSent 1 preset to Thump B.")));
         QTRY_VERIFY(FitsTheWindow(Child<QLabel>("status")));
         m_dialog->close();

@@ -74,8 +74,7 @@ TEST(IniSettings, KeptWholeAndNeverAtTheCostOfAnotherFile)
     namespace fs = std::filesystem;
     test::TempDir dir;
     const std::string ini = dir.File("t2tk.ini");
-    test::WriteBytes(ini, {'[', 'x', ']', '\n', 'k', '=', '1', '\n', '[', 't', '2', 't', 'k', ']', '\n', 'S', 'e', 'n',
-                           'd', 'P', 'o', 'r', 't', '=', '"', 'U', 'M', ' ', '1', '"', '\n'});
+    test::WriteText(ini, "[x]\nk=1\n[t2tk]\nSendPort=\"UM 1\"\n");
     {
         IniSettingsStore store(ini);
         EXPECT_EQ(store.ReadText("t2tk", "SendPort"), "UM 1");
@@ -83,8 +82,7 @@ TEST(IniSettings, KeptWholeAndNeverAtTheCostOfAnotherFile)
         store.WriteText("t2tk", "SendPort", "");
         EXPECT_EQ(store.Save(), "");
     }
-    const test::Bytes saved = test::ReadBytes(ini);
-    EXPECT_EQ(std::string(saved.begin(), saved.end()), "[x]\nk=1\n[t2tk]\nSendPort=\nProgram=7\n");
+    EXPECT_EQ(test::ReadText(ini), "[x]\nk=1\n[t2tk]\nSendPort=\nProgram=7\n");
     {
         IniSettingsStore store(dir.File("new/t2tk.ini"));  // a folder not there yet is made
         store.WriteInt("t2tk", "Program", 1);
@@ -114,7 +112,7 @@ TEST(IniSettings, KeptWholeAndNeverAtTheCostOfAnotherFile)
     for (const std::size_t size : {65536U, 65537U}) {
         std::string text = "[x]\n";
         text += std::string(size - text.size() - 1, 'k') + "\n";
-        test::WriteBytes(ini, test::Bytes(text.begin(), text.end()));
+        test::WriteText(ini, text);
         IniSettingsStore store(ini);
         store.WriteInt("t2tk", "Program", 7);
         EXPECT_EQ(store.Save(), size == 65536U ? "\"" + ini + "\" would grow past 65536 bytes, more than a settings file "
@@ -151,8 +149,7 @@ TEST(IniSettings, RootKeepsTheOwnerAndFollowsNoPlantedLink)
     test::WriteBytes(dir.File("root.ini"), {'x'});
     std::filesystem::create_symlink(dir.File("root.ini"), dir.File("shared/t2tk.ini"));
     ASSERT_EQ(::lchown(dir.File("shared/t2tk.ini").c_str(), 65534, 65534), 0);
-    test::WriteBytes(dir.File("root.ini"), {'[', 't', '2', 't', 'k', ']', '\n', 'P', 'r', 'o', 'g', 'r', 'a', 'm', '=', '4',
-                                            '2', '\n'});
+    test::WriteText(dir.File("root.ini"), "[t2tk]\nProgram=42\n");
     const std::string planted = "will not follow \"" + dir.File("shared/t2tk.ini") +
                                 "\": it is a link that another user owns in a shared folder";
     IniSettingsStore throughPlanted(dir.File("shared/t2tk.ini"));

@@ -9,10 +9,8 @@
 #include "files/utf16.h"
 #else
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -99,22 +97,6 @@ TEST_F(OutputFileTest, LinksAreFollowedAndStay)
                   links == 40 ? kWritten : std::pair(WriteProblem::System, ELOOP)) << links << " links";
         EXPECT_EQ(fs::exists(chain + "/target.mid"), links == 40) << links;
     }
-}
-
-// A file size limit makes the write fail and says so; the writer itself
-// keeps the process from dying of it.
-TEST_F(OutputFileTest, ASizeLimitIsAFailureNotADeath)
-{
-    rlimit previous{};
-    ::getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit small = previous;
-    small.rlim_cur = 1000;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    ::signal(SIGXFSZ, SIG_DFL);
-    const WriteError written = Write(dir.File("big.mid"), Bytes(5000, 1));
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    EXPECT_EQ(Kind(written), std::pair(WriteProblem::System, EFBIG));
-    EXPECT_TRUE(dir.List().empty());
 }
 
 TEST_F(OutputFileTest, FifoIsWrittenInPlaceAndNeverWaitedOn)

@@ -4,7 +4,6 @@
 // server with the dummy driver.
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +13,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "cli/send_run.h"
@@ -23,6 +21,7 @@
 #include "send/port_lock.h"
 #include "tests/support/fake_ports.h"
 #include "tests/support/midi_receiver.h"
+#include "tests/support/process.h"
 #include "tests/support/test_support.h"
 
 namespace t2tk {
@@ -98,8 +97,9 @@ TEST(PortLock, OneHolderAtATimeInTheUsersOwnFolder)
     }
     // A lock file another user made in root's folder.
     const int planted = ::open((folder + "/" + name).c_str(), O_CREAT | O_WRONLY, 0600);
-    ASSERT_EQ(::fchown(planted, 65534, 65534), 0);
+    const bool given = ::fchown(planted, 65534, 65534) == 0;
     ::close(planted);
+    ASSERT_TRUE(given);
     EXPECT_EQ(send::LockPort(key, false, {}).failure,
               "cannot take turns at the MIDI port: \"" + std::string(name) + "\" in the lock folder is not this user's file");
     std::filesystem::remove(folder + "/" + name);
@@ -172,9 +172,9 @@ TEST_F(SenderTest, NoMessageFollowsAnotherSoonerThanTheModuleTakesIt)
             joined.insert(joined.end(), sent[i].bytes.begin(), sent[i].bytes.end());
             // From when the one before left: a message that left late moves the rest later.
             const auto gap = sent[i].at - (i == 0 ? start : sent[i - 1].at);
-            const auto stall = c.stalls.contains(static_cast<int>(i)) ? c.stalls.at(static_cast<int>(i)) : 0us;
+            const auto stall = c.stalls.contains(static_cast<int>(i)) ? c.stalls.at(static_cast<int>(i)) : std::chrono::microseconds{0};
             EXPECT_GE(gap, Spacing(sent[i].bytes)) << c.what << ", message " << i;
-            if (c.late == 0us) {
+            if (c.late.count() == 0) {
                 EXPECT_EQ(gap, Spacing(sent[i].bytes) + stall) << c.what << ", message " << i;
             }
         }
@@ -265,14 +265,6 @@ std::vector<Bytes> Split(const Bytes& syx)
     return messages;
 }
 
-Bytes Join(const std::vector<Bytes>& messages)
-{
-    Bytes joined;
-    for (const Bytes& message : messages) {
-        joined.insert(joined.end(), message.begin(), message.end());
-    }
-    return joined;
-}
 
 // A file t2tk wrote is sent again as it is; anything that is not the module's
 // messages in t2tk's order is refused, naming the first message that is not.
@@ -308,16 +300,16 @@ TEST(SavedMessages, OnlyWhatT2tkWritesIsSentAgain)
         {"a note", noted, "message 32 (at byte 3129) is not one of the module's messages"},
         {"a header alone", Bytes(noted.begin(), noted.begin() + 14), "it holds no message for the module"},
         {"a MIDI file cut short", Bytes(noted.begin(), noted.begin() + 100), "the MIDI file ends inside a chunk"},
-        {"reversed", Join(reversed),
+        {"reversed", test::Concat(reversed),
          "message 1 (at byte 0) is out of place: t2tk writes an init request or a program dump there"},
-        {"store requests alone", Join({in.back(), in.back(), in.back()}),
+        {"store requests alone", test::Concat({in.back(), in.back(), in.back()}),
          "message 1 (at byte 0) is out of place: t2tk writes an init request or a program dump there"},
         {"an init request alone", in[0], "it holds no preset, only an init request"},
-        {"two init requests", Join({in[0], in[0]}),
+        {"two init requests", test::Concat({in[0], in[0]}),
          "message 2 (at byte 10) is out of place: t2tk writes a program dump there"},
-        {"voices 2 and 1", Join(swapped),
+        {"voices 2 and 1", test::Concat(swapped),
          "message 3 (at byte 59) is out of place: t2tk writes the voice dump of voice 1 there"},
-        {"the store request of another program", Join(otherProgram),
+        {"the store request of another program", test::Concat(otherProgram),
          "message 31 (at byte 2999) is out of place: t2tk writes the store request for program 1 there"},
         {"a preset without its store request", Bytes(syx.begin(), syx.end() - 10),
          "the file ends inside a preset: t2tk writes the store request for program 1 next"},
@@ -346,91 +338,56 @@ struct Outcome {
 // How a converter process is started: its JACK server (empty: the tests'
 // own), and its standard error and output when not a file and /dev/null.
 struct Started {
-    std::string server;
+    std::string server{};
     int err = -1;
     int out = -1;
 };
-Started OnServer(const std::string& server)
-{
-    Started how;
-    how.server = server;
-    return how;
-}
-Started ErrorTo(int descriptor)
-{
-    Started how;
-    how.err = descriptor;
-    return how;
-}
-Started OutputTo(int descriptor)
-{
-    Started how;
-    how.out = descriptor;
-    return how;
-}
 
-// t2tk-convert as a process of its own, in folder, its standard error kept in a file there.
+// t2tk-convert as a process of its own, in folder, its standard error read as it comes.
 class Converter {
 public:
     Converter(const std::string& folder, std::vector<std::string> arguments, const Started& how = {})
-        : m_err(folder + "/err-" + std::to_string(++s_runs))
     {
         arguments.insert(arguments.begin(), T2TK_CONVERT_EXE);
-        std::vector<char*> argv;
-        argv.reserve(arguments.size() + 1);
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<std::string> environment;
-        for (char** variable = environ; *variable != nullptr; ++variable) {
-            if (how.server.empty() || std::string_view(*variable).substr(0, 20) != "JACK_DEFAULT_SERVER=") {
-                environment.emplace_back(*variable);
-            }
-        }
         if (!how.server.empty()) {
-            environment.push_back("JACK_DEFAULT_SERVER=" + how.server);
+            arguments.insert(arguments.begin(), {"env", "JACK_DEFAULT_SERVER=" + how.server});
         }
-        std::vector<char*> envp;
-        for (std::string& variable : environment) {
-            envp.push_back(variable.data());
+        int err[2] = {-1, -1};
+        if (how.err < 0 && ::pipe2(err, O_CLOEXEC) == 0) {
+            m_err = err[0];
         }
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (how.out >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, how.out, 1);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        }
-        if (how.err >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, how.err, 2);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        }
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
+        m_pid = test::Spawn(arguments, {.output = how.out, .error = how.err >= 0 ? how.err : err[1], .folder = folder});
+        ::close(err[1]);
     }
+    ~Converter() { ::close(m_err); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
     void Signal(int signal) const { ::kill(m_pid, signal); }
-    pid_t pid() const { return m_pid; }
     bool Running() const
     {
         siginfo_t info{};
         return ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
     }
+    // Reads its standard error until it has said text; false when it ended first.
+    bool Says(const std::string& text) const
+    {
+        char buffer[4096];
+        for (ssize_t got = 0; m_said.find(text) == std::string::npos &&
+                              (got = ::read(m_err, buffer, sizeof buffer)) > 0;) {
+            m_said.append(buffer, static_cast<std::size_t>(got));
+        }
+        return m_said.find(text) != std::string::npos;
+    }
     Outcome Wait() const
     {
-        int raw = 0;
-        ::waitpid(m_pid, &raw, 0);
-        const Bytes err = std::filesystem::exists(m_err) ? test::ReadBytes(m_err) : Bytes();
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(err.begin(), err.end())};
+        Says(std::string(1, '\0'));  // all of it, to its end
+        return {test::Finish(m_pid), m_said};
     }
 
 private:
-    static inline int s_runs = 0;
     pid_t m_pid = -1;
-    std::string m_err;
+    int m_err = -1;
+    mutable std::string m_said;
 };
 
 // A terminal for a converter's standard error, which the test can stop as
@@ -473,22 +430,6 @@ private:
     int m_main = -1;
     int m_side = -1;
 };
-
-// Waits until process pid waits for a lock (as /proc/locks shows it).
-bool WaitsForALock(pid_t pid)
-{
-    const std::string waiting = "-> FLOCK  ADVISORY  WRITE " + std::to_string(pid) + " ";
-    for (int look = 0; look < 3000; ++look) {
-        std::ifstream locks("/proc/locks");
-        for (std::string line; std::getline(locks, line);) {
-            if (line.find(waiting) != std::string::npos) {
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
-}
 
 // A JACK server name no other test run takes.
 std::string ServerName(const std::string& what)
@@ -542,10 +483,10 @@ TEST_F(SendTest, NoMessageComesSoonerThanItsSpacing)
     int gone[2] = {-1, -1};
     ASSERT_EQ(::pipe(gone), 0);
     ::close(gone[0]);  // nobody reads standard output
-    const Converter first(dir.path(), {"--send", "t2tk-idle:in", "a.fxp"}, OutputTo(gone[1]));
+    const Converter first(dir.path(), {"--send", "t2tk-idle:in", "a.fxp"}, Started{.out = gone[1]});
     ::close(gone[1]);
-    const Converter second(dir.path(), {"--send", "t2tk-blocked:in", "one.syx"}, ErrorTo(terminal.side()));
-    const Converter third(dir.path(), {"--send", "t2tk-stalled:in", "one.syx"}, OnServer(server.name()));
+    const Converter second(dir.path(), {"--send", "t2tk-blocked:in", "one.syx"}, Started{.err = terminal.side()});
+    const Converter third(dir.path(), {"--send", "t2tk-stalled:in", "one.syx"}, Started{.server = server.name()});
     ASSERT_TRUE(blocked.WaitFor(5)) << terminal.Said();
     terminal.Stop();
     ASSERT_TRUE(stalled.WaitFor(5));
@@ -600,7 +541,7 @@ TEST_F(SendTest, ASendThatCannotReachThePortEndsWithTheAccount)
         receivers.push_back(std::make_unique<test::MidiReceiver>(name, server));
         converters.push_back(
             std::make_unique<Converter>(dir.path(), std::vector<std::string>{"--send", name + ":in", "one.syx"},
-                                        OnServer(server)));
+                                        Started{.server = server}));
     }
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         ASSERT_TRUE(receivers[i]->WaitFor(2)) << cases[i].what << ": " << converters[i]->Wait().err;
@@ -647,16 +588,18 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
     EXPECT_EQ(second.status, 1);
     EXPECT_EQ(second.err, "t2tk-convert: another t2tk is sending to the MIDI port \"t2tk-turn:in\" (--wait waits for "
                           "it)\n");
+    const std::string waits = "t2tk-convert: another t2tk is sending to the MIDI port \"t2tk-turn:in\"; waiting for "
+                              "its turn\n";
     const Converter given(dir.path(), {"--send", "t2tk-turn", "--wait", "one.syx"});
-    ASSERT_TRUE(WaitsForALock(given.pid()));
+    ASSERT_TRUE(given.Says(waits));
     given.Signal(SIGTERM);
     const Outcome givenUp = given.Wait();
     EXPECT_EQ(givenUp.status, 143);
-    EXPECT_EQ(givenUp.err, "t2tk-convert: stopped while waiting for the MIDI port; nothing was sent\n");
+    EXPECT_EQ(givenUp.err, waits + "t2tk-convert: stopped while waiting for the MIDI port; nothing was sent\n");
     EXPECT_TRUE(first.Running()) << "the wait ended before its turn came";
 
     const Converter waiting(dir.path(), {"--send", "t2tk-turn", "--wait", "one.syx"});
-    ASSERT_TRUE(WaitsForALock(waiting.pid()));
+    ASSERT_TRUE(waiting.Says(waits));
     first.Signal(SIGHUP);  // a closed terminal
     const Outcome stopped = first.Wait();
     EXPECT_EQ(stopped.status, 129);
@@ -666,7 +609,7 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
     waiting.Signal(SIGINT);
     const Outcome interrupted = waiting.Wait();
     EXPECT_EQ(interrupted.status, 130);
-    EXPECT_EQ(interrupted.err, "t2tk-convert: stopped: 0 of 1 preset was stored completely\n");
+    EXPECT_EQ(interrupted.err, waits + "t2tk-convert: stopped: 0 of 1 preset was stored completely\n");
     // Whole messages of the first, then whole messages of the second: the
     // first's beginning, then the second's, however many each sent.
     const std::vector<test::Received> received = receiver.Messages();
@@ -689,16 +632,17 @@ TEST_F(SendTest, AfterItsTurnTheSenderFindsThePortByName)
     test::JackServer server(ServerName("turns"));
     ASSERT_TRUE(server.running());
     auto meant = std::make_unique<test::MidiReceiver>("t2tk-meant", server.name());
-    const Converter first(dir.path(), {"--send", "0", "one.syx"}, OnServer(server.name()));
+    const Converter first(dir.path(), {"--send", "0", "one.syx"}, Started{.server = server.name()});
     ASSERT_TRUE(meant->WaitFor(1));
-    const Converter waiting(dir.path(), {"--send", "0", "--wait", "one.syx"}, OnServer(server.name()));
-    ASSERT_TRUE(WaitsForALock(waiting.pid()));
+    const Converter waiting(dir.path(), {"--send", "0", "--wait", "one.syx"}, Started{.server = server.name()});
+    ASSERT_TRUE(waiting.Says("waiting for its turn"));
     const test::MidiReceiver other("t2tk-other", server.name());  // second in the list
     meant = nullptr;  // "0" is the other one now; the first send fails
     EXPECT_EQ(first.Wait().status, 1);
     const Outcome run = waiting.Wait();
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "t2tk-convert: the MIDI port \"t2tk-meant:in\" is gone\n");
+    EXPECT_EQ(run.err, "t2tk-convert: another t2tk is sending to the MIDI port \"t2tk-meant:in\"; waiting for its "
+                       "turn\nt2tk-convert: the MIDI port \"t2tk-meant:in\" is gone\n");
     EXPECT_TRUE(other.Messages().empty());
 }
 
@@ -729,10 +673,8 @@ TEST_F(SendTest, WhatCannotBeSentIsRefusedAndSaid)
     test::WriteBytes(alone + "/libt2tk-midi.so", Bytes(4096, 'x'));
     const std::string run = "cd " + alone + " && env -u T2TK_MIDI_MODULE ./t2tk-convert --list-ports 2>err";
     EXPECT_EQ(std::system(run.c_str()), 1 << 8);
-    const Bytes said = test::ReadBytes(alone + "/err");
-    EXPECT_NE(std::string(said.begin(), said.end()).find(alone + "/libt2tk-midi.so: invalid ELF header"),
-              std::string::npos)
-        << std::string(said.begin(), said.end());
+    const std::string said = test::ReadText(alone + "/err");
+    EXPECT_NE(said.find(alone + "/libt2tk-midi.so: invalid ELF header"), std::string::npos) << said;
 }
 
 TEST_F(SendTest, NoMidiSystemIsSaid)
@@ -740,7 +682,7 @@ TEST_F(SendTest, NoMidiSystemIsSaid)
     if (std::filesystem::exists("/dev/snd/seq")) {
         GTEST_SKIP() << "this machine has an ALSA sequencer";
     }
-    const Outcome run = Converter(dir.path(), {"--list-ports"}, OnServer("t2tk-no-such-server")).Wait();
+    const Outcome run = Converter(dir.path(), {"--list-ports"}, Started{.server = "t2tk-no-such-server"}).Wait();
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.starts_with("t2tk-convert: no MIDI output ports found (ALSA: ")) << run.err;
     EXPECT_TRUE(run.err.ends_with("; JACK: no server is running)\n")) << run.err;

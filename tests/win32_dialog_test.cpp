@@ -82,38 +82,36 @@ protected:
         ::GlobalUnlock(memory);
         ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
     }
-    // Handles what is queued, as the message loop would, until done says so.
+    // Handles what is queued, as the message loop would.
+    void Dispatch()
+    {
+        MSG message{};
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (!::IsWindow(window) || !::IsDialogMessageW(window, &message)) {
+                ::TranslateMessage(&message);
+                ::DispatchMessageW(&message);
+            }
+        }
+    }
+    // Handles what is queued until done says so.
     template <typename Done>
     bool Pump(Done done)
     {
         for (int round = 0; round < 2000 && !done(); ++round) {
-            MSG message{};
-            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                if (!::IsWindow(window) || !::IsDialogMessageW(window, &message)) {
-                    ::TranslateMessage(&message);
-                    ::DispatchMessageW(&message);
-                }
-            }
+            Dispatch();
             ::Sleep(1);
         }
         return done();
     }
     // A key as the user presses it, down and up; the message loop makes the
-    // character of it.
+    // character of it, and handles what the keys bring about and what that does.
     void Key(HWND target, UINT key, bool alt = false)
     {
         const LPARAM flags = alt ? (1 << 29) : 0;
         ::PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, flags);
         ::PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, key, flags | (1 << 30) | (1u << 31));
-        for (int round = 0; round < 3; ++round) {  // what the keys bring about, and what that does
-            Pump([] { return true; });
-            MSG message{};
-            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                if (!::IsWindow(window) || !::IsDialogMessageW(window, &message)) {
-                    ::TranslateMessage(&message);
-                    ::DispatchMessageW(&message);
-                }
-            }
+        for (int round = 0; round < 3; ++round) {
+            Dispatch();
         }
     }
 };
@@ -248,11 +246,7 @@ TEST_F(Win32DialogTest, SendsToTheChosenPortWithProgressAndCancel)
     Drop({kCorpus + "/in-range.fxp"});
     ASSERT_TRUE(Pump([this] { return dialog->sendingWindow() == nullptr; }));
     EXPECT_EQ(ports.opened, "Thump B");
-    test::Bytes sent;
-    for (const test::Sent& message : ports.Messages()) {
-        sent.insert(sent.end(), message.bytes.begin(), message.bytes.end());
-    }
-    EXPECT_EQ(sent, test::ReadBytes(kCorpus + "/in-range.syx"));
+    EXPECT_EQ(ports.SentBytes(), test::ReadBytes(kCorpus + "/in-range.syx"));
     EXPECT_NE(Text(Item(IDC_STATUS)).find("\r\nSent 1 preset to Thump B."), std::string::npos)
         << Text(Item(IDC_STATUS));
 
@@ -283,7 +277,7 @@ TEST_F(Win32DialogTest, SendsToTheChosenPortWithProgressAndCancel)
 TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
 {
     const std::string earlier = "[t2tk]\nProgram=9\nSendPort=UM-ONE MIDI Out\n";  // a port unplugged now
-    test::WriteBytes(dir.File("windows.ini"), test::Bytes(earlier.begin(), earlier.end()));
+    test::WriteText(dir.File("windows.ini"), earlier);
     settings = std::make_unique<IniSettingsStore>(dir.File("t2tk.ini"), dir.File("windows.ini"));
     Open();
     EXPECT_EQ(Field(), "10");
@@ -302,7 +296,7 @@ TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
 TEST_F(Win32DialogTest, ReadOnlySettingsAreSaid)
 {
     const std::string kept = "[t2tk]\nProgram=4\n";
-    test::WriteBytes(dir.File("t2tk.ini"), test::Bytes(kept.begin(), kept.end()));
+    test::WriteText(dir.File("t2tk.ini"), kept);
     ASSERT_NE(::SetFileAttributesW(Path(dir.File("t2tk.ini")).c_str(), FILE_ATTRIBUTE_READONLY), 0);
     settings = std::make_unique<IniSettingsStore>(dir.File("t2tk.ini"));
     Open();

@@ -25,7 +25,8 @@ bool g_held = false;
 void Hold()
 {
     g_held = true;
-    const std::string folder = std::getenv("T2TK_HOLD");
+    const char* held = std::getenv("T2TK_HOLD");
+    const std::string folder = held != nullptr ? held : ".";
     const int said = ::open((folder + "/held").c_str(), O_WRONLY | O_CLOEXEC);
     if (said >= 0) {
         (void)!::write(said, "held\n", 5);
@@ -65,7 +66,7 @@ int Held(const char* call, const char* path)
 
 }  // namespace
 
-extern "C" int fsync(int descriptor)
+extern "C" int fsync(int descriptor)  // NOLINT(readability-inconsistent-declaration-parameter-name)
 {
     if (Held("fsync", nullptr) < 0) {
         Hold();
@@ -75,13 +76,13 @@ extern "C" int fsync(int descriptor)
     return real(descriptor);
 }
 
-extern "C" int openat(int folder, const char* path, int flags, ...)
+extern "C" int openat(int folder, const char* path, int flags, ...)  // NOLINT(readability-inconsistent-declaration-parameter-name)
 {
     mode_t mode = 0;
     if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
         va_list arguments;
         va_start(arguments, flags);
-        mode = va_arg(arguments, mode_t);
+        mode = va_arg(arguments, mode_t);  // NOLINT(clang-analyzer-valist.Uninitialized): va_start is just above
         va_end(arguments);
     }
     const int when = Held("openat", path);

@@ -1,59 +1,18 @@
 #include "tests/support/midi_receiver.h"
 
+#include "tests/support/process.h"
+
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
-extern char** environ;
-
 namespace t2tk::test {
-
-namespace {
-
-// Starts a program with its standard input and output as given (-1: /dev/null),
-// its standard error on /dev/null; its process id, or -1.
-pid_t Start(std::vector<std::string> arguments, int input = -1, int output = -1)
-{
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (input >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, input, 0);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    }
-    if (output >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, output, 1);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    }
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-int Finish(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
 
 MidiReceiver::MidiReceiver(const std::string& name, const std::string& server)
 {
@@ -66,7 +25,7 @@ MidiReceiver::MidiReceiver(const std::string& name, const std::string& server)
     if (!server.empty()) {
         arguments.push_back(server);
     }
-    m_pid = Start(arguments, input[0], output[1]);
+    m_pid = Spawn(arguments, {.input = input[0], .output = output[1]});
     ::close(input[0]);
     ::close(output[1]);
     m_input = input[1];
@@ -76,9 +35,8 @@ MidiReceiver::MidiReceiver(const std::string& name, const std::string& server)
     for (char c = 0; ::read(m_output, &c, 1) == 1 && c != '\n';) {
         line += c;
     }
-    long long period = 0;
-    if (std::sscanf(line.c_str(), "ready %lld", &period) == 1) {
-        m_period = std::chrono::microseconds(period);
+    if (line.rfind("ready ", 0) == 0) {
+        m_period = std::chrono::microseconds(std::strtoll(line.c_str() + 6, nullptr, 10));
     }
     m_reader = std::thread([this] { Read(); });
 }
@@ -132,10 +90,10 @@ bool MidiReceiver::WaitFor(std::size_t count, std::chrono::milliseconds timeout)
 
 JackServer::JackServer(std::string name, int period) : m_name(std::move(name))
 {
-    m_pid = Start({"jackd", "-S", "--no-realtime", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
+    m_pid = Spawn({"jackd", "-S", "--no-realtime", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
                    std::to_string(period)});
     // jack_wait looks until the server answers; running() waits for it.
-    m_waiter = m_pid > 0 ? Start({"jack_wait", "-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"}) : -1;
+    m_waiter = m_pid > 0 ? Spawn({"jack_wait", "-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"}) : -1;
 }
 
 bool JackServer::running()

@@ -41,7 +41,7 @@ std::vector<std::string> TempDir::List() const
     return names;
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts)
+Bytes Concat(const std::vector<Bytes>& parts)
 {
     Bytes all;
     for (const Bytes& part : parts) {
@@ -86,6 +86,17 @@ void WriteBytes(const std::string& path, const Bytes& bytes)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteText(const std::string& path, std::string_view text)
+{
+    WriteBytes(path, Bytes(text.begin(), text.end()));
+}
+
+std::string ReadText(const std::string& path)
+{
+    const Bytes bytes = ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 std::string CopyExample(const std::string& example, const std::string& path)

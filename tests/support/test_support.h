@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,12 +43,14 @@ private:
     std::string m_path;
 };
 
-Bytes Concat(std::initializer_list<Bytes> parts);
+Bytes Concat(const std::vector<Bytes>& parts);
 // Whether two byte strings are equal; when not, where they first differ and a
 // short hex dump of both around it.
 ::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected);
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
+void WriteText(const std::string& path, std::string_view text);
+std::string ReadText(const std::string& path);
 // Copies one of the bundled example presets (rock-kit.fxp, jazz-brushes.fxp,
 // electro-kit.fxp, hip-hop-kit.fxp) to path and returns path.
 std::string CopyExample(const std::string& example, const std::string& path);
