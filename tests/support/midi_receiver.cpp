@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace t2tk::test {
@@ -90,8 +91,11 @@ bool MidiReceiver::WaitFor(std::size_t count, std::chrono::milliseconds timeout)
 
 JackServer::JackServer(std::string name, int period) : m_name(std::move(name))
 {
+    const char* temp = std::getenv("TMPDIR");
+    m_log = std::string(temp != nullptr ? temp : "/tmp") + "/" + m_name + ".log";
     m_pid = Spawn({"jackd", "-S", "--no-realtime", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
-                   std::to_string(period)});
+                   std::to_string(period)},
+                  {.errorFile = m_log});
     // jack_wait looks until the server answers; running() waits for it.
     m_waiter = m_pid > 0 ? Spawn({"jack_wait", "-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"}) : -1;
 }
@@ -101,6 +105,11 @@ bool JackServer::running()
     if (m_waiter > 0) {
         m_running = Finish(m_waiter) == 0;
         m_waiter = -1;
+        if (!m_running) {  // why, in jackd's own words
+            std::ostringstream said;
+            said << std::ifstream(m_log).rdbuf();
+            std::fprintf(stderr, "the JACK server %s did not start:\n%s", m_name.c_str(), said.str().c_str());
+        }
     }
     return m_running;
 }
@@ -115,6 +124,7 @@ JackServer::~JackServer()
         ::kill(m_pid, SIGTERM);
         ::waitpid(m_pid, nullptr, 0);
     }
+    std::remove(m_log.c_str());
     // What a server that was killed, or clients that could not leave it,
     // left in shared memory: all named after the server.
     std::error_code ignored;
