@@ -431,7 +431,6 @@ private:
     int m_side = -1;
 };
 
-// A JACK server name no other test run takes.
 // A server of a test's own, named after the build's shared one. JACK keeps
 // at most eight servers in its registry and frees the place of one that did
 // not end by itself only when a server of the same name starts: names that
