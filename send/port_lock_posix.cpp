@@ -4,23 +4,25 @@
 // The kernel releases the lock when its holder ends, however it ends; a holder
 // that ends normally removes the file too.
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
+#include <functional>
+#include <optional>
 
 #include "send/port_lock.h"
 
 namespace t2tk::send {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 class FileLock : public PortLock {
 public:
@@ -52,12 +54,17 @@ LockResult Fail(const std::string& why)
     return result;
 }
 
+std::string FolderPath()
+{
+    return "/tmp/t2tk-" + std::to_string(static_cast<unsigned>(::geteuid()));
+}
+
 // The user's own folder for locks, made when missing; -1 with the reason.
 int LockFolder(std::string& why)
 {
     const uid_t user = ::geteuid();
-    char path[64];
-    std::snprintf(path, sizeof path, "/tmp/t2tk-%u", static_cast<unsigned>(user));
+    const std::string folderPath = FolderPath();
+    const char* path = folderPath.c_str();
     if (::mkdir(path, 0700) != 0 && errno != EEXIST) {
         why = std::string("cannot make \"") + path + "\": " + std::strerror(errno);
         return -1;
@@ -87,15 +94,59 @@ int LockFolder(std::string& why)
     return -1;
 }
 
-// A signal stopped the wait; the stop it brings is asked for by another
-// thread, which is given a moment for it.
-bool StopFollows(const std::stop_token& stop)
-{
-    std::mutex mutex;
-    std::condition_variable_any stopped;
-    std::unique_lock lock(mutex);  // cppcheck-suppress localMutex
-    return stopped.wait_for(lock, stop, 1s, [] { return false; }) || stop.stop_requested();
-}
+// Wakes a wait for the lock when its file may have been let go, or when a
+// stop is asked for. Its holder closes the file however it ends, and removes
+// it when it ends normally; both wake the wait, as does anyone else who opens
+// and closes it, after which the waiter simply tries again. Watched from
+// before the first try, so that no letting go is missed; no time limit and no
+// signal is relied on: a stop asked for by a thread that a busy machine runs
+// late still ends the wait.
+class LetGo {
+public:
+    LetGo(const std::string& path, const std::stop_token& stop)
+        : m_watch(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+          m_stop(stop)
+    {
+        m_watching = m_watch >= 0 && ::inotify_add_watch(m_watch, path.c_str(), IN_CLOSE_WRITE | IN_ATTRIB |
+                                                                                     IN_DELETE_SELF | IN_MOVE_SELF) >= 0;
+        m_woken.emplace(stop, [this] {
+            const std::uint64_t one = 1;
+            (void)!::write(m_wake, &one, sizeof one);
+        });
+    }
+    ~LetGo()
+    {
+        m_woken.reset();  // before what it writes to goes
+        for (const int descriptor : {m_watch, m_wake}) {
+            if (descriptor >= 0) {
+                ::close(descriptor);
+            }
+        }
+    }
+    LetGo(const LetGo&) = delete;
+    LetGo& operator=(const LetGo&) = delete;
+
+    // Waits for the next change; false when a stop came. Where the system
+    // gives no watch (too many in use), it looks again each second instead.
+    bool Wait()
+    {
+        pollfd ready[2] = {{m_watching ? m_watch : -1, POLLIN, 0}, {m_wake, POLLIN, 0}};
+        if (!m_stop.stop_requested()) {
+            ::poll(ready, 2, m_watching && m_wake >= 0 ? -1 : 1000);  // a signal's handler ends it too
+        }
+        char events[4096];
+        while (m_watching && ::read(m_watch, events, sizeof events) > 0) {
+        }
+        return !m_stop.stop_requested();
+    }
+
+private:
+    int m_watch;
+    int m_wake;
+    bool m_watching = false;
+    std::stop_token m_stop;
+    std::optional<std::stop_callback<std::function<void()>>> m_woken;
+};
 
 }  // namespace
 
@@ -121,12 +172,21 @@ LockResult LockPort(const std::string& key, bool wait, const std::stop_token& st
             ::close(folder);
             return Fail(std::string("\"") + name + "\" in the lock folder is not this user's file");
         }
+        // Tried without blocking, and again each time the file may have been let go.
+        std::optional<LetGo> letGo;
+        if (wait) {
+            letGo.emplace(FolderPath() + "/" + name, stop);
+        }
         bool stopped = stop.stop_requested();
-        int locked = stopped ? -1 : 0;
-        while (!stopped && (locked = ::flock(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
-            if ((stopped = stop.stop_requested() || StopFollows(stop))) {
+        int locked = -1;
+        while (!stopped && (locked = ::flock(descriptor, LOCK_EX | LOCK_NB)) != 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EWOULDBLOCK || !letGo) {
                 break;
             }
+            stopped = !letGo->Wait();
         }
         const int error = errno;
         struct stat named {};

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <future>
 #include <thread>
 
 #include "cli/send_run.h"
@@ -80,7 +81,7 @@ TEST(PortLock, OneHolderAtATimeInTheUsersOwnFolder)
     std::snprintf(name, sizeof name, "%016llx.lock", send::PortLockHash(key));
     const std::string folder = "/tmp/t2tk-" + std::to_string(::geteuid());
     {
-        const send::LockResult held = send::LockPort(key, false, {});
+        send::LockResult held = send::LockPort(key, false, {});
         ASSERT_NE(held.lock, nullptr) << held.failure;
         struct stat status {};
         ASSERT_EQ(::stat(folder.c_str(), &status), 0);
@@ -90,6 +91,15 @@ TEST(PortLock, OneHolderAtATimeInTheUsersOwnFolder)
         stop.request_stop();
         EXPECT_TRUE(send::LockPort(key, true, stop.get_token()).stopped);
         EXPECT_TRUE(std::filesystem::exists(folder + "/" + name));
+        // A wait ends when a stop comes from another thread, with no signal,
+        // and takes the lock when its holder lets go.
+        std::stop_source later;
+        auto stopped = std::async(std::launch::async, [&] { return send::LockPort(key, true, later.get_token()); });
+        later.request_stop();
+        EXPECT_TRUE(stopped.get().stopped);
+        auto next = std::async(std::launch::async, [&] { return send::LockPort(key, true, {}); });
+        held.lock.reset();
+        EXPECT_NE(next.get().lock, nullptr);
     }
     EXPECT_FALSE(std::filesystem::exists(folder + "/" + name)) << "a lock no longer held is removed";
     if (::geteuid() != 0) {
@@ -598,7 +608,7 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
     const std::string waits = "t2tk-convert: another t2tk is sending to the MIDI port \"t2tk-turn:in\"; waiting for "
                               "its turn\n";
     const Converter given(dir.path(), {"--send", "t2tk-turn", "--wait", "one.syx"});
-    ASSERT_TRUE(given.Says(waits));
+    ASSERT_TRUE(given.Says(waits)) << given.Wait().err;
     given.Signal(SIGTERM);
     const Outcome givenUp = given.Wait();
     EXPECT_EQ(givenUp.status, 143);
@@ -606,7 +616,7 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
     EXPECT_TRUE(first.Running()) << "the wait ended before its turn came";
 
     const Converter waiting(dir.path(), {"--send", "t2tk-turn", "--wait", "one.syx"});
-    ASSERT_TRUE(waiting.Says(waits));
+    ASSERT_TRUE(waiting.Says(waits)) << waiting.Wait().err;
     first.Signal(SIGHUP);  // a closed terminal
     const Outcome stopped = first.Wait();
     EXPECT_EQ(stopped.status, 129);
@@ -644,7 +654,7 @@ TEST_F(SendTest, AfterItsTurnTheSenderFindsThePortByName)
     const Converter first(dir.path(), {"--send", "0", "many.syx"}, Started{.server = server.name()});
     ASSERT_TRUE(meant->WaitFor(1));
     const Converter waiting(dir.path(), {"--send", "0", "--wait", "one.syx"}, Started{.server = server.name()});
-    ASSERT_TRUE(waiting.Says("waiting for its turn"));
+    ASSERT_TRUE(waiting.Says("waiting for its turn")) << waiting.Wait().err;
     const test::MidiReceiver other("t2tk-other", server.name());  // second in the list
     meant = nullptr;  // "0" is the other one now; the first send fails
     EXPECT_EQ(first.Wait().status, 1);
