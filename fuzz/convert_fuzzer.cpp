@@ -77,8 +77,13 @@ std::string CheckMidiFile(const std::vector<std::uint8_t>& file, const std::uint
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
+    // In memory where there is some; TMPDIR, when set, says where instead.
     const char* shm = "/dev/shm";
-    std::string pattern = std::string(access(shm, W_OK) == 0 ? shm : "/tmp") + "/t2tk-fuzz-XXXXXX";
+    const char* temp = std::getenv("TMPDIR");
+    std::string pattern = std::string(temp != nullptr && *temp != '\0' ? temp
+                                      : access(shm, W_OK) == 0           ? shm
+                                                                         : "/tmp") +
+                          "/t2tk-fuzz-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
         Fail("cannot create", pattern);
     }
