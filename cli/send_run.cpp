@@ -90,8 +90,7 @@ extern "C" void NoteSignal(int signal)
 }
 
 std::thread g_watcher;
-struct sigaction g_previous[NSIG] = {};
-bool g_handled[NSIG] = {};
+PreviousActions g_previous;
 
 // Every signal that would end the process stops the send between two
 // messages instead. A handler may do next to nothing, so it writes the signal
@@ -115,24 +114,12 @@ void StartHandling()
     struct sigaction action {};
     action.sa_handler = NoteSignal;
     sigfillset(&action.sa_mask);
-    const sigset_t ending = EndingSignals();
-    for (int signal = 1; signal < NSIG; ++signal) {
-        if (sigismember(&ending, signal) == 1 && ::sigaction(signal, nullptr, &g_previous[signal]) == 0 &&
-            g_previous[signal].sa_handler != SIG_IGN) {
-            g_handled[signal] = true;
-            ::sigaction(signal, &action, nullptr);
-        }
-    }
+    HandleSignals(EndingSignals(), action, g_previous);
 }
 
 void StopHandling()
 {
-    for (int signal = 1; signal < NSIG; ++signal) {
-        if (g_handled[signal]) {
-            ::sigaction(signal, &g_previous[signal], nullptr);
-            g_handled[signal] = false;
-        }
-    }
+    RestoreSignals(g_previous);
     if (g_watcher.joinable()) {
         const unsigned char done = 0;
         (void)!::write(g_wake[1], &done, 1);

@@ -61,6 +61,26 @@ sigset_t TakenSignals()
     return set;
 }
 
+void HandleSignals(const sigset_t& set, const struct sigaction& action, PreviousActions& previous)
+{
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (sigismember(&set, signal) == 1 && ::sigaction(signal, nullptr, &previous.actions[signal]) == 0 &&
+            previous.actions[signal].sa_handler != SIG_IGN) {
+            previous.handled[signal] = ::sigaction(signal, &action, nullptr) == 0;
+        }
+    }
+}
+
+void RestoreSignals(PreviousActions& previous)
+{
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (previous.handled[signal]) {
+            ::sigaction(signal, &previous.actions[signal], nullptr);
+            previous.handled[signal] = false;
+        }
+    }
+}
+
 EndingSignalsBlocked::EndingSignalsBlocked()
 {
     const sigset_t taken = TakenSignals();

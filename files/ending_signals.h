@@ -22,6 +22,18 @@ sigset_t FaultSignals();
 // Both: every signal on which the writer takes its temporary file away.
 sigset_t TakenSignals();
 
+// What each signal did before a handler of ours was put on it, and whether one was.
+struct PreviousActions {
+    struct sigaction actions[NSIG];
+    bool handled[NSIG];
+};
+
+// Puts action on each signal of set, noting in previous what was there; a
+// signal the caller ignores (nohup, trap '' HUP) stays ignored.
+void HandleSignals(const sigset_t& set, const struct sigaction& action, PreviousActions& previous);
+// Puts back what HandleSignals replaced.
+void RestoreSignals(PreviousActions& previous);
+
 // Blocks those signals in the calling thread for as long as it lives.
 // Threads started meanwhile inherit the block, so that a library's threads
 // (JACK's, Qt's) leave the signals to the thread that handles them and writes

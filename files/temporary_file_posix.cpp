@@ -1,7 +1,6 @@
 #include "files/temporary_file.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/random.h>
@@ -26,8 +25,7 @@ namespace {
 volatile sig_atomic_t g_haveTemporary = 0;
 int g_temporaryFolder = -1;
 char g_temporaryName[16];
-struct sigaction g_previous[NSIG];
-bool g_handled[NSIG];
+PreviousActions g_previous;
 
 std::mutex g_turn;  // one replacement at a time
 std::once_flag g_handlersPlaced;
@@ -42,7 +40,7 @@ extern "C" void RemoveTemporaryAndGoOn(int signal, siginfo_t* info, void* contex
         ::unlinkat(g_temporaryFolder, g_temporaryName, 0);
         g_haveTemporary = 0;
     }
-    const struct sigaction& previous = g_previous[signal];
+    const struct sigaction& previous = g_previous.actions[signal];
     if ((previous.sa_flags & SA_SIGINFO) != 0) {
         previous.sa_sigaction(signal, info, context);
     } else if (previous.sa_handler == SIG_DFL) {
@@ -60,32 +58,8 @@ void PlaceHandlers()
     action.sa_sigaction = RemoveTemporaryAndGoOn;
     action.sa_flags = SA_SIGINFO;
     sigfillset(&action.sa_mask);
-    const sigset_t taken = TakenSignals();
-    for (int signal = 1; signal < NSIG; ++signal) {
-        // A signal the caller ignores (nohup, trap '' HUP) stays ignored.
-        if (sigismember(&taken, signal) == 1 && ::sigaction(signal, nullptr, &g_previous[signal]) == 0 &&
-            g_previous[signal].sa_handler != SIG_IGN) {
-            g_handled[signal] = ::sigaction(signal, &action, nullptr) == 0;
-        }
-    }
+    HandleSignals(TakenSignals(), action, g_previous);
 }
-
-// Holds back, in this thread, every signal the handlers take, for as long as
-// it lives: the other threads block them for good (EndingSignalsBlocked).
-class SignalsHeld {
-public:
-    SignalsHeld()
-    {
-        const sigset_t taken = TakenSignals();
-        ::pthread_sigmask(SIG_BLOCK, &taken, &m_previous);
-    }
-    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
-
-private:
-    sigset_t m_previous;
-};
 
 struct sigaction g_sizeLimit;  // SIGXFSZ as it was before the replacement
 
@@ -103,7 +77,7 @@ TemporaryFile::TemporaryFile(int folder) : m_turn(g_turn)
 TemporaryFile::~TemporaryFile()
 {
     {
-        const SignalsHeld held;
+        const EndingSignalsBlocked held;
         if (g_haveTemporary != 0) {
             ::unlinkat(g_temporaryFolder, g_temporaryName, 0);
             g_haveTemporary = 0;
@@ -128,7 +102,7 @@ int TemporaryFile::Create(mode_t mode)
             std::memcpy(random, &mixed, sizeof random);
         }
         // The name is known to the handler the moment the file has it.
-        const SignalsHeld held;
+        const EndingSignalsBlocked held;
         std::memcpy(g_temporaryName, ".t2tk-", 6);
         for (int i = 0; i < 6; ++i) {
             g_temporaryName[6 + i] = kLetters[random[i] % (sizeof kLetters - 1)];
@@ -150,7 +124,7 @@ int TemporaryFile::Create(mode_t mode)
 bool TemporaryFile::RenameTo(const char* name)
 {
     // Held back so that no handler takes the file once it has its name.
-    const SignalsHeld held;
+    const EndingSignalsBlocked held;
     const bool renamed = ::renameat(g_temporaryFolder, g_temporaryName, g_temporaryFolder, name) == 0;
     const int error = errno;
     g_haveTemporary = renamed ? 0 : 1;
