@@ -209,7 +209,7 @@ private slots:
         QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
         QTRY_VERIFY(!m_dialog->sending());
         QCOMPARE(m_ports->opened, std::string("Thump B"));
-        QCOMPARE(m_ports->SentBytes(), test::ReadBytes(T2TK_CORPUS_DIR "/in-range.syx"));
+        QCOMPARE(test::Concat(m_ports->Messages()), test::ReadBytes(T2TK_CORPUS_DIR "/in-range.syx"));
         QVERIFY(Child<QLabel>("status")->text().endsWith(QStringLiteral("\nSent 1 preset to Thump B.")));
         QTRY_VERIFY(FitsTheWindow(Child<QLabel>("status")));
         m_dialog->close();
@@ -219,7 +219,8 @@ private slots:
 
     // What the box shows is what the dialog does: a port that went away and
     // came back while the box fell back to "File only" gets nothing, but the
-    // port stays stored until the user chooses another.
+    // port stays stored until the user chooses another. A stored port that is
+    // not here at start is said.
     void theBoxAndTheSendNeverDiffer()
     {
         Open("[t2tk]\nSendPort=Thump B\n");
@@ -237,16 +238,48 @@ private slots:
         QCOMPARE(QSettings(Ini(), QSettings::IniFormat).value(QStringLiteral("t2tk/SendPort")).toString(),
                  QStringLiteral("Thump B"));
 
-        // A port that is gone when a send begins: the file is there, and the
-        // window says why nothing was sent, naming the ports by name.
-        Open("[t2tk]\nSendPort=Thump B\n");
-        m_ports->names = {"Thump A"};
-        m_dialogs.saveResults = {Path("one.mid")};
-        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
-        QCOMPARE(m_dialogs.sendErrors, std::vector<std::string>{"one.mid was written, but sending failed: \"Thump B\" "
-                                                                "matches no MIDI output port; the MIDI output ports are "
-                                                                "Thump A."});
-        QVERIFY(Child<QLabel>("status")->text().startsWith(QStringLiteral("Wrote one.mid")));
+        Open("[t2tk]\nSendPort=t2tk-unplugged:in\n");
+        QCOMPARE(Child<QComboBox>("sendTo")->currentText(), QStringLiteral("File only"));
+        QCOMPARE(Child<QLabel>("status")->text(),
+                 QStringLiteral("The MIDI port t2tk-unplugged:in is not here: conversions go to a file only."));
+    }
+
+    // A send that does not go as asked says why in the status line, and in a
+    // message of its own when the port failed. A file that is not a complete
+    // preset is sent only when the user says so.
+    void aSendThatCannotGoSaysWhy()
+    {
+        const struct {
+            const char* port;  // the stored one, of Thump A and B
+            bool gone;         // the port is gone when the send begins
+            int failAt;
+            const char* preset;
+            bool anyway;       // the answer to "send it anyway?"
+            std::string failure, statusEnd;
+            std::size_t messages;
+        } cases[] = {
+            {"Thump A", false, 10, "in-range.fxp", false, "the MIDI port \"Thump A\" is gone; 0 of 1 preset was stored completely",
+             "\nSending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely.", 10},
+            {"Thump B", true, -1, "in-range.fxp", false, "\"Thump B\" matches no MIDI output port; the MIDI output ports are Thump A",
+             "\nNothing sent: \"Thump B\" matches no MIDI output port; the MIDI output ports are Thump A.", 0},
+            {"Thump A", false, -1, "short-100.fxp", false, "",
+             "1 of 1 file is not a complete Tolvin preset.\nNothing sent: 1 of 1 file is not a complete Tolvin preset.", 0},
+            {"Thump A", false, -1, "short-100.fxp", true, "", "\nSent 1 preset to Thump A.", 31},
+        };
+        for (const auto& c : cases) {
+            Open(QByteArray("[t2tk]\nSendPort=") + c.port + "\n");
+            m_ports->names = c.gone ? std::vector<std::string>{"Thump A"} : m_ports->names;
+            m_ports->failAt = c.failAt;
+            m_dialogs.sendIncomplete = c.anyway;
+            m_dialogs.saveResults = {Path("one.mid")};
+            QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/" + std::string(c.preset)}));
+            QTRY_VERIFY(!m_dialog->sending());
+            QCOMPARE(m_dialogs.incompleteQuestions.size(), std::size_t{c.preset[0] == 's'});
+            QCOMPARE(m_dialogs.sendErrors, c.failure.empty() ? std::vector<std::string>{} : std::vector<std::string>{
+                                               "one.mid was written, but sending failed: " + c.failure + "."});
+            QVERIFY2(Child<QLabel>("status")->text().endsWith(QString::fromStdString(c.statusEnd)), c.preset);
+            QCOMPARE(m_ports->Messages().size(), c.messages);
+        }
     }
 
     // The window stays usable during a send: a new conversion is refused with
@@ -279,47 +312,6 @@ private slots:
         m_dialog->close();  // answered yes: the send stops, the window closes
         QVERIFY(!m_dialog->isVisible() && !m_dialog->sending());
         QCOMPARE(m_dialogs.stopQuestions, 2);
-    }
-
-    // A file that is not a complete preset is sent only when the user says so.
-    void incompletePresetsAreSentOnlyWhenAsked()
-    {
-        Open("[t2tk]\nSendPort=Thump A\n");
-        m_dialogs.saveResults = {Path("one.mid"), Path("two.mid")};
-        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/short-100.fxp"}));
-        QCOMPARE(m_dialogs.incompleteQuestions,
-                 std::vector<std::string>{"1 of 1 file is not a complete Tolvin preset; send it anyway?"});
-        QVERIFY(!m_dialog->sending() && m_ports->Messages().empty());
-        QVERIFY(Child<QLabel>("status")->text().endsWith(
-            QStringLiteral("1 of 1 file is not a complete Tolvin preset.\nNothing sent: 1 of 1 file is not a "
-                           "complete Tolvin preset.")));
-        QVERIFY(Child<QLabel>("status")->toolTip().contains(QStringLiteral("(100 of 8600 bytes")));
-        m_dialogs.sendIncomplete = true;
-        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/short-100.fxp"}));
-        QTRY_VERIFY(!m_dialog->sending());
-        QCOMPARE(m_ports->Messages().size(), std::size_t{31});
-    }
-
-    void aSendThatFailsSaysSo()
-    {
-        Open("[t2tk]\nSendPort=Thump A\n");
-        m_ports->failAt = 10;
-        m_dialogs.saveResults = {Path("one.mid")};
-        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
-        QTRY_VERIFY(!m_dialog->sending());
-        QCOMPARE(m_dialogs.sendErrors, std::vector<std::string>{"one.mid was written, but sending failed: the MIDI port "
-                                                                "\"Thump A\" is gone; 0 of 1 preset was stored "
-                                                                "completely."});
-        QVERIFY(Child<QLabel>("status")->text().endsWith(QStringLiteral(
-            "\nSending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely.")));
-    }
-
-    void aPortThatIsGoneMeansFileOnly()
-    {
-        Open("[t2tk]\nSendPort=t2tk-unplugged:in\n");
-        QCOMPARE(Child<QComboBox>("sendTo")->currentText(), QStringLiteral("File only"));
-        QCOMPARE(Child<QLabel>("status")->text(),
-                 QStringLiteral("The MIDI port t2tk-unplugged:in is not here: conversions go to a file only."));
     }
 
     void commandLineExitStatusAndNotice()

@@ -7,14 +7,6 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(ParseFileSelection, OneFileIsAFullPath)
-{
-    const FileSelection selection = ParseFileSelection("/home/me/kits/Rock.fxp\0\0"s);
-    EXPECT_EQ(selection.prefix, "");
-    EXPECT_EQ(selection.names, std::vector<std::string>{"/home/me/kits/Rock.fxp"});
-    EXPECT_EQ(selection.suggestion, "/home/me/kits/Rock.mid");
-}
-
 TEST(ParseFileSelection, SeveralFilesShareTheirFolder)
 {
     // The prefix ends in the platform's separator, "/" here and "\\" on Windows.

@@ -7,16 +7,6 @@
 namespace t2tk::app {
 namespace {
 
-TEST(FindExtensionStart, LastDotFromPositionThreeOn)
-{
-    EXPECT_EQ(FindExtensionStart("C:\\Kits\\Kick.fxp"), 12U);
-    EXPECT_EQ(FindExtensionStart("C:\\Kits.old\\Kick"), 7U);  // a folder's dot counts
-    EXPECT_EQ(FindExtensionStart("Kick"), 2U);
-    EXPECT_EQ(FindExtensionStart(".fx"), 2U);  // positions 0 to 2 are never the dot
-    EXPECT_EQ(FindExtensionStart("ab"), 2U);
-    EXPECT_EQ(FindExtensionStart(""), 0U);
-}
-
 TEST(OutputNames, CommandLineCaseFollowsTheCharacterBeforeTheDot)
 {
     const std::pair<const char*, const char*> cases[] = {

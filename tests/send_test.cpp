@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <termios.h>
 
@@ -400,57 +400,6 @@ private:
     mutable std::string m_said;
 };
 
-// A terminal for a converter's standard error, which the test can stop as
-// Ctrl-S does, and start again.
-class Terminal {
-public:
-    Terminal()
-    {
-        m_main = ::posix_openpt(O_RDWR | O_NOCTTY);
-        ::grantpt(m_main);
-        ::unlockpt(m_main);
-        m_side = ::open(::ptsname(m_main), O_RDWR | O_NOCTTY);
-    }
-    ~Terminal()
-    {
-        ::close(m_side);
-        ::close(m_main);
-    }
-    Terminal(const Terminal&) = delete;
-    Terminal& operator=(const Terminal&) = delete;
-    int side() const { return m_side; }
-    // What has been written to it so far.
-    std::string Said() const
-    {
-        std::string said;
-        char buffer[4096];
-        for (pollfd ready{m_main, POLLIN, 0}; ::poll(&ready, 1, 0) == 1;) {
-            const ssize_t got = ::read(m_main, buffer, sizeof buffer);
-            if (got <= 0) {
-                break;
-            }
-            said.append(buffer, static_cast<std::size_t>(got));
-        }
-        return said;
-    }
-    void Stop() const { ::tcflow(m_side, TCOOFF); }
-    void Start() const { ::tcflow(m_side, TCOON); }
-
-private:
-    int m_main = -1;
-    int m_side = -1;
-};
-
-// A server of a test's own, named after the build's shared one. JACK keeps
-// at most eight servers in its registry and frees the place of one that did
-// not end by itself only when a server of the same name starts: names that
-// change with every run would fill it up.
-std::string ServerName(const std::string& what)
-{
-    const char* shared = std::getenv("JACK_DEFAULT_SERVER");
-    return std::string(shared != nullptr ? shared : "t2tk") + "-" + what;
-}
-
 class SendTest : public ::testing::Test {
 protected:
     test::TempDir dir;
@@ -474,7 +423,7 @@ protected:
     static void ExpectSpaced(const test::MidiReceiver& receiver, const Bytes& sent, const std::string& what)
     {
         const std::vector<test::Received> received = receiver.Messages();
-        EXPECT_TRUE(test::SameBytes(test::Joined(received), sent)) << what;
+        EXPECT_TRUE(test::SameBytes(test::Concat(received), sent)) << what;
         const std::vector<double> errors = test::GapErrors(received);
         for (std::size_t i = 0; i < errors.size(); ++i) {
             EXPECT_GE(errors[i], -0.01) << what << ": message " << i + 2 << " came early";
@@ -490,26 +439,29 @@ protected:
 // exit status says what was lost.
 TEST_F(SendTest, NoMessageComesSoonerThanItsSpacing)
 {
-    test::JackServer server(ServerName("stalled"));
+    test::JackServer server("stalled");
     ASSERT_TRUE(server.running());
     const test::MidiReceiver idle("t2tk-idle");
     const test::MidiReceiver blocked("t2tk-blocked");
     const test::MidiReceiver stalled("t2tk-stalled", server.name());
-    const Terminal terminal;
+    // A terminal for the second's standard error, stopped as Ctrl-S stops it.
+    int terminal = -1;
+    int side = -1;
+    ASSERT_EQ(::openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
     int gone[2] = {-1, -1};
     ASSERT_EQ(::pipe(gone), 0);
     ::close(gone[0]);  // nobody reads standard output
     const Converter first(dir.path(), {"--send", "t2tk-idle:in", "a.fxp"}, Started{.out = gone[1]});
     ::close(gone[1]);
-    const Converter second(dir.path(), {"--send", "t2tk-blocked:in", "one.syx"}, Started{.err = terminal.side()});
+    const Converter second(dir.path(), {"--send", "t2tk-blocked:in", "one.syx"}, Started{.err = side});
     const Converter third(dir.path(), {"--send", "t2tk-stalled:in", "one.syx"}, Started{.server = server.name()});
-    ASSERT_TRUE(blocked.WaitFor(5)) << terminal.Said();
-    terminal.Stop();
+    ASSERT_TRUE(blocked.WaitFor(5));
+    ::tcflow(side, TCOOFF);
     ASSERT_TRUE(stalled.WaitFor(5));
     server.Signal(SIGSTOP);
     std::this_thread::sleep_for(3s);  // the stall itself
     server.Signal(SIGCONT);
-    terminal.Start();
+    ::tcflow(side, TCOON);
 
     const Outcome idleRun = first.Wait();
     EXPECT_EQ(idleRun.status, 1);
@@ -522,6 +474,8 @@ TEST_F(SendTest, NoMessageComesSoonerThanItsSpacing)
     ExpectSpaced(idle, test::ReadBytes(dir.File("a.syx")), "idle");
     ExpectSpaced(blocked, one, "the terminal stopped");
     ExpectSpaced(stalled, one, "the server stopped");
+    ::close(side);
+    ::close(terminal);
 }
 
 // Messages that can no longer reach the port end the send with status 1 and
@@ -547,7 +501,7 @@ TEST_F(SendTest, ASendThatCannotReachThePortEndsWithTheAccount)
     std::vector<std::unique_ptr<test::JackServer>> servers;
     std::vector<std::unique_ptr<Converter>> converters;
     for (const auto& c : cases) {
-        servers.push_back(c.ownServer ? std::make_unique<test::JackServer>(ServerName(c.what)) : nullptr);
+        servers.push_back(c.ownServer ? std::make_unique<test::JackServer>(c.what) : nullptr);
     }
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
@@ -638,8 +592,8 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
     bool split = false;
     for (std::size_t first = 1; first < received.size() && !split; ++first) {
         const auto middle = received.begin() + static_cast<std::ptrdiff_t>(first);
-        split = isStart(test::Joined({received.begin(), middle}), many) &&
-                isStart(test::Joined({middle, received.end()}), one);
+        split = isStart(test::Concat<test::Received>({received.begin(), middle}), many) &&
+                isStart(test::Concat<test::Received>({middle, received.end()}), one);
     }
     EXPECT_TRUE(split) << received.size() << " messages";
 }
@@ -648,7 +602,7 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
 // name, and never taken for the port that now has its place in the list.
 TEST_F(SendTest, AfterItsTurnTheSenderFindsThePortByName)
 {
-    test::JackServer server(ServerName("turns"));
+    test::JackServer server("turns");
     ASSERT_TRUE(server.running());
     auto meant = std::make_unique<test::MidiReceiver>("t2tk-meant", server.name());
     const Converter first(dir.path(), {"--send", "0", "many.syx"}, Started{.server = server.name()});

@@ -115,15 +115,6 @@ public:
         const std::lock_guard lock(m_mutex);
         return m_sent;
     }
-    // Every message sent, back to back, as a .syx file holds them.
-    std::vector<std::uint8_t> SentBytes()
-    {
-        std::vector<std::uint8_t> bytes;
-        for (const Sent& message : Messages()) {
-            bytes.insert(bytes.end(), message.bytes.begin(), message.bytes.end());
-        }
-        return bytes;
-    }
 private:
     class Port : public send::PacedPort {
     public:

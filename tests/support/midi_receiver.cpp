@@ -89,8 +89,10 @@ bool MidiReceiver::WaitFor(std::size_t count, std::chrono::milliseconds timeout)
            m_messages.size() >= count;
 }
 
-JackServer::JackServer(std::string name, int period) : m_name(std::move(name))
+JackServer::JackServer(const std::string& what, int period)
 {
+    const char* shared = std::getenv("JACK_DEFAULT_SERVER");
+    m_name = std::string(shared != nullptr ? shared : "t2tk") + "-" + what;
     const char* temp = std::getenv("TMPDIR");
     m_log = std::string(temp != nullptr ? temp : "/tmp") + "/" + m_name + ".log";
     m_pid = Spawn({"jackd", "-S", "--no-realtime", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
@@ -139,15 +141,6 @@ JackServer::~JackServer()
 void JackServer::Signal(int signal) const
 {
     ::kill(m_pid, signal);
-}
-
-std::vector<std::uint8_t> Joined(const std::vector<Received>& messages)
-{
-    std::vector<std::uint8_t> all;
-    for (const Received& message : messages) {
-        all.insert(all.end(), message.bytes.begin(), message.bytes.end());
-    }
-    return all;
 }
 
 std::vector<double> GapErrors(const std::vector<Received>& messages)

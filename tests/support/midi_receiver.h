@@ -55,9 +55,13 @@ private:
 };
 
 // A JACK server of a test's own, with the dummy driver; ended with the object.
+// It is named after the build's shared one and what it is for: JACK keeps at
+// most eight servers in its registry and frees the place of one that did not
+// end by itself only when a server of the same name starts, so names that
+// change with every run would fill it up.
 class JackServer {
 public:
-    explicit JackServer(std::string name, int period = 128);
+    explicit JackServer(const std::string& what, int period = 128);
     ~JackServer();
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;
@@ -74,9 +78,6 @@ private:
     pid_t m_waiter = -1;
     bool m_running = false;
 };
-
-// The messages back to back, as a .syx file holds them.
-std::vector<std::uint8_t> Joined(const std::vector<Received>& messages);
 
 // The gap before each message that came, from the one before it, less the
 // spacing the module needs there (a second before a program dump, a quarter

@@ -41,15 +41,6 @@ std::vector<std::string> TempDir::List() const
     return names;
 }
 
-Bytes Concat(const std::vector<Bytes>& parts)
-{
-    Bytes all;
-    for (const Bytes& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
-
 ::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected)
 {
     if (actual == expected) {

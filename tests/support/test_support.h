@@ -43,7 +43,25 @@ private:
     std::string m_path;
 };
 
-Bytes Concat(const std::vector<Bytes>& parts);
+// The parts back to back, as a .syx file holds messages: byte strings, or
+// messages a port or a receiver recorded.
+template <typename Part>
+Bytes Concat(const std::vector<Part>& parts)
+{
+    Bytes all;
+    for (const Part& part : parts) {
+        if constexpr (requires { part.bytes; }) {
+            all.insert(all.end(), part.bytes.begin(), part.bytes.end());
+        } else {
+            all.insert(all.end(), part.begin(), part.end());
+        }
+    }
+    return all;
+}
+inline Bytes Concat(const std::vector<Bytes>& parts)
+{
+    return Concat<Bytes>(parts);
+}
 // Whether two byte strings are equal; when not, where they first differ and a
 // short hex dump of both around it.
 ::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected);
