@@ -182,11 +182,10 @@ TEST_F(Win32DialogTest, DropConvertsWithTheSwitchesAndTheProgram)
     while (japanese.size() < 300) {
         japanese += "/\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0";
     }
-    const std::string ascii = dir.File(std::string(120, 'a') + "/" + std::string(120, 'b') + "/" + std::string(40, 'c'));
     Open();
     ::SetWindowTextW(Item(IDC_PROGRAM), L"18");
     ::SendMessageW(Item(IDC_COMPATIBILITY), BM_CLICK, 0, 0);
-    for (const std::string& folder : {dir.File("K\xC3\xBC" "che"), japanese, ascii}) {
+    for (const std::string& folder : {dir.File("K\xC3\xBC" "che"), japanese}) {
         const std::string preset = folder + "/\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0.fxp";
         fs::create_directories(Path(folder));
         fs::copy_file(Path(kCorpus + "/in-range.fxp"), Path(preset));
@@ -224,10 +223,6 @@ TEST_F(Win32DialogTest, StatusLineAndDropsWhileSaving)
     HWND tooltip = ::FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
     ::SendMessageW(tooltip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
     EXPECT_NE(Utf8(tip).find(name), std::string::npos) << Utf8(tip);
-    // The window opens in the middle of the screen.
-    RECT frame{};
-    ::GetWindowRect(window, &frame);
-    EXPECT_LE(std::abs(frame.left + frame.right - ::GetSystemMetrics(SM_CXSCREEN)), 4);
 }
 
 // "Send to:" lists the ports afresh when it opens; a conversion is sent with a
