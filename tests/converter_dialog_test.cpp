@@ -250,21 +250,24 @@ private slots:
     void aSendThatCannotGoSaysWhy()
     {
         const struct {
-            const char* port;  // the stored one, of Thump A and B
-            bool gone;         // the port is gone when the send begins
-            int failAt;
+            const char* port;    // the stored one, of Thump A and B
             const char* preset;
-            bool anyway;       // the answer to "send it anyway?"
             std::string failure, statusEnd;
             std::size_t messages;
+            int failAt;
+            bool gone;           // the port is gone when the send begins
+            bool anyway;         // the answer to "send it anyway?"
         } cases[] = {
-            {"Thump A", false, 10, "in-range.fxp", false, "the MIDI port \"Thump A\" is gone; 0 of 1 preset was stored completely",
-             "\nSending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely.", 10},
-            {"Thump B", true, -1, "in-range.fxp", false, "\"Thump B\" matches no MIDI output port; the MIDI output ports are Thump A",
-             "\nNothing sent: \"Thump B\" matches no MIDI output port; the MIDI output ports are Thump A.", 0},
-            {"Thump A", false, -1, "short-100.fxp", false, "",
-             "1 of 1 file is not a complete Tolvin preset.\nNothing sent: 1 of 1 file is not a complete Tolvin preset.", 0},
-            {"Thump A", false, -1, "short-100.fxp", true, "", "\nSent 1 preset to Thump A.", 31},
+            {"Thump A", "in-range.fxp", "the MIDI port \"Thump A\" is gone; 0 of 1 preset was stored completely",
+             "\nSending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely.", 10, 10, false,
+             false},
+            {"Thump B", "in-range.fxp", "\"Thump B\" matches no MIDI output port; the MIDI output ports are Thump A",
+             "\nNothing sent: \"Thump B\" matches no MIDI output port; the MIDI output ports are Thump A.", 0, -1, true,
+             false},
+            {"Thump A", "short-100.fxp", "",
+             "1 of 1 file is not a complete Tolvin preset.\nNothing sent: 1 of 1 file is not a complete Tolvin preset.", 0,
+             -1, false, false},
+            {"Thump A", "short-100.fxp", "", "\nSent 1 preset to Thump A.", 31, -1, false, true},
         };
         for (const auto& c : cases) {
             Open(QByteArray("[t2tk]\nSendPort=") + c.port + "\n");
