@@ -46,20 +46,18 @@ public:
     bool AskStopSending(const std::string& /*port*/) override
     {
         ++stopQuestions;
-        const bool stop = !stopAnswers.empty() && stopAnswers.front();
-        if (!stopAnswers.empty()) {
-            stopAnswers.pop_front();
-        }
-        return stop;
+        return Take(stopAnswers, false);
     }
 
 private:
-    static std::optional<std::string> Take(std::deque<std::optional<std::string>>& answers)
+    // The next answer, or the one given when there are no more.
+    template <typename Answer>
+    static Answer Take(std::deque<Answer>& answers, Answer none = {})
     {
         if (answers.empty()) {
-            return std::nullopt;
+            return none;
         }
-        std::optional<std::string> front = answers.front();
+        Answer front = answers.front();
         answers.pop_front();
         return front;
     }

@@ -67,12 +67,11 @@ public:
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_waits > m_holdFrom; });
     }
-    static TimePoint Start() { return TimePoint{} + std::chrono::hours(1); }
 
 private:
     std::mutex m_mutex;
     std::condition_variable_any m_changed;
-    TimePoint m_now = Start();
+    TimePoint m_now = TimePoint{} + std::chrono::hours(1);
     std::chrono::microseconds m_late{0};
     int m_waits = 0;
     int m_holdFrom = 1 << 30;

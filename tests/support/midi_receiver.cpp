@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace t2tk::test {
@@ -93,11 +92,10 @@ JackServer::JackServer(const std::string& what, int period)
 {
     const char* shared = std::getenv("JACK_DEFAULT_SERVER");
     m_name = std::string(shared != nullptr ? shared : "t2tk") + "-" + what;
-    const char* temp = std::getenv("TMPDIR");
-    m_log = std::string(temp != nullptr ? temp : "/tmp") + "/" + m_name + ".log";
+    // What jackd says goes with the test's own output, shown when it fails.
     m_pid = Spawn({"jackd", "-S", "--no-realtime", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
                    std::to_string(period)},
-                  {.errorFile = m_log});
+                  {.error = STDERR_FILENO});
     // jack_wait looks until the server answers; running() waits for it.
     m_waiter = m_pid > 0 ? Spawn({"jack_wait", "-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"}) : -1;
 }
@@ -107,11 +105,6 @@ bool JackServer::running()
     if (m_waiter > 0) {
         m_running = Finish(m_waiter) == 0;
         m_waiter = -1;
-        if (!m_running) {  // why, in jackd's own words
-            std::ostringstream said;
-            said << std::ifstream(m_log).rdbuf();
-            std::fprintf(stderr, "the JACK server %s did not start:\n%s", m_name.c_str(), said.str().c_str());
-        }
     }
     return m_running;
 }
@@ -126,7 +119,6 @@ JackServer::~JackServer()
         ::kill(m_pid, SIGTERM);
         ::waitpid(m_pid, nullptr, 0);
     }
-    std::remove(m_log.c_str());
     // What a server that was killed, or clients that could not leave it,
     // left in shared memory: all named after the server.
     std::error_code ignored;

@@ -73,7 +73,6 @@ public:
 
 private:
     std::string m_name;
-    std::string m_log;  // what jackd says
     pid_t m_pid = -1;
     pid_t m_waiter = -1;
     bool m_running = false;

@@ -17,19 +17,12 @@ pid_t Spawn(std::vector<std::string> arguments, const Streams& streams)
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    const struct {
-        int descriptor, to, flags;
-        const char* file;
-    } ways[] = {
-        {streams.input, 0, O_RDONLY, "/dev/null"},
-        {streams.output, 1, O_WRONLY, "/dev/null"},
-        {streams.error, 2, O_WRONLY | O_CREAT | O_TRUNC, streams.errorFile.empty() ? "/dev/null" : streams.errorFile.c_str()},
-    };
-    for (const auto& way : ways) {
-        if (way.descriptor >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, way.descriptor, way.to);
+    const int descriptors[] = {streams.input, streams.output, streams.error};
+    for (int to = 0; to < 3; ++to) {
+        if (descriptors[to] >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, descriptors[to], to);
         } else {
-            posix_spawn_file_actions_addopen(&actions, way.to, way.file, way.flags, 0600);
+            posix_spawn_file_actions_addopen(&actions, to, "/dev/null", to == 0 ? O_RDONLY : O_WRONLY, 0);
         }
     }
     if (!streams.folder.empty()) {

@@ -8,13 +8,12 @@
 
 namespace t2tk::test {
 
-// Where a started program's streams go: a descriptor, else a file (its
-// standard error only), else /dev/null; and the folder it starts in.
+// Where a started program's streams go: a descriptor, else /dev/null; and
+// the folder it starts in.
 struct Streams {
     int input = -1;
     int output = -1;
     int error = -1;
-    std::string errorFile{};
     std::string folder{};
 };
 
