@@ -114,8 +114,6 @@ TEST_F(CliTest, WindowsPathsAndPorts)
     const Outcome send = Run({"--send", "no port is called this", "a.fxp"});
     EXPECT_EQ(send.status, 1);
     EXPECT_NE(send.err.find("MIDI output port"), std::string::npos) << send.err;
-    const Outcome list = Run({"--list-ports"});
-    EXPECT_FALSE(list.out.empty() && list.err.empty());
     // A path longer than Windows takes is named whole (the dialog's tests
     // convert paths past the classic 260 characters).
     const std::string tooLong = std::string(40000, 'k') + ".fxp";

@@ -33,6 +33,7 @@ TEST(ParseFileSelection, TakesFiftyNamesAndCountsTheRest)
 }
 
 #ifndef _WIN32
+// The text rules' fuzzer reads every selection back as the files chosen.
 TEST(BuildFileSelection, TheFolderAllChosenFilesShare)
 {
     using Paths = std::vector<std::string>;
@@ -45,15 +46,6 @@ TEST(BuildFileSelection, TheFolderAllChosenFilesShare)
     };
     for (const auto& [paths, expected] : cases) {
         EXPECT_EQ(BuildFileSelection(paths), expected) << paths.back();
-        // Read back, every path is the one chosen.
-        const FileSelection selection = ParseFileSelection(expected);
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            std::string joined = selection.prefix + selection.names[i];
-            if (joined.rfind("//", 0) == 0) {
-                joined.erase(0, 1);  // the root's prefix doubles its separator, which names the same folder
-            }
-            EXPECT_EQ(joined, paths[i]);
-        }
     }
 }
 #endif
