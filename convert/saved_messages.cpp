@@ -1,5 +1,6 @@
 #include "convert/saved_messages.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "convert/message_layout.h"
@@ -90,12 +91,13 @@ struct ReadMessages {
     }
 };
 
-// What t2tk writes in the place after the message before, as the refusal says it.
+// What t2tk writes in the place after the message before, as the refusal
+// says it; slot: the preset's (the program dump's, once known; -1 before).
 std::string Expected(int step, int slot)
 {
     constexpr int voices = 24;
     if (step == 0) {
-        return "a program dump";
+        return slot < 0 ? "a program dump" : "the program dump for program " + std::to_string(slot + 1);
     }
     if (step <= voices) {
         return "the voice dump of voice " + std::to_string(step);
@@ -108,13 +110,13 @@ std::string Expected(int step, int slot)
 
 // Whether message is the one t2tk writes at step of a preset (0: its program
 // dump, 1 to 24: the voices, 25 to 28: the effect units, 29: its store
-// request) for slot (the program dump's).
+// request) for slot (any, for the first program dump: -1).
 bool IsStep(const std::uint8_t* message, int step, int slot)
 {
     constexpr int voices = 24;
     const std::uint8_t type = message[kTypeOffset];
     if (step == 0) {
-        return type == kProgramDumpType;
+        return type == kProgramDumpType && (slot < 0 || message[kIndexOffset] == slot);
     }
     if (step <= voices) {
         return type == kVoiceDumpType && message[kIndexOffset] == step - 1;
@@ -125,36 +127,50 @@ bool IsStep(const std::uint8_t* message, int step, int slot)
     return IsStoreRequest(message, kRequestLength) && message[kRecordOffset] == slot;
 }
 
-// A saved file holds what t2tk writes, in its order: at most one init request
-// first, then whole presets. Anything else could store a broken kit, or the
-// module's edit buffer, in a program.
+// A saved file holds exactly what t2tk writes, in its order: one init
+// request, then 1 to 50 whole presets whose programs follow one another from
+// the first (those that would pass the last program all go to it). Anything
+// else could store a broken kit, or the module's edit buffer, in a program,
+// or overwrite programs the user never chose.
 std::string CheckOrder(const ReadMessages& read)
 {
     constexpr int stepsPerPreset = 30;
+    constexpr int lastSlot = 49;
+    constexpr int mostPresets = 50;
     const std::uint8_t* bytes = read.saved.messages.data();
     std::size_t position = 0;
     int step = 0;
-    int slot = 0;
+    int slot = -1;
+    int presets = 0;
     for (std::size_t i = 0; i < read.offsets.size(); ++i) {
         const std::uint8_t* message = bytes + position;
         position += MessageLength(message[kTypeOffset]);
         const bool init = message[kTypeOffset] == kRequestType && message[kCodeOffset] == kInitCode;
-        if (i == 0 && init) {
+        if (i == 0) {
+            if (!init) {
+                return At(i, read.offsets[i]) + " is out of place: t2tk writes an init request there";
+            }
             continue;
         }
-        if (!IsStep(message, step, slot)) {
-            return At(i, read.offsets[i]) + " is out of place: t2tk writes " +
-                   (i == 0 ? std::string("an init request or a program dump") : Expected(step, slot)) + " there";
+        if (step == 0 && presets == mostPresets) {
+            return At(i, read.offsets[i]) + " is out of place: t2tk writes at most " + std::to_string(mostPresets) +
+                   " presets";
+        }
+        // The next program: the one after the last, or the last again.
+        const int wanted = step == 0 && presets > 0 ? std::min(slot + 1, lastSlot) : slot;
+        if (!IsStep(message, step, wanted)) {
+            return At(i, read.offsets[i]) + " is out of place: t2tk writes " + Expected(step, wanted) + " there";
         }
         if (step == 0) {
             slot = message[kIndexOffset];
+            ++presets;
         }
         step = (step + 1) % stepsPerPreset;
     }
     if (step != 0) {
         return "the file ends inside a preset: t2tk writes " + Expected(step, slot) + " next";
     }
-    if (read.offsets.size() < stepsPerPreset) {
+    if (presets == 0) {
         return "it holds no preset, only an init request";
     }
     return {};

@@ -31,10 +31,11 @@ FileKind KindOfFile(std::span<const std::uint8_t> head);
 // The module's messages in a saved file, back to back, in the order the file
 // holds them; or, with no messages, why the file is not what t2tk writes:
 // each message must be one of the module's (its head, a known type, the
-// length it has, a right checksum), and they must come in t2tk's order (at
-// most one init request, then whole presets: a program dump, the voice dumps
-// of voices 1 to 24, the dumps of effect units 1 to 4, and the store request
-// for the program of its dump).
+// length it has, a right checksum), and they must come in t2tk's order (one
+// init request, then 1 to 50 whole presets, each a program dump, the voice
+// dumps of voices 1 to 24, the dumps of effect units 1 to 4 and the store
+// request for the program of its dump, their programs following one another
+// from the first, and those past the last program all to the last).
 struct SavedMessages {
     std::vector<std::uint8_t> messages;
     std::string failure;
