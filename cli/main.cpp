@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <streambuf>
 
 #include "cli/cli_options.h"
 #include "cli/converter_run.h"
@@ -12,7 +13,6 @@
 
 #include <io.h>
 #include <memory>
-#include <streambuf>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,14 +22,58 @@
 
 namespace {
 
+// Standard output, with the reason its first write failed kept: by the time
+// the run ends, errno says something else.
+class KeptReason : public std::streambuf {
+public:
+    explicit KeptReason(std::streambuf* out) : m_out(out) {}
+    // The system's error number of the first failed write; 0 when none failed.
+    int error() const { return m_error; }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        return Kept(traits_type::eq_int_type(m_out->sputc(traits_type::to_char_type(c)), traits_type::eof()))
+                   ? traits_type::eof()
+                   : c;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize size) override
+    {
+        const std::streamsize written = m_out->sputn(text, size);
+        Kept(written < size);
+        return written;
+    }
+    int sync() override { return Kept(m_out->pubsync() != 0) ? -1 : 0; }
+
+private:
+    bool Kept(bool failed)
+    {
+        if (failed && m_error == 0) {
+            m_error = errno != 0 ? errno : EIO;
+        }
+        return failed;
+    }
+
+    std::streambuf* m_out;
+    int m_error = 0;
+};
+
 int Run(int argc, const char* const* argv, bool errIsTerminal)
 {
+    KeptReason out(std::cout.rdbuf());
+    std::streambuf* const before = std::cout.rdbuf(&out);
     const int status = t2tk::cli::RunConverter(argc, argv, std::cout, std::cerr, errIsTerminal);
     // Lines that never reached standard output are a failure too, as the GNU
     // tools have it: a script must not take a full disk for success.
     std::cout.flush();
-    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::cerr << t2tk::cli::kProgramName << "cannot write standard output: " << std::strerror(errno) << "\n";
+    std::cout.rdbuf(before);
+    errno = 0;
+    if (out.error() != 0 || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::cerr << t2tk::cli::kProgramName << "cannot write standard output: "
+                  << std::strerror(out.error() != 0 ? out.error() : errno != 0 ? errno : EIO) << "\n";
         return status == 0 ? 1 : status;
     }
     return status;
