@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "send/midi_port.h"
 #include "send/sender.h"
@@ -30,8 +31,10 @@ struct SendWords {
 };
 // The port could not be had: nothing was sent.
 SendWords NothingSentWords(const send::PortProblem& problem, std::string_view output);
-// The send has ended.
-SendWords SendEndWords(const send::SendResult& result, const std::string& port, std::string_view output);
+// The send has ended; ports: the MIDI output ports there are now, which the
+// message of a failed send names.
+SendWords SendEndWords(const send::SendResult& result, const std::string& port, std::string_view output,
+                       const std::vector<std::string>& ports);
 
 // The question before files that are not complete presets are sent:
 // "2 of 5 files are not complete Tolvin presets; send them anyway?"

@@ -70,7 +70,7 @@ void SendOnePreset(benchmark::State& state, bool loaded)
     t2tk::send::PortProblem problem;
     const auto port = receiver.ready() ? t2tk::send::OpenOutputPort("t2tk-bench:in", problem) : nullptr;
     if (port == nullptr) {
-        state.SkipWithError(receiver.ready() ? problem.reason.c_str() : "no JACK server answers");
+        state.SkipWithError(receiver.ready() ? t2tk::send::Describe(problem.error).c_str() : "no JACK server answers");
         return;
     }
     std::vector<double> errors;
@@ -86,7 +86,7 @@ void SendOnePreset(benchmark::State& state, bool loaded)
         cpu += ThreadSeconds() - cpuStart;
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (result.ending != t2tk::send::SendEnding::Done) {
-            state.SkipWithError(result.failure.c_str());
+            state.SkipWithError(t2tk::send::DescribeEnding(result).c_str());
             return;
         }
         // This send's messages only: the first one's gap is the pause between sends.

@@ -154,7 +154,8 @@ std::string StatusText(const send::SendStatus& status)
     return "Sending " + Printable(status.name) + " to program " + std::to_string(status.program) + " (" +
            std::to_string(status.preset) + " of " + std::to_string(status.presets) + "): message " +
            std::to_string(status.message) + " of " + std::to_string(status.messages) + ", " +
-           send::TimeLeft(status.left) + " left";
+           send::TimeLeft(status.left) + " left" +
+           (status.attempt > 1 ? "; sent again: the MIDI system ran late" : "");
 }
 
 // The progress line, written by a thread of its own: a terminal that holds a
@@ -288,20 +289,24 @@ std::unique_ptr<send::MidiPort> OpenPortRun(const std::string& wanted, bool wait
                                             std::ostream& err, int& status)
 {
     send::PortProblem problem;
+    bool waited = false;
     std::unique_ptr<send::MidiPort> port = send::OpenOutputPort(
         wanted, problem, wait ? send::PortTurn::Wait : send::PortTurn::Refuse, signals.Token(),
-        [&err](const std::string& name) {
+        [&err, &waited](const std::string& name) {
+            waited = true;
             err << kProgramName << "another t2tk is sending to the MIDI port \"" << Printable(name)
                 << "\"; waiting for its turn\n" << std::flush;
         });
     if (port == nullptr) {
         status = problem.stopped ? signals.StoppedStatus() : kExitFailed;
         if (problem.stopped) {
-            err << kProgramName << "stopped while waiting for the MIDI port; nothing was sent\n";
+            err << kProgramName << (waited ? "stopped while waiting for the MIDI port" : "stopped")
+                << "; nothing was sent\n";
             return nullptr;
         }
         // Port names come from other programs: shown as file names are.
-        err << kProgramName << Printable(problem.reason) << (problem.busy ? " (--wait waits for it)" : "");
+        err << kProgramName << Printable(send::Describe(problem.error))
+            << (problem.error.problem == send::SendProblem::Busy ? " (--wait waits for it)" : "");
         err << (problem.ports.empty() ? "\n"
                                       : "; the MIDI output ports are:\n" + PortLines(problem.ports));
     }
@@ -319,17 +324,21 @@ int SendRun(send::MidiPort& port, const std::vector<std::uint8_t>& messages, con
     }
     const send::SendResult result = send::SendMessages(port, messages, signals.Token(), show);
     writer.reset();
+    // What reached the module, and the presets sent again when there were any.
+    const std::string repeats = send::DescribeRepeats(result);
+    const std::string account = send::DescribeStored(result) + (repeats.empty() ? "" : "; " + repeats);
     switch (result.ending) {
     case send::SendEnding::Done:
-        if (accountAlways) {
-            err << kProgramName << "sent: " << send::DescribeStored(result) << "\n";
+        if (accountAlways || !repeats.empty()) {
+            err << kProgramName << "sent: " << account << "\n";
         }
         return kExitConverted;
     case send::SendEnding::Stopped:
-        err << kProgramName << "stopped: " << send::DescribeStored(result) << "\n";
+        err << kProgramName << "stopped: " << account << "\n";
         return signals.StoppedStatus();
     case send::SendEnding::PortFailed:
-        err << kProgramName << Printable(result.failure) << "; " << send::DescribeStored(result) << "\n";
+    case send::SendEnding::RanLate:
+        err << kProgramName << Printable(send::DescribeEnding(result)) << "; " << account << "\n";
         return kExitFailed;
     }
     return kExitFailed;

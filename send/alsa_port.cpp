@@ -120,7 +120,7 @@ public:
         m_ours = added != after.end() ? *added : -1;
     }
     // True while ours is there; else false with the reason.
-    bool Holds(std::string& failure)
+    bool Holds(SendError& failure)
     {
         if (m_sequencer == nullptr) {
             return true;
@@ -128,13 +128,13 @@ public:
         snd_seq_port_info_t* info = nullptr;
         snd_seq_port_info_alloca(&info);
         if (snd_seq_get_any_port_info(m_sequencer, m_target.client, m_target.port, info) < 0) {
-            failure = "the MIDI port \"" + m_port + "\" is gone";
+            failure = {SendProblem::Gone, m_port, {}};
             return false;
         }
         if (m_ours >= 0) {
             const std::vector<int> writers = Writers();
             if (std::find(writers.begin(), writers.end(), m_ours) == writers.end()) {
-                failure = "the connection to the MIDI port \"" + m_port + "\" was cut";
+                failure = {SendProblem::Cut, m_port, {}};
                 return false;
             }
         }
@@ -179,7 +179,7 @@ public:
 
 private:
     // RtMidi sends with the output drained: once it returns, the message has left.
-    bool Deliver(std::span<const std::uint8_t> message, std::string& failure) override
+    bool Deliver(std::span<const std::uint8_t> message, SendError& failure) override
     {
         if (!m_connection->Holds(failure)) {
             return false;
@@ -187,7 +187,7 @@ private:
         m_client->complaint.clear();
         m_client->out->sendMessage(message.data(), message.size());
         if (!m_client->complaint.empty()) {
-            failure = "the MIDI port \"" + m_name + "\" failed: " + m_client->complaint;
+            failure = {SendProblem::Failed, m_name, m_client->complaint};
             return false;
         }
         return m_connection->Holds(failure);
@@ -211,13 +211,13 @@ std::vector<std::string> ListAlsaPorts(std::string& reason)
     return names;
 }
 
-std::unique_ptr<MidiPort> OpenAlsaPort(const std::string& name, std::string& failure)
+std::unique_ptr<MidiPort> OpenAlsaPort(const std::string& name, SendError& failure)
 {
     std::unique_ptr<Client> client = Connect();
     const std::vector<std::string> names = Names(*client);
     const auto found = std::find(names.begin(), names.end(), name);
     if (found == names.end()) {
-        failure = "the MIDI port \"" + name + "\" is gone";
+        failure = {SendProblem::Gone, name, {}};
         return nullptr;
     }
     auto connection = std::make_unique<Connection>(name);
@@ -225,7 +225,7 @@ std::unique_ptr<MidiPort> OpenAlsaPort(const std::string& name, std::string& fai
     client->complaint.clear();
     client->out->openPort(static_cast<unsigned>(found - names.begin()), "t2tk");
     if (!client->complaint.empty() || !client->out->isPortOpen()) {
-        failure = "cannot open the MIDI port \"" + name + "\": " + client->complaint;
+        failure = {SendProblem::CannotOpen, name, client->complaint};
         return nullptr;
     }
     connection->After();

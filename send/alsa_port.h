@@ -15,6 +15,6 @@ std::vector<std::string> ListAlsaPorts(std::string& reason);
 
 // The port called name, opened; null with the reason. Its times are on the
 // steady clock.
-std::unique_ptr<MidiPort> OpenAlsaPort(const std::string& name, std::string& failure);
+std::unique_ptr<MidiPort> OpenAlsaPort(const std::string& name, SendError& failure);
 
 }  // namespace t2tk::send

@@ -4,9 +4,12 @@
 #include <jack/midiport.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 #include <semaphore>
 #include <thread>
 
@@ -23,11 +26,10 @@ constexpr auto kAnswerLimit = 5s;
 // How long closing the client may take; a server that no longer answers
 // would hold it for good, and the client is then left to the process's end.
 constexpr auto kCloseLimit = 2s;
-
-std::string Gone(const std::string& port)
-{
-    return "the MIDI port \"" + port + "\" is gone";
-}
+// A client that leaves loses its connections first and its ports a moment
+// later: a connection found cut is called so only when the port is still
+// there after this long.
+constexpr auto kLeaveLimit = 1s;
 
 // JACK's clock, in microseconds.
 using JackTime = jack_time_t;
@@ -43,7 +45,13 @@ struct Link {
     };
     jack_client_t* client = nullptr;
     jack_port_t* port = nullptr;
+    jack_port_t* target = nullptr;
     jack_nframes_t rate = 48000;
+    // Around a late cycle, how long before and after it a message may have
+    // been lost: a client that did not finish a period is noticed at the next
+    // one, and the notice comes a moment later.
+    JackTime doubtBefore = 0;
+    JackTime doubtAfter = 0;
 
     std::atomic<int> state{Idle};
     const std::uint8_t* message = nullptr;  // the message handed over, while Pending
@@ -53,48 +61,110 @@ struct Link {
     JackTime left = 0;                      // and when that was, on JACK's clock
     bool tooLong = false;                   // the last message taken did not fit the period's buffer
 
+    // Kept by the process callback alone: the period before, the last
+    // message it wrote, and the last time a period ran late.
+    bool ran = false;
+    jack_nframes_t lastStart = 0;
+    jack_nframes_t lastFrames = 0;
+    JackTime writtenAt = 0;
+    JackTime lateAt = 0;
+    bool wasLate = false;
+    // The messages written so far, and how many of the first of them may
+    // not have reached the port (the count up to the last one in doubt).
+    std::atomic<std::uint64_t> written{0};
+    std::atomic<std::uint64_t> doubted{0};
+    // When the server said a period ran late (an xrun): kept for the sending thread.
+    std::mutex xrunsMutex;
+    std::vector<JackTime> xruns;
+
     std::counting_semaphore<> wake{0};      // the sending thread sleeps on it
     std::atomic<bool> graphChanged{false};
+    std::atomic<bool> targetGone{false};
     std::atomic<bool> serverGone{false};
     std::atomic<bool> cycleWakes{false};  // each period wakes the sending thread (while a connection settles)
     bool silent = false;  // the server stopped answering: closing is not waited for
 };
 
+// Whether later came no more than window after earlier (or before it).
+bool Within(JackTime later, JackTime earlier, JackTime window)
+{
+    return static_cast<std::int64_t>(later - earlier) <= static_cast<std::int64_t>(window);
+}
+
+// The messages up to the count-th may not have reached the port.
+void Doubt(Link& link, std::uint64_t count)
+{
+    std::uint64_t seen = link.doubted.load();
+    while (seen < count && !link.doubted.compare_exchange_weak(seen, count)) {
+    }
+}
+
+// A period that ran late, seen by the process callback at time at: the
+// message written shortly before is in doubt, and so is one written shortly after.
+void RanLate(Link& link, JackTime at)
+{
+    link.lateAt = at;
+    link.wasLate = true;
+    const std::uint64_t written = link.written.load(std::memory_order_relaxed);
+    if (written > 0 && Within(at, link.writtenAt, link.doubtAfter)) {
+        Doubt(link, written);
+        link.wake.release();
+    }
+}
+
 int Process(jack_nframes_t frames, void* argument)
 {
     auto& link = *static_cast<Link*>(argument);
+    // On JACK's clock, not its estimate of when the period began: after a
+    // stall that estimate lags for seconds.
+    const JackTime began = jack_get_time();
     void* buffer = jack_port_get_buffer(link.port, frames);
     jack_midi_clear_buffer(buffer);
     if (link.cycleWakes.load(std::memory_order_relaxed)) {
         link.wake.release();
     }
-    if (link.state.load(std::memory_order_acquire) != Link::Pending) {
-        return 0;
-    }
-    // The frame where the message falls due: the start of this period, or
-    // later in it. The spacing is counted in frames, the server's own time:
-    // two clients see the same frames, and a server that stalls stops them.
     const jack_nframes_t start = jack_last_frame_time(link.client);
-    const auto waited = static_cast<jack_nframes_t>(start - link.previous);  // wraps as the counter does
-    jack_nframes_t offset = 0;
-    if (waited < link.spacing) {
-        offset = link.spacing - waited;
-        if (offset >= frames) {
-            return 0;
+    // Periods that did not follow one another: some ran without us.
+    if (link.ran && start != link.lastStart + link.lastFrames) {
+        RanLate(link, began);
+    }
+    link.ran = true;
+    link.lastStart = start;
+    link.lastFrames = frames;
+    if (link.state.load(std::memory_order_acquire) == Link::Pending) {
+        // The frame where the message falls due: the start of this period, or
+        // later in it. The spacing is counted in frames, the server's own
+        // time: two clients see the same frames, and a server that stalls
+        // stops them.
+        const auto waited = static_cast<jack_nframes_t>(start - link.previous);  // wraps as the counter does
+        jack_nframes_t offset = 0;
+        bool due = true;
+        if (waited < link.spacing) {
+            offset = link.spacing - waited;
+            due = offset < frames;
+        }
+        int pending = Link::Pending;
+        if (due && link.state.compare_exchange_strong(pending, Link::Writing, std::memory_order_acq_rel)) {
+            link.tooLong = jack_midi_max_event_size(buffer) < link.size ||
+                           jack_midi_event_write(buffer, offset, link.message, link.size) != 0;
+            if (!link.tooLong) {
+                link.previous = start + offset;
+                link.left = began + static_cast<JackTime>(offset) * 1000000 / link.rate;
+                link.writtenAt = began;
+                const std::uint64_t written = link.written.load(std::memory_order_relaxed) + 1;
+                link.written.store(written, std::memory_order_release);
+                if (link.wasLate && Within(link.writtenAt, link.lateAt, link.doubtBefore)) {
+                    Doubt(link, written);
+                }
+            }
+            link.state.store(Link::Taken, std::memory_order_release);
+            link.wake.release();
         }
     }
-    int pending = Link::Pending;
-    if (!link.state.compare_exchange_strong(pending, Link::Writing, std::memory_order_acq_rel)) {
-        return 0;  // taken back meanwhile
+    // This call itself took longer than a period: what it wrote may be lost.
+    if (const JackTime now = jack_get_time(); now - began > static_cast<JackTime>(frames) * 1000000 / link.rate) {
+        RanLate(link, now);
     }
-    link.tooLong = jack_midi_max_event_size(buffer) < link.size ||
-                   jack_midi_event_write(buffer, static_cast<jack_nframes_t>(offset), link.message, link.size) != 0;
-    if (!link.tooLong) {
-        link.previous = start + offset;
-        link.left = jack_get_time() + static_cast<JackTime>(offset) * 1000000 / link.rate;
-    }
-    link.state.store(Link::Taken, std::memory_order_release);
-    link.wake.release();
     return 0;
 }
 
@@ -108,9 +178,23 @@ extern "C" void NoteConnection(jack_port_id_t /*a*/, jack_port_id_t /*b*/, int /
 {
     NoteGraph(*static_cast<Link*>(link));
 }
-extern "C" void NotePort(jack_port_id_t /*port*/, int /*registered*/, void* link)
+extern "C" void NotePort(jack_port_id_t port, int registered, void* argument)
 {
-    NoteGraph(*static_cast<Link*>(link));
+    auto& link = *static_cast<Link*>(argument);
+    if (registered == 0 && link.target != nullptr && jack_port_by_id(link.client, port) == link.target) {
+        link.targetGone.store(true);
+    }
+    NoteGraph(link);
+}
+extern "C" int NoteXrun(void* argument)
+{
+    auto& link = *static_cast<Link*>(argument);
+    {
+        const std::lock_guard lock(link.xrunsMutex);
+        link.xruns.push_back(jack_get_time());
+    }
+    link.wake.release();
+    return 0;
 }
 extern "C" void NoteServerGone(void* argument)
 {
@@ -171,9 +255,12 @@ public:
     JackPort& operator=(const JackPort&) = delete;
 
     Departure Send(std::span<const std::uint8_t> message, std::chrono::microseconds spacing,
-                   const std::stop_token& stop, SendClock::TimePoint& left, std::string& failure) override
+                   const std::stop_token& stop, SendClock::TimePoint& left, SendError& failure) override
     {
         Link& link = *m_link;
+        if (InDoubt()) {
+            return Departure::Doubted;
+        }
         if (!Holds(failure)) {
             return Departure::Failed;
         }
@@ -194,10 +281,12 @@ public:
             if (link.state.load(std::memory_order_acquire) == Link::Taken) {
                 link.state.store(Link::Idle);
                 if (link.tooLong) {
-                    failure = "the MIDI port \"" + m_target + "\" failed: a message of " +
-                              std::to_string(message.size()) + " bytes does not fit into one JACK period";
+                    failure = {SendProblem::Failed, m_target,
+                               "a message of " + std::to_string(message.size()) +
+                                   " bytes does not fit into one JACK period"};
                     return Departure::Failed;
                 }
+                m_times.push_back(link.left);
                 // On the steady clock: as long ago as it is on JACK's.
                 const JackTime now = jack_get_time();
                 left = std::chrono::steady_clock::now() - std::chrono::microseconds(now - std::min(link.left, now));
@@ -209,8 +298,9 @@ public:
             // connections before its ports go, and the reason should be the
             // port's going).
             const bool graphChanged = link.graphChanged.exchange(false);
-            std::string why;
-            const bool givenUp = stop.stop_requested() || !woken || link.serverGone.load() ||
+            SendError why;
+            const bool doubted = InDoubt();
+            const bool givenUp = stop.stop_requested() || !woken || link.serverGone.load() || doubted ||
                                  (graphChanged && jack_port_by_name(link.client, m_target.c_str()) == nullptr &&
                                   !Holds(why));
             if (!givenUp) {
@@ -223,10 +313,13 @@ public:
             if (stop.stop_requested()) {
                 return Departure::Stopped;
             }
+            if (doubted) {
+                return Departure::Doubted;
+            }
             if (!woken) {
                 link.silent = true;
-                failure = "the JACK server of the MIDI port \"" + m_target + "\" has stopped answering";
-            } else if (!why.empty()) {
+                failure = {SendProblem::ServerSilent, m_target, {}};
+            } else if (why) {
                 failure = why;
             } else {
                 Holds(failure);  // the server has ended
@@ -235,20 +328,73 @@ public:
         }
     }
 
-private:
-    // True while the target is there, connected to us; else false with the reason.
-    bool Holds(std::string& failure) const
+    void Watch() override
     {
-        if (m_link->serverGone.load()) {
-            failure = "the JACK server of the MIDI port \"" + m_target + "\" has ended";
+        m_watchFrom = m_link->written.load();
+        m_times.clear();
+    }
+
+    bool Whole() override
+    {
+        // A doubt about the last message comes within doubtAfter of it, if
+        // at all; the server's clock is the steady one, as JACK keeps it.
+        Link& link = *m_link;
+        if (!m_times.empty()) {
+            const JackTime until = m_times.back() + link.doubtAfter;
+            for (JackTime now = jack_get_time(); now < until && !InDoubt(); now = jack_get_time()) {
+                (void)link.wake.try_acquire_for(std::chrono::microseconds(until - now));
+            }
+        }
+        return !InDoubt();
+    }
+
+private:
+    // Whether a message sent since Watch() may not have reached the port:
+    // one the process callback found in a late period, or one the server
+    // said ran late near it.
+    bool InDoubt()
+    {
+        Link& link = *m_link;
+        if (link.doubted.load() > m_watchFrom) {
+            return true;
+        }
+        const std::lock_guard lock(link.xrunsMutex);
+        if (m_times.empty()) {
+            // Only those that may still concern the next message are kept.
+            const JackTime now = jack_get_time();
+            std::erase_if(link.xruns, [&](JackTime xrun) { return xrun + link.doubtBefore < now; });
             return false;
         }
-        if (jack_port_by_name(m_link->client, m_target.c_str()) == nullptr) {
-            failure = Gone(m_target);
+        return std::any_of(link.xruns.begin(), link.xruns.end(), [&](JackTime xrun) {
+            return std::any_of(m_times.begin(), m_times.end(), [&](JackTime sent) {
+                return xrun + link.doubtBefore >= sent && xrun <= sent + link.doubtAfter;
+            });
+        });
+    }
+
+    // True while the target is there, connected to us; else false with the reason.
+    bool Holds(SendError& failure) const
+    {
+        Link& link = *m_link;
+        const auto gone = [&] {
+            return link.targetGone.load() || jack_port_by_name(link.client, m_target.c_str()) == nullptr;
+        };
+        const auto connected = [&] { return jack_port_connected_to(link.port, m_target.c_str()) != 0; };
+        // A receiver that leaves loses its connection a moment before its
+        // port: it is said to be gone, and only a port that stays is cut off.
+        const auto limit = std::chrono::steady_clock::now() + kLeaveLimit;
+        while (!link.serverGone.load() && !gone() && !connected() && link.wake.try_acquire_until(limit)) {
+        }
+        if (link.serverGone.load()) {
+            failure = {SendProblem::ServerEnded, m_target, {}};
             return false;
         }
-        if (jack_port_connected_to(m_link->port, m_target.c_str()) == 0) {
-            failure = "the connection to the MIDI port \"" + m_target + "\" was cut";
+        if (gone()) {
+            failure = {SendProblem::Gone, m_target, {}};
+            return false;
+        }
+        if (!connected()) {
+            failure = {SendProblem::Cut, m_target, {}};
             return false;
         }
         return true;
@@ -256,6 +402,8 @@ private:
 
     std::shared_ptr<Link> m_link;
     std::string m_target;
+    std::uint64_t m_watchFrom = 0;
+    std::vector<JackTime> m_times;  // when each message since Watch() left
 };
 
 }  // namespace
@@ -282,22 +430,27 @@ std::vector<std::string> ListJackPorts(std::string& reason)
     return names;
 }
 
-std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, std::string& failure)
+std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, SendError& failure)
 {
     auto link = std::make_shared<Link>();
     link->client = OpenClient("t2tk");
     if (link->client == nullptr) {
-        failure = Gone(target) + " (no JACK server is running)";
+        failure = {SendProblem::Gone, target, "no JACK server is running"};
         return nullptr;
     }
     link->rate = jack_get_sample_rate(link->client);
+    const JackTime period = static_cast<JackTime>(jack_get_buffer_size(link->client)) * 1000000 / link->rate;
+    link->doubtBefore = std::max<JackTime>(4 * period, 20000);
+    link->doubtAfter = std::max<JackTime>(8 * period, 50000);
     link->port = jack_port_register(link->client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    link->target = jack_port_by_name(link->client, target.c_str());
     Link* raw = link.get();
     jack_on_shutdown(link->client, NoteServerGone, raw);
     if (link->port == nullptr || jack_set_process_callback(link->client, ProcessCallback, raw) != 0 ||
         jack_set_port_connect_callback(link->client, NoteConnection, raw) != 0 ||
-        jack_set_port_registration_callback(link->client, NotePort, raw) != 0 || jack_activate(link->client) != 0) {
-        failure = "cannot open the MIDI port \"" + target + "\": JACK would not take a client of t2tk";
+        jack_set_port_registration_callback(link->client, NotePort, raw) != 0 ||
+        jack_set_xrun_callback(link->client, NoteXrun, raw) != 0 || jack_activate(link->client) != 0) {
+        failure = {SendProblem::CannotOpen, target, "JACK would not take a client of t2tk"};
         Close(link);
         return nullptr;
     }
@@ -305,15 +458,16 @@ std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, std::string& f
     // period's start: the first check must not find it cut.
     const auto limit = std::chrono::steady_clock::now() + kAnswerLimit;
     link->cycleWakes.store(true);
-    bool connected = jack_connect(link->client, jack_port_name(link->port), target.c_str()) == 0;
+    bool connected = link->target != nullptr &&
+                     jack_connect(link->client, jack_port_name(link->port), target.c_str()) == 0;
     while (connected && jack_port_connected_to(link->port, target.c_str()) == 0) {
         connected = link->wake.try_acquire_until(limit);
     }
     link->cycleWakes.store(false);
     if (!connected) {
         failure = jack_port_by_name(link->client, target.c_str()) == nullptr
-                      ? Gone(target)
-                      : "cannot open the MIDI port \"" + target + "\": JACK would not connect to it";
+                      ? SendError{SendProblem::Gone, target, {}}
+                      : SendError{SendProblem::CannotOpen, target, "JACK would not connect to it"};
         Close(link);
         return nullptr;
     }

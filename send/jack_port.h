@@ -17,6 +17,6 @@ std::vector<std::string> ListJackPorts(std::string& reason);
 
 // A port of our own connected to the input called target; null with the
 // reason when it cannot be made. Its times are on the steady clock.
-std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, std::string& failure);
+std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, SendError& failure);
 
 }  // namespace t2tk::send

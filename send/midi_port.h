@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "send/send_clock.h"
+#include "send/send_error.h"
 
 namespace t2tk::send {
 
@@ -23,6 +24,7 @@ enum class Departure {
     Left,     // it left the computer whole
     Stopped,  // a stop came first: nothing of it went out
     Failed,   // the port failed, went away or was cut off
+    Doubted,  // nothing of it went out: a message since Watch() may not have reached the port
 };
 
 class MidiPort {
@@ -33,7 +35,18 @@ public:
     // left, as far as the port can tell; left is then the time it did, on the
     // clock the port was opened with. On Failed, failure says why.
     virtual Departure Send(std::span<const std::uint8_t> message, std::chrono::microseconds spacing,
-                           const std::stop_token& stop, SendClock::TimePoint& left, std::string& failure) = 0;
+                           const std::stop_token& stop, SendClock::TimePoint& left, SendError& failure) = 0;
+
+    // A MIDI system that runs late (a JACK cycle that overran, a client that
+    // did not finish in time) may lose a message it took: the port then
+    // doubts every message handed over around that time. The messages sent
+    // from Watch() on form a whole (one preset): once any of them is in
+    // doubt, Send returns Doubted instead of sending, and Whole says false.
+    virtual void Watch() {}
+    // Waits until the fate of every message since Watch() is known (a
+    // doubt comes within a short time of the message, or never), and says
+    // whether all of them reached the port.
+    virtual bool Whole() { return true; }
 };
 
 // A port whose messages leave as they are handed over and whose system says
@@ -43,12 +56,16 @@ public:
 class PacedPort : public MidiPort {
 public:
     Departure Send(std::span<const std::uint8_t> message, std::chrono::microseconds spacing,
-                   const std::stop_token& stop, SendClock::TimePoint& left, std::string& failure) final;
+                   const std::stop_token& stop, SendClock::TimePoint& left, SendError& failure) override;
+    bool Whole() override { return !InDoubt(); }
 
 protected:
     explicit PacedPort(SendClock& clock) : m_clock(clock), m_previous(clock.Now()) {}
     // Hands the message over; returns once it has gone, or false with the reason.
-    virtual bool Deliver(std::span<const std::uint8_t> message, std::string& failure) = 0;
+    virtual bool Deliver(std::span<const std::uint8_t> message, SendError& failure) = 0;
+    // Whether a message since Watch() may not have gone: never, where the
+    // system says when each has gone.
+    virtual bool InDoubt() { return false; }
 
 private:
     SendClock& m_clock;
@@ -70,10 +87,9 @@ enum class PortTurn {
 
 // Why a port could not be had.
 struct PortProblem {
-    std::string reason;              // e.g. "\"synth\" matches no MIDI output port"
+    SendError error;                 // e.g. "\"synth\" matches no MIDI output port"; Busy: another t2tk sends to it
     std::vector<std::string> ports;  // the ports there are, when the one meant is not among them
-    bool busy = false;               // another t2tk sends to it
-    bool stopped = false;            // a stop came while waiting for the port
+    bool stopped = false;            // a stop came before the port was had
 };
 
 // Opens the port meant by wanted: its number in ListOutputPorts, its whole

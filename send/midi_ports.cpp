@@ -25,19 +25,24 @@ class LibraryThreads {
 class LockedPort : public MidiPort {
 public:
     LockedPort(std::unique_ptr<MidiSystem> system, std::unique_ptr<MidiPort> port, std::unique_ptr<PortLock> lock)
-        : m_system(std::move(system)), m_port(std::move(port)), m_lock(std::move(lock))
+        : m_lock(std::move(lock)), m_system(std::move(system)), m_port(std::move(port))
     {
     }
     Departure Send(std::span<const std::uint8_t> message, std::chrono::microseconds spacing,
-                   const std::stop_token& stop, SendClock::TimePoint& left, std::string& failure) override
+                   const std::stop_token& stop, SendClock::TimePoint& left, SendError& failure) override
     {
         return m_port->Send(message, spacing, stop, left, failure);
     }
+    void Watch() override { m_port->Watch(); }
+    bool Whole() override { return m_port->Whole(); }
 
 private:
-    std::unique_ptr<MidiSystem> m_system;  // outlives its port
+    // Members go in the reverse of this order: the port is closed first, then
+    // its system, and the lock is let go last, so that a sender waiting for
+    // its turn never starts while this one's client still closes.
+    std::unique_ptr<PortLock> m_lock;
+    std::unique_ptr<MidiSystem> m_system;
     std::unique_ptr<MidiPort> m_port;
-    std::unique_ptr<PortLock> m_lock;      // released last
 };
 
 }  // namespace
@@ -58,16 +63,17 @@ std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem&
     SystemPorts ports;
     {
         const LibraryThreads threads;
-        system = LoadMidiSystem(problem.reason);
+        std::string failure;
+        system = LoadMidiSystem(failure);
         if (system == nullptr) {
-            problem.reason = NoPortsMessage(problem.reason);
+            problem.error = {SendProblem::Unavailable, {}, NoPortsMessage(failure)};
             return nullptr;
         }
         ports = system->Ports();
     }
     const PortChoice choice = ChoosePort(ports.list.names, wanted, ports.list.reason);
     if (!choice.index) {
-        problem.reason = choice.failure;
+        problem.error = {SendProblem::Unavailable, {}, choice.failure};
         problem.ports = choice.listPorts ? ports.list.names : std::vector<std::string>();
         return nullptr;
     }
@@ -81,16 +87,17 @@ std::unique_ptr<MidiPort> OpenOutputPort(const std::string& wanted, PortProblem&
         locked = LockPort(ports.keys[*choice.index], true, stop);
     }
     if (locked.lock == nullptr) {
-        problem.reason = locked.failure;
-        problem.busy = locked.busy;
+        problem.error = locked.busy ? SendError{SendProblem::Busy, name, {}}
+                                    : SendError{SendProblem::Unavailable, {}, locked.failure};
         problem.stopped = locked.stopped;
-        if (problem.busy) {
-            problem.reason = "another t2tk is sending to the MIDI port \"" + name + "\"";
-        }
+        return nullptr;
+    }
+    if (stop.stop_requested()) {
+        problem.stopped = true;
         return nullptr;
     }
     const LibraryThreads threads;
-    std::unique_ptr<MidiPort> port = system->Open(name, problem.reason);
+    std::unique_ptr<MidiPort> port = system->Open(name, problem.error);
     if (port == nullptr) {
         return nullptr;
     }

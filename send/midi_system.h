@@ -24,7 +24,7 @@ public:
     // Opens the port of that name among those Ports() last gave, found by its
     // name (a list number may belong to another port by now); null with the
     // reason, in our words when it is gone.
-    virtual std::unique_ptr<MidiPort> Open(const std::string& name, std::string& failure) = 0;
+    virtual std::unique_ptr<MidiPort> Open(const std::string& name, SendError& failure) = 0;
 };
 
 // The platform's MIDI system; null with the reason when it cannot be had.

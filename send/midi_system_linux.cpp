@@ -35,14 +35,14 @@ public:
         return ports;
     }
 
-    std::unique_ptr<MidiPort> Open(const std::string& name, std::string& failure) override
+    std::unique_ptr<MidiPort> Open(const std::string& name, SendError& failure) override
     {
         for (std::size_t i = 0; i < m_names.size(); ++i) {
             if (m_names[i] == name) {
                 return i < m_jackFrom ? OpenAlsaPort(name, failure) : OpenJackPort(name, failure);
             }
         }
-        failure = "the MIDI port \"" + name + "\" is gone";
+        failure = {SendProblem::Gone, name, {}};
         return nullptr;
     }
 

@@ -3,10 +3,13 @@
 namespace t2tk::send {
 
 Departure PacedPort::Send(std::span<const std::uint8_t> message, std::chrono::microseconds spacing,
-                          const std::stop_token& stop, SendClock::TimePoint& left, std::string& failure)
+                          const std::stop_token& stop, SendClock::TimePoint& left, SendError& failure)
 {
     if (!m_clock.WaitUntil(m_previous + spacing, stop)) {
         return Departure::Stopped;
+    }
+    if (InDoubt()) {
+        return Departure::Doubted;
     }
     if (!Deliver(message, failure)) {
         return Departure::Failed;

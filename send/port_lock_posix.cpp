@@ -65,26 +65,28 @@ int LockFolder(std::string& why)
     const uid_t user = ::geteuid();
     const std::string folderPath = FolderPath();
     const char* path = folderPath.c_str();
+    const std::string named = "the lock folder " + folderPath;
     if (::mkdir(path, 0700) != 0 && errno != EEXIST) {
-        why = std::string("cannot make \"") + path + "\": " + std::strerror(errno);
+        why = "cannot make " + named + ": " + std::strerror(errno);
         return -1;
     }
     // Whose it is, told without going in: another user's may not let us.
-    struct stat named {};
+    struct stat seen {};
     int folder = -1;
-    if (::lstat(path, &named) != 0) {
-        why = std::string("\"") + path + "\": " + std::strerror(errno);
-    } else if (!S_ISDIR(named.st_mode)) {
-        why = std::string("\"") + path + "\" is not a folder";
-    } else if (named.st_uid != user) {
-        why = std::string("\"") + path + "\" belongs to another user (" + std::to_string(named.st_uid) +
-              "); remove it, or ask who made it";
+    if (::lstat(path, &seen) != 0) {
+        why = named + ": " + std::strerror(errno);
+    } else if (S_ISLNK(seen.st_mode)) {
+        why = named + " is a link, not a folder of yours: remove it";
+    } else if (!S_ISDIR(seen.st_mode)) {
+        why = named + " is not a folder: remove it";
+    } else if (seen.st_uid != user) {
+        why = named + " belongs to another user (" + std::to_string(seen.st_uid) + "): remove it, or ask who made it";
     } else if (struct stat opened {};
                (folder = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) < 0 ||
-               ::fstat(folder, &opened) != 0 || opened.st_ino != named.st_ino || opened.st_dev != named.st_dev) {
-        why = std::string("\"") + path + "\" changed while it was looked at";
+               ::fstat(folder, &opened) != 0 || opened.st_ino != seen.st_ino || opened.st_dev != seen.st_dev) {
+        why = named + " changed while it was looked at";
     } else if ((opened.st_mode & 077) != 0 && ::fchmod(folder, 0700) != 0) {
-        why = std::string("\"") + path + "\" is open to other users";
+        why = named + " is open to other users";
     } else {
         return folder;
     }
@@ -164,13 +166,13 @@ LockResult LockPort(const std::string& key, bool wait, const std::stop_token& st
         if (descriptor < 0) {
             const int error = errno;
             ::close(folder);
-            return Fail(std::string("\"") + name + "\": " + std::strerror(error));
+            return Fail("cannot open the lock file " + FolderPath() + "/" + name + ": " + std::strerror(error));
         }
         struct stat held {};
         if (::fstat(descriptor, &held) != 0 || held.st_uid != ::geteuid() || !S_ISREG(held.st_mode)) {
             ::close(descriptor);
             ::close(folder);
-            return Fail(std::string("\"") + name + "\" in the lock folder is not this user's file");
+            return Fail("the lock file " + FolderPath() + "/" + name + " is not this user's file: remove it");
         }
         // Tried without blocking, and again each time the file may have been let go.
         std::optional<LetGo> letGo;

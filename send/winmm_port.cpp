@@ -39,7 +39,7 @@ public:
     WinMmPort& operator=(const WinMmPort&) = delete;
 
 private:
-    bool Deliver(std::span<const std::uint8_t> message, std::string& failure) override
+    bool Deliver(std::span<const std::uint8_t> message, SendError& failure) override
     {
         bool taken = true;
         const std::size_t size = message.size();
@@ -59,7 +59,7 @@ private:
             }
             if (result == MMSYSERR_NOERROR && (header.dwFlags & MHDR_DONE) == 0) {
                 ::midiOutReset(m_out);  // hands the header back
-                failure = "the MIDI port \"" + m_name + "\" did not take a message in time";
+                failure = {SendProblem::NotTaken, m_name, {}};
                 taken = false;
             }
             // The header is the driver's until it hands it back.
@@ -68,7 +68,7 @@ private:
             }
         }
         if (result != MMSYSERR_NOERROR) {
-            failure = "the MIDI port \"" + m_name + "\" failed: " + ErrorText(result);
+            failure = {SendProblem::Failed, m_name, ErrorText(result)};
             taken = false;
         }
         return taken;
@@ -101,12 +101,12 @@ public:
         return ports;
     }
 
-    std::unique_ptr<MidiPort> Open(const std::string& name, std::string& failure) override
+    std::unique_ptr<MidiPort> Open(const std::string& name, SendError& failure) override
     {
         Ports();  // afresh: the devices may have moved in the list since
         const auto found = std::find(m_ports.names.begin(), m_ports.names.end(), name);
         if (found == m_ports.names.end()) {
-            failure = "the MIDI port \"" + name + "\" is gone";
+            failure = {SendProblem::Gone, name, {}};
             return nullptr;
         }
         const auto index = static_cast<std::size_t>(found - m_ports.names.begin());
@@ -116,7 +116,7 @@ public:
                                               CALLBACK_EVENT);
         if (result != MMSYSERR_NOERROR) {
             ::CloseHandle(done);
-            failure = "cannot open the MIDI port \"" + name + "\": " + ErrorText(result);
+            failure = {SendProblem::CannotOpen, name, ErrorText(result)};
             return nullptr;
         }
         return std::make_unique<WinMmPort>(out, done, name);

@@ -258,7 +258,9 @@ private slots:
             bool gone;           // the port is gone when the send begins
             bool anyway;         // the answer to "send it anyway?"
         } cases[] = {
-            {"Thump A", "in-range.fxp", "the MIDI port \"Thump A\" is gone; 0 of 1 preset was stored completely",
+            {"Thump A", "in-range.fxp",
+             "the MIDI port \"Thump A\" is gone; 0 of 1 preset was stored completely; the MIDI output ports are Thump A, "
+             "Thump B",
              "\nSending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely.", 10, 10, false,
              false},
             {"Thump B", "in-range.fxp", "\"Thump B\" matches no MIDI output port; the MIDI output ports are Thump A",
@@ -317,6 +319,10 @@ private slots:
         QCOMPARE(m_dialogs.stopQuestions, 2);
     }
 
+    // The command line's conversion ends the program: its exit status and
+    // standard error say what a script needs, a send that fails or is stopped
+    // (Escape in the progress window) included, and the progress window is
+    // gone before a message about the send comes.
     void commandLineExitStatusAndNotice()
     {
         Open();
@@ -327,6 +333,46 @@ private slots:
         QCOMPARE(notices.str(), std::string("t2tk: warning: 5 files past the 50th left out\n"));
         QCOMPARE(app::ConverterApp({Path("gone.fxp")}, *m_settings, m_dialogs, notices).InitInstance(), 1);
         QCOMPARE(m_dialogs.errors.size(), std::size_t{1});
+
+        const struct {
+            int failAt;  // else Escape once five messages are out
+            std::string said;
+            std::size_t boxes;  // the failure box, or the notice that the send stopped
+        } sends[] = {
+            {3, "t2tk: Sending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely.\n", 1},
+            {-1, "t2tk: Sending stopped: 0 of 1 preset was stored completely.\n", 1},
+        };
+        for (const auto& c : sends) {
+            Open("[t2tk]\nSendPort=Thump A\n");
+            m_dialog.reset();
+            m_ports->failAt = c.failAt;
+            if (c.failAt < 0) {
+                m_clock->HoldFrom(5);
+                QTimer::singleShot(0, [this] {
+                    m_clock->WaitUntilHeld();
+                    for (QWidget* window : QApplication::topLevelWidgets()) {
+                        if (qobject_cast<QProgressDialog*>(window) != nullptr && window->isVisible()) {
+                            QTest::keyClick(window, Qt::Key_Escape);
+                        }
+                    }
+                });
+            }
+            bool progressShown = false;
+            m_dialogs.whileShowing = [&progressShown] {
+                for (QWidget* window : QApplication::topLevelWidgets()) {
+                    progressShown = progressShown || (qobject_cast<QProgressDialog*>(window) && window->isVisible());
+                }
+            };
+            m_dialogs.saveResults = {Path("sent.mid")};
+            std::ostringstream said;
+            QCOMPARE(app::ConverterApp({T2TK_CORPUS_DIR "/in-range.fxp"}, *m_settings, m_dialogs, said, *m_ports,
+                                       *m_clock)
+                         .InitInstance(),
+                     1);
+            QCOMPARE(said.str(), c.said);
+            QCOMPARE(m_dialogs.sendErrors.size() + m_dialogs.notices.size(), c.boxes);
+            QVERIFY(!progressShown);
+        }
     }
 };
 

@@ -13,7 +13,7 @@ pidfile=${TMPDIR:-/tmp}/$JACK_DEFAULT_SERVER.pid
 case "$1" in
   start)
     export JACK_NO_START_SERVER=1
-    jackd -S --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "${JACK_PERIOD:-128}" >/dev/null 2>&1 &
+    jackd -S -R -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "${JACK_PERIOD:-128}" >/dev/null 2>&1 &
     echo $! >"$pidfile"
     # jack_wait looks until the server answers.
     jack_wait -w -s "$JACK_DEFAULT_SERVER" -n "$JACK_DEFAULT_SERVER-wait" -t 60 >/dev/null 2>&1 && exit 0

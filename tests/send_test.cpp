@@ -12,6 +12,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <future>
 #include <thread>
 
@@ -96,18 +98,25 @@ TEST(PortLock, OneHolderAtATimeInTheUsersOwnFolder)
     ::close(planted);
     ASSERT_TRUE(given);
     EXPECT_EQ(send::LockPort(key, false, {}).failure,
-              "cannot take turns at the MIDI port: \"" + std::string(name) + "\" in the lock folder is not this user's file");
+              "cannot take turns at the MIDI port: the lock file " + folder + "/" + name + " is not this user's file: remove it");
     std::filesystem::remove(folder + "/" + name);
-    // A folder of another user's name that the user does not own.
+    // What another user (root) put where the user's lock folder goes.
     const std::string theirs = "/tmp/t2tk-65534";
+    const std::pair<std::function<void()>, std::string> plantings[] = {
+        {[&] { std::filesystem::create_directory(theirs); },
+         "the lock folder /tmp/t2tk-65534 belongs to another user (0): remove it, or ask who made it"},
+        {[&] { std::filesystem::create_directory_symlink("/tmp", theirs); },
+         "the lock folder /tmp/t2tk-65534 is a link, not a folder of yours: remove it"},
+    };
+    for (const auto& [plant, why] : plantings) {
+        std::filesystem::remove_all(theirs);
+        plant();
+        ASSERT_EQ(::seteuid(65534), 0);
+        const send::LockResult refused = send::LockPort(key, false, {});
+        ASSERT_EQ(::seteuid(0), 0);
+        EXPECT_EQ(refused.failure, "cannot take turns at the MIDI port: " + why);
+    }
     std::filesystem::remove_all(theirs);
-    ASSERT_EQ(::mkdir(theirs.c_str(), 0700), 0);
-    ASSERT_EQ(::seteuid(65534), 0);
-    const send::LockResult refused = send::LockPort(key, false, {});
-    ASSERT_EQ(::seteuid(0), 0);
-    std::filesystem::remove_all(theirs);
-    EXPECT_EQ(refused.failure, "cannot take turns at the MIDI port: \"/tmp/t2tk-65534\" belongs to another user (0); "
-                               "remove it, or ask who made it");
 }
 
 // The messages of two presets, and the spacing the module needs before each:
@@ -178,19 +187,42 @@ TEST_F(SenderTest, NoMessageFollowsAnotherSoonerThanTheModuleTakesIt)
     }
 }
 
-TEST_F(SenderTest, AStopOrAFailureEndsBetweenMessagesWithWhatWasStored)
+// A stop or a failure ends a send between messages, with what the module
+// stored; a preset with a message in doubt (the MIDI system ran late) is sent
+// again whole, at most twice, and never stored with a message in doubt.
+TEST_F(SenderTest, AStopAFailureOrADoubtEndsWithWhatWasStored)
 {
+    const Bytes first(messages.begin(), messages.begin() + 3009);  // the init request and the first preset
+    const Bytes second(messages.begin() + 3009, messages.end());
     const struct {
-        std::size_t sent;
-        int stopAt, failAt;
+        const char* what;
+        int stopAt, failAt, goneAt;
+        std::set<int> doubtAt;
+        Bytes sent;
         send::SendEnding ending;
         int stored;
+        std::string said;  // what the account adds: why it ended, the repeats
     } cases[] = {
-        {4, 3, -1, send::SendEnding::Stopped, 0},
-        {36, 35, -1, send::SendEnding::Stopped, 1},   // the first preset's store request was message 30
-        {61, 60, -1, send::SendEnding::Stopped, 2},   // in the module's time to store the last
-        {40, -1, 40, send::SendEnding::PortFailed, 1},
-        {30, -1, 30, send::SendEnding::PortFailed, 0},  // its store request never went out
+        {"stopped at message 3", 3, -1, -1, {}, Bytes(messages.begin(), messages.begin() + 59 + 118 * 2),
+         send::SendEnding::Stopped, 0, ""},
+        {"stopped after the first store request", 35, -1, -1, {}, Bytes(), send::SendEnding::Stopped, 1, ""},
+        {"stopped in the time to store the last", 60, -1, -1, {}, messages, send::SendEnding::Stopped, 2, ""},
+        {"failed at message 40", -1, 40, -1, {}, Bytes(), send::SendEnding::PortFailed, 1,
+         "the MIDI port \"Thump A\" is gone"},
+        {"failed at the first store request", -1, 30, -1, {}, Bytes(messages.begin(), messages.begin() + 2999),
+         send::SendEnding::PortFailed, 0, "the MIDI port \"Thump A\" is gone"},
+        {"gone within the time to store the first", -1, -1, 31, {}, first, send::SendEnding::PortFailed, 1,
+         "the MIDI port \"Thump A\" is gone"},
+        {"a voice dump in doubt", -1, -1, -1, {5}, test::Concat({Bytes(first.begin(), first.begin() + 531), messages}),
+         send::SendEnding::Done, 2, "program 5 sent again: the MIDI system ran late"},
+        {"the store request in doubt", -1, -1, -1, {30}, test::Concat({first, messages}), send::SendEnding::Done, 2,
+         "program 5 sent again: the MIDI system ran late"},
+        {"every try of the first in doubt", -1, -1, -1, {5, 11, 17},
+         test::Concat({Bytes(first.begin(), first.begin() + 531), Bytes(first.begin(), first.begin() + 531),
+                       Bytes(first.begin(), first.begin() + 531), second}),
+         send::SendEnding::RanLate, 1,
+         "the MIDI system ran late at every try of program 5, which may still hold its earlier kit; "
+         "program 5 sent again: the MIDI system ran late"},
     };
     for (const auto& c : cases) {
         std::stop_source stop;
@@ -199,16 +231,23 @@ TEST_F(SenderTest, AStopOrAFailureEndsBetweenMessagesWithWhatWasStored)
         ports.stopAfter = &stop;
         ports.stopAt = c.stopAt < 0 ? -1 : offset + c.stopAt;
         ports.failAt = c.failAt < 0 ? -1 : offset + c.failAt;
-        const send::SendResult result = Send(stop.get_token());
-        EXPECT_EQ(result.ending, c.ending) << c.stopAt << " " << c.failAt;
-        EXPECT_EQ(ports.Messages().size() - before, c.sent) << c.stopAt << " " << c.failAt;
-        EXPECT_EQ(result.stored, c.stored) << c.stopAt << " " << c.failAt;
-        EXPECT_EQ(result.presets, 2);
-        if (c.ending == send::SendEnding::PortFailed) {
-            EXPECT_EQ(result.failure, "the MIDI port \"Thump A\" is gone");
+        ports.goneAt = c.goneAt < 0 ? -1 : offset + c.goneAt;
+        ports.doubtAt.clear();
+        for (const int doubt : c.doubtAt) {
+            ports.doubtAt.insert(offset + doubt);
         }
-        ports.stopAt = -1;
-        ports.failAt = -1;
+        const send::SendResult result = Send(stop.get_token());
+        EXPECT_EQ(result.ending, c.ending) << c.what;
+        std::vector<test::Sent> sent = ports.Messages();
+        sent.erase(sent.begin(), sent.begin() + offset);
+        if (!c.sent.empty()) {
+            EXPECT_TRUE(test::SameBytes(test::Concat(sent), c.sent)) << c.what;
+        }
+        EXPECT_EQ(result.stored, c.stored) << c.what;
+        EXPECT_EQ(result.presets, 2);
+        const std::string ending = send::DescribeEnding(result);
+        const std::string repeats = send::DescribeRepeats(result);
+        EXPECT_EQ(ending + (!ending.empty() && !repeats.empty() ? "; " : "") + repeats, c.said) << c.what;
     }
 }
 
@@ -267,7 +306,18 @@ TEST(SavedMessages, OnlyWhatT2tkWritesIsSentAgain)
     Bytes longDelta = test::ReadBytes(T2TK_CORPUS_DIR "/in-range.mid");
     longDelta.insert(longDelta.begin() + 22, {0x80, 0x80, 0x80});  // the first delta in four bytes: 80 80 80 00
     longDelta[21] += 3;
-    std::vector<Bytes> reversed(in.rbegin(), in.rend());
+    // Presets to programs 48, 49 and 50 again, and 2 then 1; fifty, and one more.
+    const test::TempDir dir;
+    const auto converted = [&dir](int presets, int slot) {
+        EXPECT_TRUE(test::ConvertToFile(std::vector<std::string>(presets, T2TK_CORPUS_DIR "/in-range.fxp"),
+                                        dir.File("saved.syx"), slot, false, OutputFormat::SysEx)
+                        .written);
+        return test::ReadBytes(dir.File("saved.syx"));
+    };
+    const Bytes pastLast = converted(3, 47);
+    const Bytes second = converted(1, 1);
+    const Bytes fifty = converted(50, 0);
+    const Bytes oneMore = test::Concat({fifty, Bytes(fifty.end() - (syx.size() - 10), fifty.end())});
     std::vector<Bytes> swapped = in;
     std::swap(swapped[2], swapped[3]);
     std::vector<Bytes> otherProgram = in;
@@ -276,19 +326,24 @@ TEST(SavedMessages, OnlyWhatT2tkWritesIsSentAgain)
     const struct {
         const char* what;
         Bytes file;
-        std::string failure;  // empty: its messages are the .syx
+        std::string failure;  // empty: its messages are the .syx, or the file's own
     } cases[] = {
         {"the .mid", test::ReadBytes(T2TK_CORPUS_DIR "/in-range.mid"), ""},
         {"the .syx", syx, ""},
         {"a delta of four bytes", longDelta, ""},
+        {"programs 48, 49 and 50 again", pastLast, ""},
+        {"fifty presets", fifty, ""},
         {"a wrong checksum", badSum, "message 2 (at byte 10) is not one of the module's messages"},
         {"a message cut short", Bytes(syx.begin(), syx.end() - 3),
          "message 31 (at byte 2999) is not one of the module's messages"},
         {"a note", noted, "message 32 (at byte 3129) is not one of the module's messages"},
         {"a header alone", Bytes(noted.begin(), noted.begin() + 14), "it holds no message for the module"},
         {"a MIDI file cut short", Bytes(noted.begin(), noted.begin() + 100), "the MIDI file ends inside a chunk"},
-        {"reversed", test::Concat(reversed),
-         "message 1 (at byte 0) is out of place: t2tk writes an init request or a program dump there"},
+        {"no init request", Bytes(syx.begin() + 10, syx.end()),
+         "message 1 (at byte 0) is out of place: t2tk writes an init request there"},
+        {"programs 2 and 1", test::Concat({Bytes(second.begin(), second.end()), Bytes(syx.begin() + 10, syx.end())}),
+         "message 32 (at byte 3009) is out of place: t2tk writes the program dump for program 3 there"},
+        {"fifty-one presets", oneMore, "message 1502 (at byte 149960) is out of place: t2tk writes at most 50 presets"},
         {"an init request alone", in[0], "it holds no preset, only an init request"},
         {"two init requests", test::Concat({in[0], in[0]}),
          "message 2 (at byte 10) is out of place: t2tk writes a program dump there"},
@@ -302,7 +357,8 @@ TEST(SavedMessages, OnlyWhatT2tkWritesIsSentAgain)
     for (const auto& c : cases) {
         const SavedMessages saved = ReadSavedMessages(c.file);
         EXPECT_EQ(saved.failure, c.failure) << c.what;
-        EXPECT_EQ(saved.messages, c.failure.empty() ? syx : Bytes{}) << c.what;
+        const bool own = c.failure.empty() && c.file[0] == 0xF0 && c.file.size() > syx.size();
+        EXPECT_EQ(saved.messages, !c.failure.empty() ? Bytes{} : own ? c.file : syx) << c.what;
     }
     EXPECT_EQ(KindOfFile(test::ReadBytes(T2TK_CORPUS_DIR "/in-range.fxp")), FileKind::Preset);
 }

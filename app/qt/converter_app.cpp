@@ -36,14 +36,19 @@ std::string AccountHome()
 }  // namespace
 
 ConverterApp::ConverterApp(std::vector<std::string> arguments, SettingsStore& settings, RequestDialogs& dialogs,
-                           std::ostream& notices)
-    : m_arguments(std::move(arguments)), m_settings(settings), m_dialogs(dialogs), m_notices(notices)
+                           std::ostream& notices, MidiPorts& ports, send::SendClock& clock)
+    : m_arguments(std::move(arguments)),
+      m_settings(settings),
+      m_dialogs(dialogs),
+      m_notices(notices),
+      m_ports(ports),
+      m_clock(clock)
 {
 }
 
 int ConverterApp::InitInstance()
 {
-    ConverterDialog dialog(m_settings, m_dialogs, m_arguments);
+    ConverterDialog dialog(m_settings, m_dialogs, m_arguments, m_ports, m_clock);
     dialog.exec();
     const std::optional<RequestOutcome>& outcome = dialog.commandLineOutcome();
     if (!outcome) {
@@ -60,6 +65,11 @@ int ConverterApp::InitInstance()
     }
     if (!dialog.settingsFailure().empty()) {
         m_notices << "t2tk: warning: settings not kept: " << dialog.settingsFailure() << "\n";
+    }
+    // A send that did not store everything fails the run, as t2tk-convert's does.
+    if (!dialog.commandLineSendProblem().empty()) {
+        m_notices << "t2tk: " << dialog.commandLineSendProblem() << "\n";
+        return 1;
     }
     return outcome->written ? 0 : 1;
 }

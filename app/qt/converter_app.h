@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_send.h"
+
 namespace t2tk::app {
 
 class RequestDialogs;
@@ -14,12 +16,15 @@ class SettingsStore;
 class ConverterApp {
 public:
     // arguments: the program's arguments after its name, with Qt's own taken
-    // out; notices: where what no window shows goes.
+    // out; notices: where what no window shows goes; ports and clock: what
+    // sends go through and wait on.
     ConverterApp(std::vector<std::string> arguments, SettingsStore& settings, RequestDialogs& dialogs,
-                 std::ostream& notices = std::cerr);
+                 std::ostream& notices = std::cerr, MidiPorts& ports = SystemMidiPorts(),
+                 send::SendClock& clock = send::SteadyClock());
 
     // Runs the dialog modally; returns the exit status: 1 when the conversion
-    // the command line asked for failed, else 0.
+    // the command line asked for failed, or its send did not store every
+    // preset, else 0.
     int InitInstance();
 
 private:
@@ -27,6 +32,8 @@ private:
     SettingsStore& m_settings;
     RequestDialogs& m_dialogs;
     std::ostream& m_notices;
+    MidiPorts& m_ports;
+    send::SendClock& m_clock;
 };
 
 // This user's settings file, or no settings (defaults, nothing kept) when

@@ -177,6 +177,7 @@ bool ConverterDialog::OnInitDialog()
     }
 
     m_commandLineOutcome = m_requests.RunCommandLine(m_cmdLine);
+    m_onCommandLine = m_commandLineOutcome.has_value();
     ShowOutcome(m_commandLineOutcome);
     return !m_commandLineOutcome;
 }
@@ -326,6 +327,9 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     PortForSend taken = TakePortForSend(*outcome, *view.sendTo, m_ports, m_dialogs);
     if (taken.port == nullptr) {
         ShowStatus(m_statusLine, m_statusWhole, taken.line);
+        if (m_onCommandLine) {
+            m_commandLineSendProblem = taken.line;
+        }
         return;
     }
     m_sendingTo = *view.sendTo;
@@ -337,12 +341,24 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
 
 void ConverterDialog::OnSendEnded(const std::string& output, const send::SendResult& result)
 {
+    // The progress window goes before a message about the send comes.
+    m_send->hide();
     m_send->deleteLater();
     m_send = nullptr;
-    const SendWords words = SendEndWords(result, m_sendingTo, output);
+    const bool failed = result.ending == send::SendEnding::PortFailed || result.ending == send::SendEnding::RanLate;
+    const SendWords words =
+        SendEndWords(result, m_sendingTo, output, failed ? m_ports.List().names : std::vector<std::string>());
     ShowStatus(m_statusLine, m_statusWhole, words.line);
     if (!words.failure.empty()) {
         m_dialogs.ShowSendError(words.failure);
+    }
+    // The command line's send closes the window when it ends: a stop is said
+    // before, and what was not done reaches standard error and the exit status.
+    if (m_onCommandLine && result.ending != send::SendEnding::Done) {
+        if (words.failure.empty()) {
+            m_dialogs.ShowNotice(words.line);
+        }
+        m_commandLineSendProblem = words.line;
     }
     if (m_afterSend) {
         m_afterSend();

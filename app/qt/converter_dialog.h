@@ -51,6 +51,9 @@ public:
     bool settingsProblemShown() const { return m_settingsProblemShown; }
     // True while a conversion is being sent.
     bool sending() const { return m_send != nullptr; }
+    // What the command line's send did not do (it failed, was stopped or
+    // never began), for standard error; empty when it was done or not asked for.
+    const std::string& commandLineSendProblem() const { return m_commandLineSendProblem; }
 
     // Loads the settings, sets the controls and runs the command line. Returns
     // false when the dialog is to end at once.
@@ -84,6 +87,8 @@ private:
     send::SendClock& m_clock;
     std::vector<std::string> m_cmdLine;
     std::optional<RequestOutcome> m_commandLineOutcome;
+    bool m_onCommandLine = false;  // the conversion under way is the command line's
+    std::string m_commandLineSendProblem;
     std::string m_settingsFailure;
     bool m_settingsProblemShown = false;
     std::string m_statusLine;  // the conversion's line, as shown and whole

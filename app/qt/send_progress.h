@@ -44,6 +44,11 @@ public:
     // Stops the send between two messages and waits for it.
     void Stop();
 
+protected:
+    // Escape, like Cancel and closing the window, stops the send; the window
+    // goes once the send has ended, not before.
+    void reject() override { Stop(); }
+
 private:
     std::unique_ptr<SendSession> m_session;
 };

@@ -221,6 +221,7 @@ BOOL ConverterDialog::OnInitDialog()
     m_asking = true;
     m_commandLineOutcome = m_requests.RunCommandLine(m_cmdLine);
     m_asking = false;
+    m_onCommandLine = m_commandLineOutcome.has_value();
     ShowOutcome(m_commandLineOutcome);
     // Names left out are said in the window, which a program started from
     // Explorer has instead of standard error; a send ends the dialog when done.
@@ -422,6 +423,9 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     PortForSend taken = TakePortForSend(*outcome, *view.sendTo, m_ports, m_dialogs);
     if (taken.port == nullptr) {
         ShowStatus(m_statusLine, m_statusWhole, taken.line);
+        if (m_onCommandLine) {
+            m_commandLineSendProblem = taken.line;
+        }
         return;
     }
     m_sendingTo = *view.sendTo;
@@ -454,10 +458,20 @@ void ConverterDialog::OnSendEnded(const send::SendResult& result)
     m_session.reset();
     ::DestroyWindow(m_sendWindow);
     m_sendWindow = nullptr;
-    const SendWords words = SendEndWords(result, m_sendingTo, m_sendOutput);
+    const bool failed = result.ending == send::SendEnding::PortFailed || result.ending == send::SendEnding::RanLate;
+    const SendWords words =
+        SendEndWords(result, m_sendingTo, m_sendOutput, failed ? m_ports.List().names : std::vector<std::string>());
     ShowStatus(m_statusLine, m_statusWhole, words.line);
     if (!words.failure.empty()) {
         m_dialogs.ShowSendError(words.failure);
+    }
+    // The command line's send closes the window when it ends: a stop is said
+    // before, and what was not done reaches the exit status.
+    if (m_onCommandLine && result.ending != send::SendEnding::Done) {
+        if (words.failure.empty()) {
+            m_dialogs.ShowNotice(words.line);
+        }
+        m_commandLineSendProblem = words.line;
     }
     if (m_endAfterSend) {
         OnEnd(IDOK);

@@ -37,6 +37,9 @@ public:
 
     // What the command line's conversion did, when there was one.
     const std::optional<RequestOutcome>& commandLineOutcome() const { return m_commandLineOutcome; }
+    // What the command line's send did not do (it failed, was stopped or
+    // never began); empty when it was done or not asked for.
+    const std::string& commandLineSendProblem() const { return m_commandLineSendProblem; }
     // Why the settings were not kept when the window closed, or an empty text;
     // and whether the window said beforehand that they would not be.
     const std::string& settingsFailure() const { return m_settingsFailure; }
@@ -75,6 +78,8 @@ private:
     send::SendClock& m_clock;
     std::vector<std::string> m_cmdLine;
     std::optional<RequestOutcome> m_commandLineOutcome;
+    bool m_onCommandLine = false;  // the conversion under way is the command line's
+    std::string m_commandLineSendProblem;
     std::string m_settingsFailure;
     bool m_settingsProblemShown = false;
     HWND m_window = nullptr;

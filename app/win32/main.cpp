@@ -63,5 +63,10 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     if (!dialog.settingsFailure().empty()) {
         std::fprintf(stderr, "t2tk: warning: settings not kept: %s\n", dialog.settingsFailure().c_str());
     }
+    // A send that did not store everything fails the run, as t2tk-convert's does.
+    if (!dialog.commandLineSendProblem().empty()) {
+        std::fprintf(stderr, "t2tk: %s\n", dialog.commandLineSendProblem().c_str());
+        return 1;
+    }
     return outcome->written ? 0 : 1;
 }

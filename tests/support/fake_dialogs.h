@@ -18,6 +18,7 @@ public:
     std::deque<std::optional<std::string>> saveResults;  // answers of the save dialog, in turn; then cancel
     std::vector<std::string> suggestions;                // what the save dialog was shown
     std::function<void()> whileSaving;                   // what happens while the save dialog is up
+    std::function<void()> whileShowing;                  // while a failed send or a notice is shown
     std::vector<std::string> errors;  // conversions that failed
     std::vector<std::string> sendErrors;
     std::deque<bool> stopAnswers;          // answers to "stop sending?", in turn; then no
@@ -36,8 +37,16 @@ public:
         return Take(saveResults);
     }
     void ShowError(const std::string& message) override { errors.push_back(message); }
-    void ShowSendError(const std::string& message) override { sendErrors.push_back(message); }
-    void ShowNotice(const std::string& message) override { notices.push_back(message); }
+    void ShowSendError(const std::string& message) override
+    {
+        sendErrors.push_back(message);
+        Showing();
+    }
+    void ShowNotice(const std::string& message) override
+    {
+        notices.push_back(message);
+        Showing();
+    }
     bool AskSendIncomplete(const std::string& question) override
     {
         incompleteQuestions.push_back(question);
@@ -50,6 +59,12 @@ public:
     }
 
 private:
+    void Showing() const
+    {
+        if (whileShowing) {
+            whileShowing();
+        }
+    }
     // The next answer, or the one given when there are no more.
     template <typename Answer>
     static Answer Take(std::deque<Answer>& answers, Answer none = {})

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -93,16 +94,18 @@ public:
 
     std::vector<std::string> names;  // the ports there are now
     int failAt = -1;                 // the message (0-based) whose send fails
+    int goneAt = -1;                 // the message whose send fails at once: the port goes while it waits its turn
     std::map<int, std::chrono::microseconds> stalls;  // time a message (0-based) takes to leave once handed over
     std::stop_source* stopAfter = nullptr;            // asked to stop once message stopAt is out
     int stopAt = -1;
+    std::set<int> doubtAt;  // messages (0-based) found in doubt once out, as a MIDI system that ran late finds them
     std::string opened;                               // the last port opened
 
     send::PortList List() override { return {names, names.empty() ? "none here" : ""}; }
     std::unique_ptr<send::MidiPort> Open(const std::string& name, send::PortProblem& problem) override
     {
         if (std::find(names.begin(), names.end(), name) == names.end()) {
-            problem.reason = "\"" + name + "\" matches no MIDI output port";
+            problem.error = {send::SendProblem::Unavailable, {}, "\"" + name + "\" matches no MIDI output port"};
             problem.ports = names;
             return nullptr;
         }
@@ -118,12 +121,34 @@ private:
     class Port : public send::PacedPort {
     public:
         explicit Port(FakePorts& ports) : PacedPort(ports.m_clock), m_ports(ports) {}
-        bool Deliver(std::span<const std::uint8_t> message, std::string& failure) override
+        send::Departure Send(std::span<const std::uint8_t> message, std::chrono::microseconds spacing,
+                             const std::stop_token& stop, send::SendClock::TimePoint& left,
+                             send::SendError& failure) override
+        {
+            if (const std::lock_guard lock(m_ports.m_mutex);
+                static_cast<int>(m_ports.m_sent.size()) == m_ports.goneAt) {
+                failure = {send::SendProblem::Gone, m_ports.opened, {}};
+                return send::Departure::Failed;
+            }
+            return PacedPort::Send(message, spacing, stop, left, failure);
+        }
+        void Watch() override
+        {
+            const std::lock_guard lock(m_ports.m_mutex);
+            m_watchFrom = static_cast<int>(m_ports.m_sent.size());
+        }
+        bool InDoubt() override
+        {
+            const std::lock_guard lock(m_ports.m_mutex);
+            const auto doubt = m_ports.doubtAt.lower_bound(m_watchFrom);
+            return doubt != m_ports.doubtAt.end() && *doubt < static_cast<int>(m_ports.m_sent.size());
+        }
+        bool Deliver(std::span<const std::uint8_t> message, send::SendError& failure) override
         {
             const std::lock_guard lock(m_ports.m_mutex);
             const int index = static_cast<int>(m_ports.m_sent.size());
             if (index == m_ports.failAt) {
-                failure = "the MIDI port \"" + m_ports.opened + "\" is gone";
+                failure = {send::SendProblem::Gone, m_ports.opened, {}};
                 return false;
             }
             if (const auto stall = m_ports.stalls.find(index); stall != m_ports.stalls.end()) {
@@ -138,6 +163,7 @@ private:
 
     private:
         FakePorts& m_ports;
+        int m_watchFrom = 0;
     };
 
     FakeClock& m_clock;

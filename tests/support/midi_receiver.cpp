@@ -93,7 +93,7 @@ JackServer::JackServer(const std::string& what, int period)
     const char* shared = std::getenv("JACK_DEFAULT_SERVER");
     m_name = std::string(shared != nullptr ? shared : "t2tk") + "-" + what;
     // What jackd says goes with the test's own output, shown when it fails.
-    m_pid = Spawn({"jackd", "-S", "--no-realtime", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
+    m_pid = Spawn({"jackd", "-S", "-R", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
                    std::to_string(period)},
                   {.error = STDERR_FILENO});
     // jack_wait looks until the server answers; running() waits for it.
