@@ -91,11 +91,10 @@ std::string UserText(uid_t user)
     struct passwd entry {};
     struct passwd* found = nullptr;
     char buffer[1024];
-    const std::string number = std::to_string(user);
     if (::getpwuid_r(user, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-        return Printable(found->pw_name) + " (" + number + ")";
+        return Printable(found->pw_name) + " (" + std::to_string(user) + ")";
     }
-    return number;
+    return std::to_string(user);
 }
 
 // Why a file found where the program's own file is to be may not be taken
@@ -348,7 +347,8 @@ bool HandOver(int folder, const struct stat& parent)
     }
     struct stat status {};
     bool fresh = ::fstat(held, &status) == 0 && status.st_uid == 0 && status.st_nlink == 2;
-    while (const dirent* entry = fresh ? ::readdir(entries) : nullptr) {
+    // A stream of its own, which readdir walks safely (readdir_r is deprecated).
+    while (const dirent* entry = fresh ? ::readdir(entries) : nullptr) {  // cppcheck-suppress readdirCalled
         fresh = std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0;
     }
     errno = 0;
@@ -509,10 +509,9 @@ WriteError KeepAttributes(const std::string& path, int made, const WalkedPath& w
         if (std::strcmp(name, "security.capability") == 0) {
             continue;
         }
-        if (!AttributeValue(replaced, name, value)) {
-            problem = {WriteProblem::AttributeLost, path, errno, name};
-        } else if ((!AttributeValue(made, name, current) || current != value) &&
-                   ::fsetxattr(made, name, value.data(), value.size(), 0) != 0) {
+        if (!AttributeValue(replaced, name, value) ||
+            ((!AttributeValue(made, name, current) || current != value) &&
+             ::fsetxattr(made, name, value.data(), value.size(), 0) != 0)) {
             problem = {WriteProblem::AttributeLost, path, errno, name};
         }
     }

@@ -194,7 +194,8 @@ void RemoveStaleTemporaries(int folder)
         return;
     }
     const uid_t user = ::geteuid();
-    while (const dirent* entry = ::readdir(entries)) {
+    // A stream of its own, which readdir walks safely (readdir_r is deprecated).
+    while (const dirent* entry = ::readdir(entries)) {  // cppcheck-suppress readdirCalled
         const pid_t process = ProcessOfTemporary(entry->d_name);
         struct stat status {};
         if (process > 0 && ::kill(process, 0) != 0 && errno == ESRCH &&

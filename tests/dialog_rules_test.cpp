@@ -100,16 +100,16 @@ TEST(IniSettings, KeptWholeAndNeverAtTheCostOfAnotherFile)
 
     // The most a settings file holds is read; a file that would grow past it
     // is not written.
+    const std::string grows = "\"" + ini + "\" would grow past 65536 bytes, more than a settings file holds; it is left "
+                                            "as it was";
+    const std::string tooLarge = "\"" + ini + notOurs + "not a regular file of at most 65536 bytes";
     for (const std::size_t size : {65536U, 65537U}) {
         std::string text = "[t2tk]\n;";
         text += std::string(size - text.size() - 1, 'k') + "\n";
         test::WriteText(ini, text);
         IniSettingsStore store(ini);
         store.WriteInt("t2tk", "Program", 7);
-        EXPECT_EQ(store.Save(), size == 65536U ? "\"" + ini + "\" would grow past 65536 bytes, more than a settings file "
-                                                             "holds; it is left as it was"
-                                               : "\"" + ini + notOurs + "not a regular file of at most 65536 bytes")
-            << size;
+        EXPECT_EQ(store.Save(), size == 65536U ? grows : tooLarge) << size;
         EXPECT_EQ(fs::file_size(ini), size);
     }
 }

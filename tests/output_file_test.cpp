@@ -226,16 +226,16 @@ TEST_F(OutputFileTest, RootInAUsersHomeHandsNothingOver)
         {theirs, [&] { fs::create_hard_link(theirs, home + "/.config"); }},
         {roots, [&] { fs::rename(roots, home + "/.config"); }},
     };
-    for (const auto& [swapped, swap] : swaps) {
+    for (const auto& swap : swaps) {
         fs::remove_all(home + "/.config");
-        const auto before = owner(swapped);
+        const auto before = owner(swap.first);
         g_afterMakingFolder = [&] {
             fs::remove(home + "/.config");
-            swap();
+            swap.second();
         };
         EXPECT_EQ(WriteOwnFile(ini, "[t2tk]\n"),
                   "cannot make the folder \"" + home + "/.config\": something else took its place meanwhile");
-        EXPECT_EQ(owner(home + "/.config"), before) << swapped;
+        EXPECT_EQ(owner(home + "/.config"), before) << swap.first;
     }
 }
 
