@@ -28,21 +28,73 @@ bool IsSection(std::string_view line)
     return line.size() >= 2 && line.front() == '[' && line.back() == ']';
 }
 
+// A key as t2tk names one: a capital letter, then letters and digits (keys
+// of a later version too).
+bool IsKey(std::string_view key)
+{
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return !key.empty() && key.front() >= 'A' && key.front() <= 'Z' &&
+           std::all_of(key.begin(), key.end(), [&letter](char c) { return letter(c) || (c >= '0' && c <= '9'); });
+}
+
+// The number of the first line that is none of what t2tk writes or a user
+// may add (its section, its keys, comments and blank lines), or 0: a file
+// with any such line is someone else's, and neither used nor replaced.
+std::size_t ForeignLine(const std::vector<std::string>& lines)
+{
+    bool inside = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = Trimmed(lines[i]);
+        if (line.empty() || line.front() == ';' || line.front() == '#') {
+            continue;
+        }
+        if (IsSection(line)) {
+            inside = line == "[" + std::string(kSettingsSection) + "]";
+            if (!inside) {
+                return i + 1;
+            }
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (!inside || equals == std::string_view::npos || !IsKey(Trimmed(line.substr(0, equals)))) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+std::vector<std::string> Lines(std::string_view text)
+{
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);  // the byte order mark an editor may put first
+    }
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return lines;
+}
+
 }  // namespace
 
 IniSettingsStore::IniSettingsStore(std::string path, const std::string& earlier) : m_path(std::move(path))
 {
-    OwnFile file = ReadOwnFile(m_path, kMostSettingsBytes);
-    if (!file.found && file.problem.empty() && !earlier.empty()) {
-        file = ReadOwnFile(earlier, kMostSettingsBytes);
-        file.problem.clear();  // the earlier file is only ever read
-    }
+    const OwnFile file = ReadOwnFile(m_path, kMostSettingsBytes);
     m_unreadable = file.problem;
-    std::string_view text = file.contents;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        m_lines.emplace_back(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    m_lines = Lines(file.contents);
+    if (const std::size_t line = ForeignLine(m_lines); line != 0) {
+        m_unreadable = "\"" + Printable(m_path) + "\" is not a t2tk settings file: line " + std::to_string(line) +
+                       " is none of its settings";
+        m_lines.clear();
+    }
+    if (!file.found && file.problem.empty() && !earlier.empty()) {
+        // The earlier file is only ever read, and only when it is t2tk's.
+        m_lines = Lines(ReadOwnFile(earlier, kMostSettingsBytes).contents);
+        if (ForeignLine(m_lines) != 0) {
+            m_lines.clear();
+        }
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // The dialog's settings in an INI file: "[t2tk]", then one "key=value" line
 // per setting. The file is read once, and only when it is a small regular
-// file; it is written whole through the program's own file writer, so that a
-// failed write loses nothing, and a link or an owner is treated as a
-// conversion's output would be. Lines of other sections and keys stay.
+// file of the owner it may have; it is written whole through the program's
+// own file writer, so that a failed write loses nothing, and a link or an
+// owner is treated as a conversion's output would be. A file that holds
+// anything but t2tk's section, its keys, comments and blank lines is someone
+// else's, neither used nor replaced; keys and comments it does not know stay.
 
 #include <string>
 #include <vector>

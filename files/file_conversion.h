@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "convert/conversion_output.h"
 #include "convert/conversion_request.h"
@@ -22,20 +23,28 @@ public:
     bool IsStandardOutput() const { return m_file.IsStandardOutput(); }
     std::string Write(const std::uint8_t* data, std::size_t size) override;
     // What the writer said although it wrote.
-    const std::string& warning() const { return m_warning; }
+    const std::vector<std::string>& warnings() const { return m_warnings; }
 
 private:
     OutputFile m_file;
-    std::string m_warning;
+    std::vector<std::string> m_warnings;
 };
 
 // Converts as asked and writes the output, when there is one, with the file
 // writer. The "initreq" and "storereq N" lines go to progress, or to aside
 // when one is given and the output is the process's standard output ("-",
 // /dev/stdout, /proc/self/fd/1 or the redirected file itself), which then
-// carries the file alone.
+// carries the file alone (and without aside they go nowhere). Refused before
+// anything is read when standard output is one of the presets.
 ConversionResult ConvertAndWrite(const ConversionRequest& request, std::ostream& progress = std::cout,
                                  std::ostream* aside = nullptr);
+
+// Which of the presets (each opened as prefix + name) standard output is, a
+// file that lines written there would go into while it is read; -1 for none.
+int PresetAtStandardOutput(const std::string& prefix, const std::vector<std::string>& names);
+
+// What a front end says of that preset.
+std::string PresetAtStandardOutputFailure(const std::string& name);
 
 // A path of UTF-8 as the system takes it (UTF-16 on Windows).
 std::filesystem::path SystemPath(const std::string& path);

@@ -6,11 +6,13 @@
 // What a path names as an output:
 // - a regular file that has a name, or a name not yet taken: written to a
 //   temporary file in its folder, flushed to disk and renamed over it once
-//   complete, keeping the replaced file's permissions, its group where the
-//   process may set it, and (for root) its owner; a file without a write
-//   permission bit is refused (for root too), and so is a folder that is
-//   append-only. A signal that ends the process takes the temporary file
-//   with it;
+//   complete, keeping the replaced file's permissions, extended attributes
+//   and ACL, its group where the process may set it (else no group gets more
+//   than others had), and (for root) its owner; a file without a write
+//   permission bit is refused (for root too), and so are a folder that is
+//   append-only and another user's file in a shared sticky folder. A signal
+//   that ends the process takes the temporary file with it, and the next
+//   write into a folder takes those that a killed process left;
 // - anything else that can be opened (a pipe, socket, terminal or device, an
 //   unlinked file or memfd behind /dev/fd, a file of /proc or /sys, "-" for
 //   standard output): written in place, through the process's own
@@ -32,6 +34,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "files/write_error.h"
 
@@ -39,9 +42,11 @@ namespace t2tk {
 
 enum class OutputUse {
     AnyFile,   // a conversion's output
-    OwnFile,   // the program's own file (its settings): only a regular file, no
-               // link followed in another user's folder, and what is made in
-               // another user's folder made theirs (for root)
+    OwnFile,   // the program's own file (its settings): only a regular file
+               // with one name that belongs to its folder's owner (or to the
+               // user, in a folder of another's), no link followed in another
+               // user's folder, and what is made in another user's folder
+               // made theirs (for root)
 };
 
 class OutputFile {
@@ -63,7 +68,7 @@ public:
     WriteError Write(std::span<const std::uint8_t> data);
     // What there is to say although the file was written, e.g. a folder that
     // could not even be opened to be flushed.
-    const WriteError& warning() const { return m_warning; }
+    const std::vector<WriteError>& warnings() const { return m_warnings; }
 
     struct Decision;  // what the path was found to be, per system
 
@@ -71,12 +76,12 @@ private:
     std::string m_path;
     OutputUse m_use;
     std::unique_ptr<Decision> m_decision;
-    WriteError m_warning;
+    std::vector<WriteError> m_warnings;
 };
 
 // Reads a small file of the program's own (its settings), found as its output
-// would be: only a regular file, opened without waiting, and only when it
-// holds at most limit bytes. Returns whether it was found; problem is set
+// would be: only a regular file of the owner its output may have, with one
+// name, opened without waiting, and only when it holds at most limit bytes. Returns whether it was found; problem is set
 // when it is there but not read.
 bool ReadOwnFileBytes(const std::string& path, std::size_t limit, std::string& contents, WriteError& problem);
 

@@ -2,10 +2,13 @@
 // path is walked one name at a time (files/path_walk_posix.cpp), the output's
 // folder is held open, and the temporary file is created, flushed and renamed
 // inside it (files/temporary_file_posix.cpp).
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #if __has_include(<linux/fs.h>)
 #include <linux/fs.h>  // the append-only flag, where statx does not tell it
@@ -14,6 +17,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "convert/printable.h"
 #include "files/output_file.h"
 #include "files/path_walk.h"
 #include "files/temporary_file.h"
@@ -73,6 +77,61 @@ bool SameFile(const struct stat& one, const struct stat& other)
 {
     return one.st_dev == other.st_dev && one.st_ino == other.st_ino &&
            (one.st_mode & S_IFMT) == (other.st_mode & S_IFMT);
+}
+
+// folder/name as users write it.
+std::string Joined(const std::string& folder, const std::string& name)
+{
+    return folder.empty() ? name : folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// A user as messages name one: "alice (1000)", or the number alone.
+std::string UserText(uid_t user)
+{
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[1024];
+    if (::getpwuid_r(user, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+        return Printable(found->pw_name) + " (" + std::to_string(user) + ")";
+    }
+    return std::to_string(user);
+}
+
+// Why a file found where the program's own file is to be may not be taken
+// for it: a second name could be any file of the system linked there, and a
+// file of another user than the folder's owner (whose home it is, when root
+// runs with it) is none the program made; in a folder of someone else's (a
+// shared one), the user's own file is.
+WriteError OwnFileProblem(const std::string& path, int folder, const struct stat& file)
+{
+    if (file.st_nlink > 1) {
+        return {WriteProblem::SharedNames, path, 0, std::to_string(file.st_nlink)};
+    }
+    struct stat place {};
+    if (::fstat(folder, &place) != 0) {
+        return {WriteProblem::System, path, errno, {}};
+    }
+    const uid_t user = ::geteuid();
+    if (file.st_uid == place.st_uid || (user != 0 && file.st_uid == user)) {
+        return {};
+    }
+    return {WriteProblem::OthersFile, path, 0,
+            "it belongs to " + UserText(file.st_uid) + ", not to the owner of its folder, " + UserText(place.st_uid)};
+}
+
+// As the kernel's protected_regular refuses to open such a file with
+// O_CREAT: a file in a world-writable sticky folder that belongs neither to
+// the user nor to the folder's owner was put there by someone else, and the
+// replacement would be theirs (root keeps the owner) to rewrite.
+WriteError ForeignInSharedFolder(const std::string& path, const WalkedPath& walked)
+{
+    struct stat folder {};
+    const uid_t owner = walked.status.st_uid;
+    if (::fstat(walked.folder, &folder) != 0 || (folder.st_mode & S_ISVTX) == 0 || (folder.st_mode & S_IWOTH) == 0 ||
+        owner == ::geteuid() || owner == folder.st_uid) {
+        return {};
+    }
+    return {WriteProblem::ForeignFile, path, 0, UserText(owner)};
 }
 
 // Whether the folder takes files in but never lets one be renamed or
@@ -166,6 +225,11 @@ OutputFile::OutputFile(const std::string& path, OutputUse use)
     if (use == OutputUse::OwnFile && decision.kind != Kind::Replace && decision.kind != Kind::Create) {
         decision.kind = Kind::Refused;
         decision.refusal = Failed(WriteProblem::NotRegular, path);
+    } else if (use == OutputUse::OwnFile && decision.kind == Kind::Replace) {
+        if (WriteError notOurs = OwnFileProblem(path, decision.walked.folder, decision.walked.status)) {
+            decision.kind = Kind::Refused;
+            decision.refusal = std::move(notOurs);
+        }
     }
 }
 
@@ -199,6 +263,9 @@ WriteError OutputFile::WhyNotWritable() const
     case Kind::InPlace:
         return {};
     case Kind::Replace:
+        if (WriteError theirs = ForeignInSharedFolder(m_path, walked)) {
+            return theirs;
+        }
         if (IsReadOnly(walked.folder, walked.name, walked.status)) {
             return Failed(WriteProblem::ReadOnly, m_path);
         }
@@ -264,23 +331,73 @@ WriteError WriteInPlace(const std::string& path, const OutputFile::Decision& dec
     return written ? WriteError{} : Failed(WriteProblem::System, path, error);
 }
 
+// Hands the folder just made, opened as folder, to the owner of the folder
+// it is in, once it is seen to be that folder still: root's, empty. A folder
+// swapped in meanwhile would be someone's, with something in it. False with
+// errno set, or 0 when something else stands there.
+bool HandOver(int folder, const struct stat& parent)
+{
+    const int held = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* entries = held >= 0 ? ::fdopendir(held) : nullptr;
+    if (entries == nullptr) {
+        if (held >= 0) {
+            ::close(held);
+        }
+        return false;
+    }
+    struct stat status {};
+    bool fresh = ::fstat(held, &status) == 0 && status.st_uid == 0 && status.st_nlink == 2;
+    // A stream of its own, which readdir walks safely (readdir_r is deprecated).
+    while (const dirent* entry = fresh ? ::readdir(entries) : nullptr) {  // cppcheck-suppress readdirCalled
+        fresh = std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0;
+    }
+    errno = 0;
+    const bool handed = fresh && ::fchown(held, parent.st_uid, parent.st_gid) == 0;
+    const int error = errno;
+    ::closedir(entries);
+    errno = error;
+    return handed;
+}
+
 // Makes the folders the walk found missing on the way to the program's own
-// file, for the user alone; in another user's folder, as that user's.
+// file, for the user alone; in another user's folder, as that user's. Each
+// is made, then opened without following anything, and only what was opened
+// is looked at and handed over: whatever is put at its name meanwhile (a
+// link, a hard link to someone's file) is refused and stays whose it was.
 WriteError MakeMissingFolders(WalkedPath& walked)
 {
+    const uid_t user = ::geteuid();
     for (const std::string& name : walked.missingFolders) {
-        const std::string text = (walked.folderText.empty() ? "" : walked.folderText + "/") + name;
+        const std::string text = Joined(walked.folderText, name);
         struct stat parent {};
-        ::fstat(walked.folder, &parent);
-        if (::mkdirat(walked.folder, name.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (::fstat(walked.folder, &parent) != 0) {
             return Failed(WriteProblem::CannotMakeFolder, text, errno);
         }
-        if (::geteuid() == 0 && parent.st_uid != 0) {
-            ::fchownat(walked.folder, name.c_str(), parent.st_uid, parent.st_gid, AT_SYMLINK_NOFOLLOW);
+        const bool made = ::mkdirat(walked.folder, name.c_str(), 0700) == 0;
+        if (!made && errno != EEXIST) {
+            return Failed(WriteProblem::CannotMakeFolder, text, errno);
         }
         const int next = ::openat(walked.folder, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0) {
-            return Failed(WriteProblem::CannotMakeFolder, text, errno);
+        struct stat opened {};
+        if (next < 0 || ::fstat(next, &opened) != 0) {
+            const int why = errno;
+            if (next >= 0) {
+                ::close(next);
+            }
+            return why == ENOTDIR || why == ELOOP
+                       ? WriteError{WriteProblem::CannotMakeFolder, text, 0, "something else took its place meanwhile"}
+                       : Failed(WriteProblem::CannotMakeFolder, text, why);
+        }
+        // The folder owner's, or the user's own where that is no one else's
+        // home (a shared folder); root hands the folder it just made to the
+        // owner of the folder it is in.
+        const bool theirs = opened.st_uid == parent.st_uid || (user != 0 && opened.st_uid == user);
+        errno = 0;
+        if (!theirs && !(user == 0 && made && HandOver(next, parent))) {
+            const int why = errno;
+            ::close(next);
+            return why != 0 ? Failed(WriteProblem::CannotMakeFolder, text, why)
+                            : WriteError{WriteProblem::CannotMakeFolder, text, 0, "something else took its place meanwhile"};
         }
         ::close(walked.folder);
         walked.folder = next;
@@ -290,43 +407,190 @@ WriteError MakeMissingFolders(WalkedPath& walked)
     return {};
 }
 
-// Gives the file the owner, group and permissions it is to have: those of the
-// file it replaces (the owner only root can give, the group whoever belongs
-// to it); a new file of the program's own in another user's folder is that
-// user's.
-bool SetOwnership(int descriptor, Kind kind, OutputUse use, const WalkedPath& walked)
+// A file system that keeps nothing on disk (or has no flush): its files are
+// written all the same, with a warning.
+bool FlushUnsupported(int error)
 {
-    if (kind == Kind::Replace) {
-        // Only what differs is changed: every change is more for the disk to
-        // take in before the file is flushed.
-        struct stat made {};
-        if (::fstat(descriptor, &made) != 0) {
+    return error == EINVAL || error == ENOTSUP;
+}
+
+// The names of a file's extended attributes, each ended by a NUL; none on a
+// file system without them. False with errno set.
+bool AttributeNames(int descriptor, std::vector<char>& names)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {  // they may change in between
+        const ssize_t size = ::flistxattr(descriptor, nullptr, 0);
+        if (size <= 0) {
+            names.clear();
+            return size == 0 || errno == ENOTSUP;
+        }
+        names.resize(static_cast<std::size_t>(size));
+        const ssize_t got = ::flistxattr(descriptor, names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<std::size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) {
             return false;
         }
-        if (made.st_uid != walked.status.st_uid || made.st_gid != walked.status.st_gid) {
-            if (::geteuid() == 0) {
-                if (::fchown(descriptor, walked.status.st_uid, walked.status.st_gid) != 0) {
-                    return false;
-                }
-            } else if (::fchown(descriptor, static_cast<uid_t>(-1), walked.status.st_gid) != 0) {
-                // not one of the user's groups: the file takes the user's own
-            }
+    }
+    return false;
+}
+
+bool AttributeValue(int descriptor, const char* name, std::vector<char>& value)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ssize_t size = ::fgetxattr(descriptor, name, nullptr, 0);
+        if (size < 0) {
+            return false;
         }
-        return (made.st_mode & 07777) == (walked.status.st_mode & 07777) ||
-               ::fchmod(descriptor, walked.status.st_mode & 07777) == 0;
+        value.resize(static_cast<std::size_t>(size));
+        const ssize_t got = size == 0 ? 0 : ::fgetxattr(descriptor, name, value.data(), value.size());
+        if (got >= 0) {
+            value.resize(static_cast<std::size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) {
+            return false;
+        }
     }
-    struct stat folder {};
-    if (use == OutputUse::OwnFile && ::geteuid() == 0 && ::fstat(walked.folder, &folder) == 0 && folder.st_uid != 0) {
-        return ::fchown(descriptor, folder.st_uid, folder.st_gid) == 0;
+    return false;
+}
+
+bool HasName(const std::vector<char>& names, const char* name)
+{
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1) {
+        if (std::strcmp(names.data() + at, name) == 0) {
+            return true;
+        }
     }
-    return true;
+    return false;
+}
+
+// Gives the replacement the extended attributes of the file it replaces, its
+// ACL among them (cp --preserve=all does the same), and takes away those the
+// replaced file lacked: an ACL the folder hands down would let someone read
+// the new file who could not read the old one. File capabilities are left
+// out, as any write of the file takes them away. What cannot be kept keeps
+// the old file where it is.
+WriteError KeepAttributes(const std::string& path, int made, const WalkedPath& walked)
+{
+    // A file of mode 0200 can be opened for writing only; nothing is written.
+    int replaced = ::openat(walked.folder, walked.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+    if (replaced < 0 && errno == EACCES) {
+        replaced = ::openat(walked.folder, walked.name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    struct stat status {};
+    if (replaced < 0 || ::fstat(replaced, &status) != 0 || !SameFile(status, walked.status)) {
+        const int why = errno;
+        if (replaced >= 0) {
+            ::close(replaced);
+            return Failed(WriteProblem::Changed, path);
+        }
+        return why == ENOENT || why == ELOOP ? Failed(WriteProblem::Changed, path) : Failed(WriteProblem::System, path, why);
+    }
+    WriteError problem;
+    std::vector<char> kept;
+    std::vector<char> given;
+    if (!AttributeNames(replaced, kept) || !AttributeNames(made, given)) {
+        problem = Failed(WriteProblem::System, path, errno);
+    }
+    for (std::size_t at = 0; !problem && at < given.size(); at += std::strlen(given.data() + at) + 1) {
+        const char* name = given.data() + at;
+        // A security label the system gives every new file may stay.
+        if (!HasName(kept, name) && ::fremovexattr(made, name) != 0 && std::strncmp(name, "security.", 9) != 0) {
+            problem = {WriteProblem::AttributeLost, path, errno, name};
+        }
+    }
+    std::vector<char> value;
+    std::vector<char> current;
+    for (std::size_t at = 0; !problem && at < kept.size(); at += std::strlen(kept.data() + at) + 1) {
+        const char* name = kept.data() + at;
+        if (std::strcmp(name, "security.capability") == 0) {
+            continue;
+        }
+        if (!AttributeValue(replaced, name, value) ||
+            ((!AttributeValue(made, name, current) || current != value) &&
+             ::fsetxattr(made, name, value.data(), value.size(), 0) != 0)) {
+            problem = {WriteProblem::AttributeLost, path, errno, name};
+        }
+    }
+    ::close(replaced);
+    return problem;
+}
+
+// Gives the file the owner, group, attributes and permissions it is to have:
+// those of the file it replaces (the owner only root can give, the group
+// whoever belongs to it); a new file of the program's own in another user's
+// folder is that user's.
+WriteError SetOwnership(const std::string& path, int descriptor, Kind kind, OutputUse use, const WalkedPath& walked)
+{
+    if (kind != Kind::Replace) {
+        struct stat folder {};
+        if (use == OutputUse::OwnFile && ::geteuid() == 0 && ::fstat(walked.folder, &folder) == 0 &&
+            folder.st_uid != 0 && ::fchown(descriptor, folder.st_uid, folder.st_gid) != 0) {
+            return Failed(WriteProblem::System, path, errno);
+        }
+        return {};
+    }
+    // Only what differs is changed: every change is more for the disk to
+    // take in before the file is flushed.
+    struct stat made {};
+    if (::fstat(descriptor, &made) != 0) {
+        return Failed(WriteProblem::System, path, errno);
+    }
+    const struct stat& old = walked.status;
+    mode_t mode = old.st_mode & 07777;
+    if (made.st_uid != old.st_uid || made.st_gid != old.st_gid) {
+        if (::geteuid() == 0) {
+            if (::fchown(descriptor, old.st_uid, old.st_gid) != 0) {
+                return Failed(WriteProblem::System, path, errno);
+            }
+        } else if (made.st_gid != old.st_gid && ::fchown(descriptor, static_cast<uid_t>(-1), old.st_gid) != 0) {
+            // Not one of the user's groups: the file takes the user's own,
+            // which gets no more than anyone had.
+            mode = (mode & ~S_IRWXG) | (mode & S_IRWXG & ((mode & S_IRWXO) << 3));
+        }
+    }
+    if (WriteError lost = KeepAttributes(path, descriptor, walked)) {
+        return lost;
+    }
+    // Last, since an ACL just set gave the group bits their mask.
+    if (::fstat(descriptor, &made) != 0) {
+        return Failed(WriteProblem::System, path, errno);
+    }
+    if ((made.st_mode & 07777) != mode && ::fchmod(descriptor, mode) != 0) {
+        return Failed(WriteProblem::System, path, errno);
+    }
+    return {};
+}
+
+// Fills the temporary file and flushes it to disk, so that a power cut
+// after the rename leaves the old file or the new one. unflushable: the
+// error of a file system that cannot flush, which only a warning says.
+WriteError FillTemporary(const std::string& path, int descriptor, Kind kind, OutputUse use, const WalkedPath& walked,
+                         std::span<const std::uint8_t> data, int& unflushable)
+{
+    if (WriteError notSet = SetOwnership(path, descriptor, kind, use, walked)) {
+        return notSet;
+    }
+    if (!WriteAll(descriptor, data)) {
+        return Failed(WriteProblem::System, path, errno);
+    }
+    if (::fsync(descriptor) != 0) {
+        if (!FlushUnsupported(errno)) {
+            return Failed(WriteProblem::System, path, errno);
+        }
+        unflushable = errno;
+    }
+    return {};
 }
 
 }  // namespace
 
 WriteError OutputFile::Write(std::span<const std::uint8_t> data)
 {
-    m_warning = {};
+    m_warnings.clear();
     if (WriteError refused = WhyNotWritable()) {
         return refused;
     }
@@ -346,9 +610,9 @@ WriteError OutputFile::Write(std::span<const std::uint8_t> data)
     if (WriteError notMade = MakeMissingFolders(walked)) {
         return notMade;
     }
+    RemoveStaleTemporaries(walked.folder);
     const std::string folderText = walked.folderText.empty() ? "." : walked.folderText;
-    bool written = false;
-    int error = 0;
+    int unflushable = 0;
     {
         TemporaryFile temporary(walked.folder);
         // A replacement is made with the replaced file's permissions, none
@@ -358,32 +622,42 @@ WriteError OutputFile::Write(std::span<const std::uint8_t> data)
         if (descriptor < 0) {
             return Failed(WriteProblem::CannotCreateIn, folderText, errno);
         }
-        // On disk before the rename, so that a power cut leaves the old file or the new one.
-        written = SetOwnership(descriptor, decision.kind, m_use, walked) && WriteAll(descriptor, data) &&
-                  ::fsync(descriptor) == 0;
-        error = errno;
-        if (::close(descriptor) != 0 && written) {
-            written = false;
-            error = errno;
+        WriteError failure = FillTemporary(m_path, descriptor, decision.kind, m_use, walked, data, unflushable);
+        if (::close(descriptor) != 0 && !failure) {
+            failure = Failed(WriteProblem::System, m_path, errno);
         }
-        if (written && !temporary.RenameTo(walked.name.c_str())) {
-            written = false;
-            error = errno;
+        if (!failure && !temporary.RenameTo(walked.name.c_str())) {
+            failure = Failed(WriteProblem::System, m_path, errno);
+        }
+        if (failure && !temporary.Remove()) {
+            return {WriteProblem::TemporaryLeft, Joined(walked.folderText, temporary.name()), errno, Describe(failure)};
+        }
+        if (failure) {
+            return failure;
         }
     }
-    if (!written) {
-        return Failed(WriteProblem::System, m_path, error);
+    if (unflushable != 0) {
+        m_warnings.push_back(Failed(WriteProblem::Unflushable, m_path, unflushable));
+    }
+    if (decision.kind == Kind::Replace && walked.status.st_nlink > 1) {
+        m_warnings.push_back({WriteProblem::OtherNames, m_path, 0, std::to_string(walked.status.st_nlink)});
     }
     // The rename itself reaches the disk with the folder. A folder that
     // cannot even be opened for it (mode 0300) is said, the file kept.
     const int folder = ::openat(walked.folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
-        m_warning = Failed(WriteProblem::Unflushed, m_path, errno);
+        m_warnings.push_back(Failed(WriteProblem::Unflushed, m_path, errno));
         return {};
     }
     const bool flushed = ::fsync(folder) == 0;
-    error = errno;
+    const int error = errno;
     ::close(folder);
+    if (!flushed && FlushUnsupported(error)) {
+        if (unflushable == 0) {
+            m_warnings.push_back(Failed(WriteProblem::Unflushable, m_path, error));
+        }
+        return {};
+    }
     return flushed ? WriteError{} : Failed(WriteProblem::Unflushed, m_path, error);
 }
 
@@ -409,7 +683,12 @@ bool ReadOwnFileBytes(const std::string& path, std::size_t limit, std::string& c
         problem = notOurs;
         return false;
     }
-    // Only the regular file the walk found is read: no device is ever opened.
+    problem = OwnFileProblem(path, walked.folder, walked.status);
+    if (problem) {
+        return false;
+    }
+    // Only the regular file the walk found is read: no device is ever opened,
+    // and a name it got meanwhile counts.
     const int descriptor =
         ::openat(walked.folder, walked.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
     struct stat opened {};
@@ -418,6 +697,11 @@ bool ReadOwnFileBytes(const std::string& path, std::size_t limit, std::string& c
         if (descriptor >= 0) {
             ::close(descriptor);
         }
+        return false;
+    }
+    problem = OwnFileProblem(path, walked.folder, opened);
+    if (problem) {
+        ::close(descriptor);
         return false;
     }
     bool read = true;

@@ -330,7 +330,7 @@ WriteError OutputFile::WhyNotWritable() const
 
 WriteError OutputFile::Write(std::span<const std::uint8_t> data)
 {
-    m_warning = {};
+    m_warnings.clear();
     if (WriteError refused = WhyNotWritable()) {
         return refused;
     }

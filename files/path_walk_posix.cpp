@@ -73,11 +73,10 @@ class Walk {
 public:
     Walk(const std::string& path, WalkFor use, WalkedPath& walked) : m_path(path), m_use(use), m_walked(walked) {}
 
+    // A path of any length is walked, a folder at a time, as long as each
+    // name fits (the system would take no more than PATH_MAX bytes at once).
     WriteError Run()
     {
-        if (m_path.size() >= PATH_MAX) {
-            return Failed(WriteProblem::System, m_path, ENAMETOOLONG);
-        }
         m_pending = m_path;
         m_endsInSlash = !m_path.empty() && m_path.back() == '/';
         StartAt(!m_path.empty() && m_path.front() == '/');
@@ -208,10 +207,6 @@ private:
             pending = Joined(target, m_pending.substr(m_next));
         } else if (m_endsInSlash) {
             pending += "/";
-        }
-        if (pending.size() >= PATH_MAX) {
-            error = Failed(WriteProblem::System, m_path, ENAMETOOLONG);
-            return true;
         }
         if (!target.empty() && target.front() == '/') {
             StartAt(true);

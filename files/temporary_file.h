@@ -23,16 +23,27 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    // Makes the file under a random short name, so that any output name the
-    // folder takes works; mode: its permissions before the umask. The
-    // descriptor, or -1 with errno set.
+    // Makes the file under a short name, so that any output name the folder
+    // takes works: ".t2tk-", the process's id, "-" and six random letters;
+    // mode: its permissions before the umask. The descriptor, or -1 with
+    // errno set.
     int Create(mode_t mode);
+    // Its name in its folder.
+    const char* name() const;
     // Gives it name in its folder; false with errno set.
     bool RenameTo(const char* name);
+    // Removes it now; false with errno set when it is there still.
+    bool Remove();
 
 private:
     std::unique_lock<std::mutex> m_turn;
 };
+
+// Removes the temporary files that processes of this user left in folder
+// when nothing could take them away (SIGKILL, a power cut): only names of
+// the pattern above whose process is gone, regular files of the user's own
+// with no other name. A folder that cannot be read keeps them.
+void RemoveStaleTemporaries(int folder);
 
 }  // namespace t2tk
 

@@ -1,6 +1,8 @@
 #include "files/temporary_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/random.h>
@@ -8,7 +10,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -24,11 +28,14 @@ namespace {
 // handler.
 volatile sig_atomic_t g_haveTemporary = 0;
 int g_temporaryFolder = -1;
-char g_temporaryName[16];
+char g_temporaryName[32];  // ".t2tk-", up to 10 digits, "-", 6 letters
 PreviousActions g_previous;
 
 std::mutex g_turn;  // one replacement at a time
 std::once_flag g_handlersPlaced;
+
+// The letters of a temporary file's name after its process id.
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
 // Takes the temporary file away, then does what the signal did before: a
 // handler of the program's own is called, a default action happens once this
@@ -88,7 +95,6 @@ TemporaryFile::~TemporaryFile()
 
 int TemporaryFile::Create(mode_t mode)
 {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         unsigned char random[8] = {};
 #ifdef __linux__
@@ -103,11 +109,12 @@ int TemporaryFile::Create(mode_t mode)
         }
         // The name is known to the handler the moment the file has it.
         const EndingSignalsBlocked held;
-        std::memcpy(g_temporaryName, ".t2tk-", 6);
+        char letters[7] = {};
         for (int i = 0; i < 6; ++i) {
-            g_temporaryName[6 + i] = kLetters[random[i] % (sizeof kLetters - 1)];
+            letters[i] = kLetters[random[i] % (sizeof kLetters - 1)];
         }
-        g_temporaryName[12] = '\0';
+        std::snprintf(g_temporaryName, sizeof g_temporaryName, ".t2tk-%ld-%s", static_cast<long>(::getpid()),
+                      letters);
         const int descriptor = ::openat(g_temporaryFolder, g_temporaryName,
                                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (descriptor >= 0) {
@@ -121,6 +128,21 @@ int TemporaryFile::Create(mode_t mode)
     return -1;
 }
 
+const char* TemporaryFile::name() const
+{
+    return g_temporaryName;
+}
+
+bool TemporaryFile::Remove()
+{
+    const EndingSignalsBlocked held;
+    if (g_haveTemporary != 0 && ::unlinkat(g_temporaryFolder, g_temporaryName, 0) != 0) {
+        return false;
+    }
+    g_haveTemporary = 0;
+    return true;
+}
+
 bool TemporaryFile::RenameTo(const char* name)
 {
     // Held back so that no handler takes the file once it has its name.
@@ -130,6 +152,59 @@ bool TemporaryFile::RenameTo(const char* name)
     g_haveTemporary = renamed ? 0 : 1;
     errno = error;
     return renamed;
+}
+
+namespace {
+
+// The process id in a temporary file's name, or 0 when the name is none of ours.
+pid_t ProcessOfTemporary(const char* name)
+{
+    constexpr std::size_t kPrefix = 6;  // ".t2tk-"
+    constexpr std::size_t kLetterCount = 6;
+    if (std::strncmp(name, ".t2tk-", kPrefix) != 0) {
+        return 0;
+    }
+    long long process = 0;
+    std::size_t at = kPrefix;
+    for (; name[at] >= '0' && name[at] <= '9' && at < kPrefix + 10; ++at) {
+        process = process * 10 + (name[at] - '0');
+    }
+    if (at == kPrefix || name[kPrefix] == '0' || name[at] != '-' || process > INT_MAX) {
+        return 0;
+    }
+    const char* letters = name + at + 1;
+    for (std::size_t i = 0; i < kLetterCount; ++i) {
+        if (letters[i] == '\0' || std::strchr(kLetters, letters[i]) == nullptr) {
+            return 0;
+        }
+    }
+    return letters[kLetterCount] == '\0' ? static_cast<pid_t>(process) : 0;
+}
+
+}  // namespace
+
+void RemoveStaleTemporaries(int folder)
+{
+    const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* entries = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (entries == nullptr) {
+        if (listed >= 0) {
+            ::close(listed);
+        }
+        return;
+    }
+    const uid_t user = ::geteuid();
+    // A stream of its own, which readdir walks safely (readdir_r is deprecated).
+    while (const dirent* entry = ::readdir(entries)) {  // cppcheck-suppress readdirCalled
+        const pid_t process = ProcessOfTemporary(entry->d_name);
+        struct stat status {};
+        if (process > 0 && ::kill(process, 0) != 0 && errno == ESRCH &&
+            ::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode) &&
+            status.st_uid == user && status.st_nlink == 1) {
+            ::unlinkat(folder, entry->d_name, 0);
+        }
+    }
+    ::closedir(entries);
 }
 
 }  // namespace t2tk

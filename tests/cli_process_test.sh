@@ -69,11 +69,15 @@ mine.close()
 sys.exit(status != 0 or b''.join(iter(lambda: theirs.recv(65536), b'')) != open('expected.mid', 'rb').read())
 PYTHON
 check "a socket as standard output" [ $? -eq 0 ]
+# Standard output that is one of the presets would take the progress lines
+# while it is read: refused before anything is read, whatever the options.
 cp a.fxp q.fxp
-"$convert" -o - q.fxp 1<>q.fxp 2>errors
-check "standard output that is a preset: refused" said 'will not overwrite preset "q.fxp"'
-"$convert" -o /dev/stdout q.fxp 1<>q.fxp 2>/dev/null
-check "standard output that is a preset: the preset stays" cmp -s q.fxp a.fxp
+"$convert" q.fxp 1<>q.fxp 2>errors
+check "standard output that is a preset: refused" said 'will not overwrite preset "q.fxp": standard output goes to it'
+"$convert" --send nowhere -o - a.fxp q.fxp 1<>q.fxp 2>errors
+check "standard output that is a preset, with --send: status 1, before the port is looked for" \
+      eval "[ $? -eq 1 ] && said 'will not overwrite preset \"q.fxp\": standard output goes to it'"
+check "standard output that is a preset: the preset stays, nothing written" eval 'cmp -s q.fxp a.fxp && [ ! -e q.mid ]'
 # A file named by -o holds exactly the output afterwards, however it is
 # reached; "-" writes on as cat does.
 for through in through fd3 dash; do printf '%10000s' '' >$through.mid; done
@@ -90,13 +94,16 @@ check "a file of /proc: written in place, and its own failure said" said 'cannot
 setsid -w "$convert" -o /dev/tty a.fxp >/dev/null 2>errors
 check "no terminal behind /dev/tty: said so" said 'cannot write "/dev/tty": No such device or address'
 
-# A path as long as the system takes: the temporary name is no longer than
-# the output's.
+# A path longer than the system takes at once is walked a folder at a time;
+# a refused one is named shortened in its middle, and the reason follows.
 long=$work
-while [ $((4095 - ${#long} - 7)) -gt 255 ]; do long=$long/$(printf 'd%.0s' $(seq 200)); done
-long=$long/$(printf 'k%.0s' $(seq $((4095 - ${#long} - 7))))
+while [ ${#long} -lt 5000 ]; do long=$long/$(printf 'd%.0s' $(seq 200)); done
 mkdir -p "$long" && "$convert" -o "$long/a.mid" a.fxp >/dev/null 2>errors
-check "a path of 4,095 bytes" cmp -s "$long/a.mid" expected.mid
+check "a path of ${#long} bytes" [ -n "$(find "$work"/ddd* -name a.mid -execdir cmp -s {} "$work/expected.mid" \; -print)" ]
+"$convert" -o "$long/gone/a.mid" a.fxp >/dev/null 2>errors
+check "a long path refused: shortened, with the reason" \
+      eval 'said "cannot create a file in \"$work/ddd" && said "ddd…ddd" && said "ddd/gone\": No such file or directory" &&
+            [ "$(wc -c <errors)" -lt 500 ]'
 
 # A write that fails partway leaves the old output whole, and a size limit is
 # an error, not a death.
@@ -106,6 +113,13 @@ check "file too large: status 1" [ $? -eq 1 ]
 check "file too large: said" said 'cannot write "out.mid": File too large'
 check "file too large: the old output stays" old_output
 check "file too large: no temporary file" no_temporary
+
+# Another name of the output keeps the old content, and is said.
+echo old >linked.mid && ln linked.mid other-name.mid
+"$convert" -o linked.mid a.fxp >/dev/null 2>errors
+check "a hard-linked output: written, and said" \
+      eval 'cmp -s linked.mid expected.mid && said "warning: wrote \"linked.mid\", which had 2 names; the others keep the old content"'
+check "a hard-linked output: the other name keeps the old content" old_output other-name.mid
 
 # Every signal that ends the process takes the temporary file with it, and
 # the temporary file and the rename stay in the folder wherever it goes: all
@@ -144,6 +158,7 @@ for signal in "${faults[@]}" TERM; do
   while_writing "made-$signal" "after-open .t2tk-" sh -c 'kill -s "$0" "$converter"' "$signal"
 done
 while_writing ignored fsync env --ignore-signal=HUP sh -c 'kill -s HUP "$converter"'
+while_writing killed fsync sh -c 'kill -s KILL "$converter"'
 while_writing kits fsync mv kits renamed
 mkfifo swapped.fifo
 held swapped "before-open swapped.fifo" swapped.fifo sh -c 'rm swapped.fifo && echo old >swapped.fifo'
@@ -160,6 +175,14 @@ for signal in "${faults[@]}" TERM; do
         eval 'old_output made-$signal/out.mid && no_temporary made-$signal'
 done
 check "an ignored signal while writing: the file is written" cmp -s ignored/out.mid expected.mid
+# Nothing takes the temporary file away on SIGKILL; the next write into the
+# folder does, and only ours of a process that is gone.
+check "SIGKILL while writing: the old output stays" old_output killed/out.mid
+touch "killed/.t2tk-$$-abcdef"  # this shell's
+"$convert" -o killed/out.mid a.fxp >/dev/null 2>&1
+check "SIGKILL while writing: the next write there takes the temporary file" \
+      [ "$(ls -A killed | tr '\n' ' ')" = ".t2tk-$$-abcdef out.mid " ]
+rm "killed/.t2tk-$$-abcdef"
 check "a folder renamed while writing: the file is written in it" cmp -s renamed/out.mid expected.mid
 check "a folder renamed while writing: no temporary file" no_temporary renamed
 check "a FIFO swapped for a file before it is opened: refused" said 'cannot write "swapped.fifo": it changed while it was being opened' swapped.errors
@@ -172,6 +195,26 @@ if can_trace "a folder that cannot be flushed"; then
       >/dev/null 2>errors
   check "a folder that cannot be flushed: status 1" [ $? -eq 1 ]
   check "a folder that cannot be flushed: said" said 'wrote "flushed.mid", but its folder could not be flushed'
+  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
+      strace -o /dev/null -e trace=fsync -e inject=fsync:error=EINVAL "$convert" -o unflushable.mid a.fxp >/dev/null 2>errors
+  check "a file system without fsync: status 0" [ $? -eq 0 ]
+  check "a file system without fsync: said once" \
+        [ "$(grep -c 'wrote "unflushable.mid", but its file system cannot flush it to disk (Invalid argument)' errors)" = 1 ]
+  mkdir stuck
+  (ulimit -f 2; exec strace -o /dev/null -e trace=unlinkat -e inject=unlinkat:error=EIO "$convert" -o stuck/out.mid a.fxp) \
+      >/dev/null 2>errors
+  check "a temporary file that cannot be removed: named" \
+        eval 'said "File too large; the temporary file \"stuck/.t2tk-" && said "could not be removed (Input/output error)"'
+  "$convert" -o stuck/out.mid a.fxp >/dev/null 2>&1
+  check "a temporary file left by a process that is gone: the next write there takes it" no_temporary stuck
+  # An attribute of the replaced file that cannot be kept keeps the file.
+  echo old >tagged.mid
+  if python3 -c 'import os, sys; os.setxattr(sys.argv[1], "user.tag", b"kit")' tagged.mid 2>/dev/null; then
+    strace -o /dev/null -e trace=fsetxattr -e inject=fsetxattr:error=ENOSPC "$convert" -o tagged.mid a.fxp \
+        >/dev/null 2>errors
+    check "an attribute that cannot be kept: said" said 'cannot write "tagged.mid": its extended attribute "user.tag" cannot be kept (No space left on device); the file is left as it was'
+    check "an attribute that cannot be kept: the old file stays" eval 'old_output tagged.mid && no_temporary'
+  fi
 fi
 
 # A standard output left non-blocking by whoever made it, and full: the
@@ -216,6 +259,19 @@ ln -s "$work/victim/out.mid" owned/kit.mid && chown -h 65534:65534 owned/kit.mid
 check "a link of the shared folder's owner: followed" cmp -s victim/out.mid expected.mid
 check "a link of the shared folder's owner: still a link" [ -L owned/kit.mid ]
 
+# A file another user put in a shared folder is not replaced, as the
+# kernel's protected_regular refuses to open it for creating; one of the
+# folder's owner is.
+echo old >shared/theirs.mid && chown 65534 shared/theirs.mid && chmod 666 shared/theirs.mid
+"$convert" -o shared/theirs.mid a.fxp >/dev/null 2>errors
+check "another user's file in a shared folder: refused, and whose it is said" \
+      said 'will not replace "shared/theirs.mid": it belongs to another user, nobody (65534), in a shared folder'
+check "another user's file in a shared folder: untouched" old_output shared/theirs.mid
+echo old >owned/out.mid && chown 65534 owned/out.mid
+"$convert" -o owned/out.mid a.fxp >/dev/null 2>errors
+check "a file of the shared folder's owner: replaced, still theirs" \
+      eval 'cmp -s owned/out.mid expected.mid && [ "$(stat -c %u owned/out.mid)" = 65534 ]'
+
 # Read-only is what the permission bits say, for root too.
 echo old >ro.mid && chmod 444 ro.mid
 "$convert" -o ro.mid a.fxp >/dev/null 2>errors
@@ -257,6 +313,10 @@ fi
 echo old >group.mid && chown 65534:100 group.mid && chmod 660 group.mid
 as_nobody -o group.mid a.fxp >/dev/null 2>&1
 check "a replaced file keeps its group and permissions" [ "$(stat -c '%u:%g %a' group.mid)" = "65534:100 660" ]
+echo old >root-group.mid && chown 65534:0 root-group.mid && chmod 664 root-group.mid
+as_nobody -o root-group.mid a.fxp >/dev/null 2>&1
+check "a group the user is not in: the user's own gets no more than others had" \
+      [ "$(stat -c '%u:%g %a' root-group.mid)" = "65534:65534 644" ]
 chmod 755 .
 
 exit $((failures > 0))

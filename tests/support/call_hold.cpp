@@ -27,12 +27,15 @@ void Hold()
     g_held = true;
     const char* held = std::getenv("T2TK_HOLD");
     const std::string folder = held != nullptr ? held : ".";
+    // Open before the test hears of the hold (and both ways, which never
+    // waits): a word it writes at once then waits in the FIFO, however late
+    // this process comes to read it.
+    const int go = ::open((folder + "/go").c_str(), O_RDWR | O_CLOEXEC);
     const int said = ::open((folder + "/held").c_str(), O_WRONLY | O_CLOEXEC);
     if (said >= 0) {
         (void)!::write(said, "held\n", 5);
         ::close(said);
     }
-    const int go = ::open((folder + "/go").c_str(), O_RDONLY | O_CLOEXEC);
     char byte = 0;
     while (go >= 0 && ::read(go, &byte, 1) < 0 && errno == EINTR) {
     }
