@@ -212,12 +212,15 @@ function downloadName(name) {
     const extension = dot > 0 ? safe.slice(dot) : '';
     let room = kLongestName - bytes(extension);
     let stem = '';
-    for (const {segment} of new Intl.Segmenter().segment(safe.slice(0, safe.length - extension.length))) {
-      room -= bytes(segment);
+    const whole = safe.slice(0, safe.length - extension.length);
+    // Characters as the reader sees them (a letter with its accents), else code points.
+    for (const character of Intl.Segmenter ? [...new Intl.Segmenter().segment(whole)].map((part) => part.segment)
+                                           : [...whole]) {
+      room -= bytes(character);
       if (room < 0) {
         break;
       }
-      stem += segment;
+      stem += character;
     }
     safe = stem.replace(/[ .]+$/, '') + extension;
   }
