@@ -99,9 +99,14 @@ if os.path.exists(web_figures):
                  ', '.join(f'{name} {size / 1024:.0f}' for name, size in web['files']), ''))
     hidden = web['hidden_send']
     if hidden['messages']:
-        rows.append(('web page: send of 2 presets behind another tab', f"{hidden['seconds']:.1f} s",
+        rows.append((f"web page: send of {hidden['presets']} presets, hidden behind another tab throughout",
+                     f"{hidden['seconds']:.1f} s",
                      f"gap less spacing {hidden['shortest_gap_error_ms']:+.1f} to {hidden['largest_gap_error_ms']:+.1f} ms",
-                     'stored' if hidden['sent'] else 'NOT stored'))
+                     f"handed over at most {hidden['largest_lead_ms']:.0f} ms ahead, woken at most "
+                     f"{hidden['latest_wake_ms']:.0f} ms late; {'stored' if hidden['sent'] else 'NOT stored'}"))
+    cancel = web['cancel_after_hidden']
+    rows.append(('web page: Cancel after 20 s hidden', f"{cancel['messages_after']} messages after the click",
+                 f"{cancel['messages_before']} before", cancel['said']))
 
 widths = [max(len(r[i]) for r in rows) for i in range(4)]
 print(f'medians of {runs} process runs and 15 benchmark repetitions')

@@ -26,9 +26,12 @@ replacements = {
     '<link rel="icon" href="t2tk.svg" type="image/svg+xml">':
         f'<link rel="icon" href="data:image/svg+xml;base64,{icon_data}">',
     '<link rel="stylesheet" href="t2tk.css">': f'<style>\n{read(f"{web}/t2tk.css")}</style>',
-    '<script type="module" src="t2tk.js"></script>':
-        f'<script>\n{inline_script(read(core))}</script>\n'
-        f'<script type="module">\n{inline_script(read(f"{web}/t2tk.js"))}</script>',
+    # The scripts come after what the page shows, and run once it is shown:
+    # the core's some 200 KB need not be read before the first paint.
+    '<script type="module" src="t2tk.js"></script>\n': '',
+    '</body>':
+        f'<script type="module">\n{inline_script(read(core))}\nglobalThis.createCore = createCore;\n</script>\n'
+        f'<script type="module">\n{inline_script(read(f"{web}/t2tk.js"))}</script>\n</body>',
 }
 for old, new in replacements.items():
     if old not in page:

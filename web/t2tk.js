@@ -1,24 +1,46 @@
 // t2tk in the browser: presets converted in the page by the WebAssembly build
-// of the native core, downloaded, or sent through Web MIDI on the module's own
-// schedule (the core gives each message the spacing it needs). Nothing runs
-// while the page waits for the user.
+// of the native core, offered for download, or sent through Web MIDI on the
+// module's own schedule (the core gives each message the spacing it needs).
+// Nothing runs while the page waits for the user.
 //
 // Served, the core comes from t2tk-core.js beside this script; in the page
 // that is one file (t2tk.html), a script before this one defines it.
+
+// Until the page can convert, a drop is taken from the browser (which would
+// open the file in the tab) and left alone.
+let onDrop = null;
+document.addEventListener('dragover', (event) => {
+  event.preventDefault();
+  document.body.classList.add('dragging');
+});
+document.addEventListener('dragleave', (event) => {
+  if (!event.relatedTarget) {
+    document.body.classList.remove('dragging');
+  }
+});
+document.addEventListener('drop', (event) => {
+  event.preventDefault();
+  document.body.classList.remove('dragging');
+  // What was dropped can be read only while the event lasts.
+  const entries = [...event.dataTransfer.items ?? []].map((item) => item.webkitGetAsEntry?.());
+  onDrop?.([...event.dataTransfer.files], entries);
+});
+
 const createCore = globalThis.createCore ?? (await import('./t2tk-core.js')).default;
 const core = await createCore();
 const call = (name, returns, types, ...args) => core.ccall(name, returns, types, args);
 
-export const kMaxPresets = 50;
-// How far ahead a message is handed to the browser, with the exact time it is
-// to go: the browser's timers only top the queue up. A visible page's timers
-// wake when asked; a hidden one's as seldom as once a minute, and its queue
-// lasts longer than that.
-export const kLead = 3000;
-export const kHiddenLead = 70000;
+const kMaxPresets = 50;
 const kStoring = 500;  // ms the module takes to store a preset once asked
 const kStored = 't2tk';
-const kLongestName = 200;  // characters of a download's name, its extension kept
+// Bytes of a download's name in UTF-8: 255, what a file name may hold on the
+// usual disks, less the ".crdownload" Chromium adds while it saves (a longer
+// name makes it give the download up). A name's UTF-16 units, Windows' count,
+// are never more than its UTF-8 bytes.
+const kLongestName = 244;
+// What would not read as it is: controls, and the marks that turn text
+// around or take no room.
+const kUnreadable = /[\u0000-\u001f\u007f-\u009f\u061c\u200b-\u200f\u202a-\u202e\u2060-\u2064\u2066-\u2069\ufeff]/g;
 
 // The conversion, as t2tk-convert does it: presets in, the file's bytes and
 // name out, with what was read of each preset.
@@ -38,7 +60,7 @@ export function convertPresets(presets, {slot = 0, compatibility = false, raw = 
   result.name = call('t2tk_output_name', 'string', ['string', 'number', 'number'],
                      presets.length ? presets[0].name : '', presets.length, raw ? 1 : 0);
   result.warnings = presets.map((preset, i) =>
-    call('t2tk_preset_warning', 'string', ['number', 'string'], i, preset.name));
+    call('t2tk_preset_warning', 'string', ['number', 'string'], i, Shown(preset.name)));
   result.incomplete = call('t2tk_incomplete', 'string', []);
   result.steps = Steps();
   return result;
@@ -64,106 +86,143 @@ function Steps() {
   return steps;
 }
 
+// A name from outside (a file's, a port's) as the page shows it: what would
+// not read as it is made "_", as in the name a download gets.
+function Shown(name) {
+  return name.replace(kUnreadable, '_');
+}
+
 // The time left as minutes and seconds, rounded up: "0:23".
 function TimeLeft(ms) {
   const seconds = Math.ceil(ms / 1000);
   return `${Math.floor(seconds / 60)}:${String(seconds % 60).padStart(2, '0')}`;
 }
 
-function Stored(stored, presets) {
-  return `${stored} of ${presets} ${presets === 1 ? 'preset was' : 'presets were'} stored completely`;
+function Programs(first, last) {
+  return first === last ? `program ${first}` : `programs ${first} to ${last}`;
 }
 
-// Sends the steps to output. Each message is handed to the browser up to
-// lead() ms before it is to go, with that time: no sooner than its spacing
-// after the one before, and, where a late wake-up has passed that, at once,
-// so that the rest move later and are never bunched up. onStep tells each
-// message as its time comes. Sees stop() and gone() whenever it wakes, and
-// wakeUp.now() wakes it at once; what was handed over goes out whatever
-// happens, and is told. A preset counts as stored once its store request has
-// gone and the module's storing time has passed.
-export async function sendSteps(output, steps, {stop = () => false, gone = () => false, onStep = () => {},
-                                                lead = () => kLead, wakeUp = {}} = {}) {
-  const presets = steps.length ? steps[steps.length - 1].preset : 0;
+// Sleeps that a hidden page does not stretch. Chromium wakes a hidden page's
+// own timers once a second, and after five minutes once a minute; a
+// dedicated worker's timers keep their time, and the page wakes when the
+// worker posts. The page's own timer stands by, should no worker answer.
+function Clock() {
+  const source = URL.createObjectURL(new Blob(['onmessage = ({data}) => setTimeout(() => postMessage(data), data.ms);'],
+                                              {type: 'text/javascript'}));
+  let worker = null;
+  try {
+    worker = new Worker(source);
+  } catch {
+    worker = null;
+  }
+  let woken = null;
+  let timer = null;
+  let sleeps = 0;
+  const wake = () => {
+    clearTimeout(timer);
+    const done = woken;
+    woken = null;
+    done?.();
+  };
+  if (worker) {
+    worker.onmessage = ({data}) => data.n === sleeps && wake();  // a wake-up for a sleep that is over is none
+  }
+  return {
+    sleep: (ms) => new Promise((done) => {
+      woken = done;
+      worker?.postMessage({ms: Math.max(0, ms), n: ++sleeps});
+      timer = setTimeout(wake, Math.max(0, ms));
+    }),
+    wake,
+    end: () => {
+      worker?.terminate();
+      URL.revokeObjectURL(source);
+    },
+  };
+}
+
+// Sends the steps to output. A message is handed to the browser, with the
+// exact time it is to go, once the one before has gone: no sooner than its
+// spacing after it, and, where a late wake-up has passed that, at once, so
+// that the rest move later and are never bunched up. Only one message at a
+// time is the browser's, which sends it whatever happens (Web MIDI takes
+// nothing back). onStep tells each message as its time comes; stop() and
+// gone() are seen whenever the clock wakes. A preset counts as stored once
+// its store request was handed over and the module's storing time has
+// passed; a port that went takes nothing that was to go after it went.
+async function sendSteps(output, steps, {clock, stop = () => false, gone = () => false, onStep = () => {}}) {
+  const start = performance.now();
   const times = [];  // when each message handed over goes
-  let previous = performance.now();
-  let handed = 0;
   let told = 0;
   let ending = 'done';
-  let failure = '';
-  let timer = null;
-  let woken = null;
-  const wait = (until) => new Promise((done) => {
-    woken = done;
-    timer = setTimeout(done, Math.max(0, until - performance.now()));
-  });
-  wakeUp.now = () => {
-    clearTimeout(timer);
-    woken?.();
-  };
+  let until = Infinity;  // the time after which nothing more goes out
   for (;;) {
     const now = performance.now();
-    for (; told < handed && times[told] <= now; ++told) {
+    if (told < times.length && times[told] <= now) {
       onStep(steps[told], told);
+      ++told;
     }
     if (stop()) {
       ending = 'stopped';
       break;
     }
     if (gone()) {
-      ending = 'failed';
-      failure = `the MIDI port "${output.name}" is gone`;
+      ending = 'gone';
+      until = now;
       break;
     }
-    for (; handed < steps.length; ++handed) {
-      const at = Math.max(previous + steps[handed].spacing, now);
-      if (at > now + lead()) {
+    if (told === times.length) {
+      if (told === steps.length) {
         break;
       }
+      const at = Math.max((told ? times[told - 1] : start) + steps[told].spacing, now);
       try {
-        output.send(steps[handed].bytes, at);
-      } catch (error) {
+        output.send(steps[told].bytes, at);
+      } catch {
         ending = 'failed';
-        failure = `the MIDI port "${output.name}" failed (${error?.name ?? error})`;
         break;
       }
       times.push(at);
-      previous = at;
     }
-    if (ending === 'failed' || (handed === steps.length && told === handed)) {
-      break;
-    }
-    const nextToTell = told < handed ? times[told] : Infinity;
-    const nextToHand = handed < steps.length ? Math.max(previous + steps[handed].spacing, now) - lead() : Infinity;
-    await wait(Math.min(nextToTell, nextToHand));
+    await clock.sleep(times[told] - performance.now());
   }
-  // What was handed over goes out; the account waits until it has, and until
-  // the module has stored what it was asked to store (but for a port gone,
-  // which takes nothing more).
-  const stores = times.filter((at, i) => steps[i].stores);
-  const stillToGo = handed - told;
-  if (ending !== 'failed') {
-    await wait(Math.max(times.length ? times[times.length - 1] : 0, stores.length ? stores[stores.length - 1] + kStoring : 0));
+  // The account waits until the message handed over has gone, and until the
+  // module has stored what it was asked to store.
+  const handed = times.filter((at) => at <= until);
+  const stores = handed.flatMap((at, i) => (steps[i].stores ? [steps[i]] : []));
+  const end = Math.max(handed.at(-1) ?? 0, stores.length ? times[steps.indexOf(stores.at(-1))] + kStoring : 0);
+  while (performance.now() < end) {
+    await clock.sleep(end - performance.now());
   }
-  const now = performance.now();
-  for (; told < handed && times[told] <= now; ++told) {
+  if (told < handed.length) {
     onStep(steps[told], told);
   }
-  const stored = stores.filter((at) => at + kStoring <= now).length;
-  return {ending, stored, presets, failure, stillWent: ending === 'stopped' ? stillToGo : 0};
+  return {ending, stored: stores.length, stillToGo: handed.length - told,
+          programs: stores.length ? [stores[0].program, stores.at(-1).program] : []};
 }
 
 // The name a download gets, as the browser saves it: the characters no file
-// name takes made "_", and a name too long for the disk shortened, its
-// extension kept.
-export function downloadName(name) {
-  let safe = name.replace(/[<>:"/\\|?*\u0000-\u001f\u007f-\u009f\u061c\u200b-\u200f\u202a-\u202e\u2060-\u2064\u2066-\u2069\ufeff]/g, '_')
-    .replace(/^[ .]+|[ .]+$/g, '');
-  const characters = [...safe];
-  if (characters.length > kLongestName) {
+// name takes made "_", and a name too long for the disk shortened by whole
+// characters, its extension kept.
+function downloadName(name) {
+  let safe = name.replace(kUnreadable, '_').replace(/[<>:"/\\|?*]/g, '_').replace(/^[ .]+|[ .]+$/g, '');
+  const bytes = (text) => new TextEncoder().encode(text).length;
+  if (bytes(safe) > kLongestName) {
     const dot = safe.lastIndexOf('.');
-    const extension = dot > 0 ? [...safe.slice(dot)] : [];
-    safe = characters.slice(0, kLongestName - extension.length).join('') + extension.join('');
+    const extension = dot > 0 ? safe.slice(dot) : '';
+    let room = kLongestName - bytes(extension);
+    let stem = '';
+    const whole = safe.slice(0, safe.length - extension.length);
+    // Characters as the reader sees them (a letter with its accents), else code points.
+    for (const character of Intl.Segmenter ? [...new Intl.Segmenter().segment(whole)].map((part) => part.segment)
+                                           : [...whole]) {
+      room -= bytes(character);
+      if (room < 0) {
+        break;
+      }
+      stem += character;
+    }
+    safe = stem.replace(/[ .]+$/, '') + extension;
   }
   return safe || 'Thumpkrate.mid';
 }
@@ -195,10 +254,13 @@ const settings = ReadSettings();
 let slot = settings.program;
 let storedPort = settings.sendPort;  // kept until another is chosen, looked for when used
 let midi = null;      // the MIDIAccess, once the user asked to send
-let busy = false;     // a conversion or its send under way
+let busy = '';        // 'converting', or 'sending' while the conversion's send is under way
 let sending = null;   // the send under way: {stop}
 let last = null;      // the last presets, for "Convert again" and "Send again"
-const printable = (text) => call('t2tk_printable', 'string', ['string'], text);
+const kRefused = {
+  converting: 'These presets came while others were being converted, and were left alone: drop or choose them again.',
+  sending: 'A conversion is being sent: convert again once it is done, or cancel it.',
+};
 
 slider.max = call('t2tk_slider_maximum', 'number', []);
 slider.step = call('t2tk_slider_step', 'number', []);
@@ -265,7 +327,7 @@ for (const format of document.querySelectorAll('[name=format]')) {
 ShowProgram();
 
 // Why Web MIDI cannot send here, in one line.
-function NoMidi(error) {
+function NoMidi() {
   const agent = navigator.userAgent;
   if (!('requestMIDIAccess' in navigator)) {
     return /Safari/.test(agent) && !/Chrome|Chromium/.test(agent)
@@ -275,32 +337,47 @@ function NoMidi(error) {
   if (/Firefox/.test(agent)) {
     return 'Firefox sends MIDI through the site permission add-on it offers: allow it, then choose the port again.';
   }
-  return `Sending was not allowed (${error?.name || 'refused'}): allow MIDI devices for this site, then choose the port again.`;
+  return 'Sending was not allowed: allow MIDI devices for this site in the browser\u2019s site settings, then choose ' +
+         'the port again.';
 }
 
 // The box: "File only", the ports (the stored one among them, by its name,
-// until MIDI access is asked for), and "A MIDI port...".
+// until MIDI access is asked for), and "A MIDI port...". A port is shown as
+// a file name is; one that would look like the page's own entries says it
+// is a port.
 function ListPorts(chosen) {
   for (const option of [...sendTo.options].slice(1)) {
     option.remove();
   }
-  const names = midi ? [...midi.outputs.values()].map((output) => output.name) : [];
-  for (const output of midi ? midi.outputs.values() : []) {
-    sendTo.add(new Option(output.name, output.id, false, output.name === chosen));
+  const own = [sendTo.options[0].text, 'A MIDI port\u2026'];
+  const add = (name, value) => {
+    const shown = Shown(name);
+    sendTo.add(new Option(own.includes(shown) ? `${shown} (a MIDI port)` : shown, value, false, name === chosen));
+  };
+  const outputs = midi ? [...midi.outputs.values()] : [];
+  for (const output of outputs) {
+    add(output.name, output.id);
   }
   if (!midi && chosen) {
-    sendTo.add(new Option(chosen, 'stored', false, true));
+    add(chosen, 'stored');
   }
-  sendTo.add(new Option('A MIDI port\u2026', '?'));
-  if (chosen && midi && !names.includes(chosen)) {
+  sendTo.add(new Option(own[1], '?'));
+  if (chosen && midi && !outputs.some((output) => output.name === chosen)) {
     sendTo.value = '';
   }
 }
 
-// "Convert again" once there are presets; "Send again" only while a port is chosen too.
+// The name of the port chosen, as the system gives it; empty for none.
+function ChosenName() {
+  return sendTo.value === 'stored' ? storedPort : midi?.outputs.get(sendTo.value)?.name ?? '';
+}
+
+// "Convert again" once there are presets; "Send again", and what to know
+// before sending, only while a port is chosen too.
 function ShowAgain() {
   $('again').disabled = !last;
   $('send-again').disabled = !last || sendTo.value === '' || sendTo.value === '?';
+  $('send-hint').hidden = sendTo.value === '' || sendTo.value === '?';
 }
 
 // Permission is asked only on the user's action: choosing a port, or a
@@ -313,19 +390,19 @@ async function AskForMidi(chosen) {
     }
     midi ??= await navigator.requestMIDIAccess({sysex: true});
     midi.onstatechange = () => {
-      ListPorts(sendTo.selectedOptions[0]?.textContent);
+      ListPorts(ChosenName());
       ShowAgain();
     };
     ListPorts(chosen);
     if (!midi.outputs.size) {
-      $('midi-note').textContent = 'No MIDI output port is connected.';
+      $('midi-note').textContent = 'No MIDI output port is connected: connect the module, then choose its port.';
     } else if (chosen && sendTo.value === '') {
-      $('midi-note').textContent = `The MIDI port ${printable(chosen)} is not here: conversions go to a file only.`;
+      $('midi-note').textContent = `The MIDI port ${Shown(chosen)} is not here: conversions go to a file only.`;
     }
-  } catch (error) {
+  } catch {
     midi = null;
     ListPorts('');
-    $('midi-note').textContent = NoMidi(error);
+    $('midi-note').textContent = NoMidi();
   }
 }
 
@@ -333,11 +410,12 @@ sendTo.addEventListener('change', async () => {
   if (sendTo.value === '?') {
     await AskForMidi('');
   }
-  storedPort = sendTo.value && sendTo.value !== '?' ? sendTo.selectedOptions[0].textContent : '';
+  storedPort = ChosenName();
   Save();
   ShowAgain();
 });
 ListPorts(storedPort);
+ShowAgain();
 
 // The port the conversions go to now, or null.
 async function ChosenPort() {
@@ -347,8 +425,11 @@ async function ChosenPort() {
   return midi && sendTo.value && sendTo.value !== '?' ? midi.outputs.get(sendTo.value) ?? null : null;
 }
 
+// What a conversion says, and the presets it read; the send's account, if
+// any, comes below, in a paragraph of its own.
 function Show(text, items) {
   $('status').textContent = text;
+  Tell('');
   $('presets').replaceChildren(...items.map(([line, warning]) => {
     const item = document.createElement('li');
     item.textContent = line;
@@ -363,6 +444,12 @@ function Show(text, items) {
   $('result').scrollIntoView({block: 'nearest'});
 }
 
+// What became of a send, a failure in the warnings' colour.
+function Tell(text, failed = false) {
+  $('outcome').textContent = text;
+  $('outcome').classList.toggle('warning', failed);
+}
+
 function Download(bytes, name) {
   const link = document.createElement('a');
   link.href = URL.createObjectURL(new Blob([bytes], {type: name.endsWith('.syx') ? 'application/octet-stream' : 'audio/midi'}));
@@ -371,22 +458,21 @@ function Download(bytes, name) {
   setTimeout(() => URL.revokeObjectURL(link.href), 0);
 }
 
-// The dropped or chosen items' bytes; what is no file (a folder) is named.
-async function ReadFiles(files, items) {
+// The files' bytes; what is a folder, or cannot be read, is named.
+async function ReadFiles(files, entries) {
   const presets = [];
-  const notFiles = [];
-  for (const [i, file] of [...files].entries()) {
-    if (items?.[i]?.webkitGetAsEntry?.()?.isDirectory) {
-      notFiles.push(file.name);
-      continue;
-    }
+  const leftOut = [];
+  for (const [i, file] of files.entries()) {
     try {
+      if (entries?.[i]?.isDirectory) {
+        throw null;
+      }
       presets.push({name: file.name, bytes: new Uint8Array(await file.arrayBuffer())});
     } catch {
-      notFiles.push(file.name);
+      leftOut.push(Shown(file.name));
     }
   }
-  return {presets, notFiles};
+  return {presets, leftOut};
 }
 
 // Asks whether to send what is not a complete preset; true to send.
@@ -404,24 +490,25 @@ function AskToSend(question) {
   });
 }
 
-// Converts what was dropped or chosen. The page is busy from the first
-// moment, so that a second drop in the same moment is refused, not mixed in.
-async function Convert(files, items) {
+// Converts what was dropped or chosen (how says which). The page is busy from
+// the first moment, so that a second drop in the same moment is refused, not
+// mixed in.
+async function Convert(files, entries, how) {
   if (busy) {
-    $('notice').textContent = 'A conversion is being sent; convert again once it is done.';
+    $('notice').textContent = kRefused[busy];
     return;
   }
-  busy = true;
+  busy = 'converting';
   $('notice').textContent = '';
   try {
-    const {presets, notFiles} = await ReadFiles(files, items);
-    if (notFiles.length) {
-      $('notice').textContent =
-        `Left out, since ${notFiles.length === 1 ? 'it is' : 'they are'} no file: ${notFiles.map(printable).join(', ')}.`;
+    const {presets, leftOut} = await ReadFiles(files, entries);
+    if (leftOut.length) {
+      const they = leftOut.length === 1 ? 'it is' : 'they are';
+      $('notice').textContent = `Left out, since ${they} no file this page could read: ${leftOut.join(', ')}.`;
     }
     if (!presets.length) {
-      if (notFiles.length) {
-        Show('Nothing written: no preset among what was dropped.', []);
+      if (leftOut.length) {
+        Show(`Nothing converted: no preset among what was ${how}.`, []);
       }
       return;
     }
@@ -429,7 +516,7 @@ async function Convert(files, items) {
     ShowAgain();
     await ConvertLast({download: true});
   } finally {
-    busy = false;
+    busy = '';
   }
 }
 
@@ -438,37 +525,40 @@ async function ConvertLast({download}) {
   const raw = document.querySelector('[name=format]:checked').value === 'syx';
   const result = convertPresets(presets, {slot, compatibility: $('compatibility').checked, raw});
   if (!result.written) {
-    Show(`Nothing written: ${result.failure}`, []);
+    Show(`Nothing converted: ${result.failure}`, []);
     return;
   }
   const name = downloadName(result.name);
   if (download) {
     Download(result.bytes, name);
   }
-  const overflow = call('t2tk_overflow_warning', 'string', ['number', 'number'], slot + 1, presets.length);
-  const said = download
-    ? call('t2tk_describe', 'string', ['string', 'number', 'number', 'number'], printable(name), presets.length, slot,
-           leftOut) + (overflow ? ` ${overflow}.` : '') + (result.incomplete ? ` ${result.incomplete}.` : '') +
-      ' It is in the browser\u2019s downloads.'
-    : `Converted ${presets.length === 1 ? '1 preset' : `${presets.length} presets`} to send.`;
+  const first = slot + 1;
+  const past = first + presets.length - 1 - 50;  // presets past program 50, which all go to it
+  const count = presets.length === 1 ? '1 preset' : `${presets.length} presets`;
+  const said = [
+    download ? `${Shown(name)} offered for download:` : 'Converted to send:',
+    `${count}, ${Programs(first, Math.min(50, first + presets.length - 1))}.`,
+    past > 0 ? `Presets ${presets.length - past} to ${presets.length} all go to program 50, the last there is.` : '',
+    leftOut ? `${leftOut === 1 ? '1 file' : `${leftOut} files`} past the 50th left out.` : '',
+    result.incomplete ? `${result.incomplete}.` : ''];
   const dumps = result.steps.filter((step, i) => i === 0 || step.preset !== result.steps[i - 1].preset);
-  Show(said, presets.map((preset, i) => [
-    `${printable(preset.name)}: \u201c${dumps[i]?.name ?? ''}\u201d, program ${dumps[i]?.program}`,
-    result.warnings[i] ? printable(result.warnings[i]) : '']));
+  Show(said.filter(Boolean).join(' '), presets.map((preset, i) => [
+    `${Shown(preset.name)}: \u201c${dumps[i]?.name ?? ''}\u201d, program ${dumps[i]?.program}`, result.warnings[i]]));
   const output = await ChosenPort();
   if (!output) {
     return;
   }
   if (result.incomplete && !await AskToSend(`${result.incomplete}; send ${
     result.incomplete.startsWith('1 of') ? 'it' : 'them'} anyway?`)) {
-    $('status').textContent += ` Nothing sent: ${result.incomplete}.`;
+    Tell(`Nothing sent: ${result.incomplete}.`);
     return;
   }
   await Send(output, result.steps);
 }
 
-// Sends to output, one send per port in this browser: another page sending
-// to it refuses this one.
+// Sends to output, one send per port among this page's tabs: another tab
+// sending to it refuses this one. (Browsers lock only within one origin: a
+// copy of the page from elsewhere, or another program, is not seen.)
 async function Send(output, steps) {
   const run = () => Sending(output, steps);
   if (!navigator.locks) {
@@ -476,7 +566,8 @@ async function Send(output, steps) {
   }
   return navigator.locks.request(`t2tk-send:${output.name}`, {ifAvailable: true}, async (lock) => {
     if (!lock) {
-      $('status').textContent += ` Nothing sent: another page is sending to ${printable(output.name)}; send again once it is done.`;
+      Tell(`Nothing sent: another tab of this page is sending to ${Shown(output.name)}; send again once it is done.`,
+           true);
       return;
     }
     await run();
@@ -488,58 +579,58 @@ const kDuringSend = ['program', 'slider', 'compatibility', 'send-to', 'again', '
 async function Sending(output, steps) {
   let stopped = false;
   let gone = false;
+  const clock = Clock();
   const focused = document.activeElement;
-  const wakeUp = {};
   const watch = (event) => {
     gone ||= event.port?.id === output.id && event.port.state === 'disconnected';
-    wakeUp.now?.();
+    clock.wake();
   };
-  const visibility = () => wakeUp.now?.();
+  busy = 'sending';
   midi?.addEventListener('statechange', watch);
-  document.addEventListener('visibilitychange', visibility);
-  sending = {stop: () => { stopped = true; wakeUp.now?.(); }};
-  for (const id of kDuringSend) {
-    $(id).disabled = true;
-  }
-  for (const format of document.querySelectorAll('[name=format]')) {
-    format.disabled = true;
+  sending = {stop: () => { stopped = true; clock.wake(); }};
+  for (const control of [...kDuringSend.map($), ...document.querySelectorAll('[name=format]')]) {
+    control.disabled = true;
   }
   const bar = $('bar');
   bar.max = steps.length;
   bar.value = 0;
+  $('sending').textContent = `Sending to ${Shown(output.name)}\u2026`;
   $('progress').hidden = false;
   $('cancel').disabled = false;
+  $('progress').scrollIntoView({block: 'nearest'});
   const presets = steps.length ? steps[steps.length - 1].preset : 0;
   const result = await sendSteps(output, steps, {
+    clock,
     stop: () => stopped,
     gone: () => gone || output.state === 'disconnected',
-    lead: () => (document.hidden ? kHiddenLead : kLead),
-    wakeUp,
     onStep: (step, i) => {
       bar.value = i + 1;
       $('sending').textContent = `Sending ${step.name} to program ${step.program} (${step.preset} of ${presets}), ` +
                                  `${TimeLeft(step.left)} left`;
     },
   });
+  clock.end();
   midi?.removeEventListener('statechange', watch);
-  document.removeEventListener('visibilitychange', visibility);
   sending = null;
-  for (const id of kDuringSend) {
-    $(id).disabled = false;
+  for (const control of [...kDuringSend.map($), ...document.querySelectorAll('[name=format]')]) {
+    control.disabled = false;
   }
   ShowAgain();
-  for (const format of document.querySelectorAll('[name=format]')) {
-    format.disabled = false;
-  }
   $('progress').hidden = true;
-  const handed = result.stillWent
-    ? ` (${result.stillWent === 1 ? '1 message' : `${result.stillWent} messages`} already handed to the browser still went out)`
-    : '';
-  const said = result.ending === 'done'
-    ? `Sent ${result.presets} ${result.presets === 1 ? 'preset' : 'presets'} to ${printable(output.name)}.`
-    : result.ending === 'stopped' ? `Sending stopped${handed}: ${Stored(result.stored, result.presets)}.`
-      : `Sending failed, ${printable(result.failure)}: ${Stored(result.stored, result.presets)}.`;
-  $('status').textContent += ` ${said}`;
+  if ($('notice').textContent === kRefused.sending) {
+    $('notice').textContent = '';
+  }
+  const port = Shown(output.name);
+  const stored = `${result.stored} of ${presets} ${presets === 1 ? 'preset was' : 'presets were'} stored completely` +
+                 (result.stored ? ` (${Programs(...result.programs)})` : '');
+  Tell({
+    done: `Sent ${presets} ${presets === 1 ? 'preset' : 'presets'} to ${port}.`,
+    stopped: `Sending stopped: ${stored}.${
+      result.stillToGo ? ' The message already handed to the browser still went out.' : ''}`,
+    gone: `Sending failed: the MIDI port "${port}" is gone. ${stored}. Connect it again, then Send again.`,
+    failed: `Sending failed: the MIDI port "${port}" took no more messages. ${stored}, if what was handed to the ` +
+            'browser before went out. Check that the module is connected, then Send again.',
+  }[result.ending], result.ending === 'gone' || result.ending === 'failed');
   if (document.activeElement === document.body || document.activeElement === $('cancel')) {
     focused?.focus?.();
   }
@@ -551,7 +642,7 @@ $('cancel').addEventListener('click', () => {
 });
 $('choose').addEventListener('click', () => $('files').click());
 $('files').addEventListener('change', (event) => {
-  Convert(event.target.files, null);
+  Convert([...event.target.files], null, 'chosen');
   event.target.value = '';
 });
 $('again').addEventListener('click', () => Redo(true));
@@ -561,26 +652,13 @@ async function Redo(download) {
   if (busy || !last) {
     return;
   }
-  busy = true;
+  busy = 'converting';
   try {
     $('notice').textContent = '';
     await ConvertLast({download});
   } finally {
-    busy = false;
+    busy = '';
   }
 }
 
-document.addEventListener('dragover', (event) => {
-  event.preventDefault();
-  document.body.classList.add('dragging');
-});
-document.addEventListener('dragleave', (event) => {
-  if (!event.relatedTarget) {
-    document.body.classList.remove('dragging');
-  }
-});
-document.addEventListener('drop', (event) => {
-  event.preventDefault();
-  document.body.classList.remove('dragging');
-  Convert(event.dataTransfer.files, event.dataTransfer.items);
-});
+onDrop = (files, entries) => Convert(files, entries, 'dropped');

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/conversion_status.h"
 #include "app/program_number.h"
 #include "convert/conversion_request.h"
 #include "convert/message_schedule.h"
@@ -122,24 +121,6 @@ EMSCRIPTEN_KEEPALIVE const char* t2tk_incomplete()
     }
     return Text(incomplete == 0 ? std::string()
                                 : IncompleteCount(incomplete, static_cast<int>(g_result.presets.size())));
-}
-
-// A name from outside, as the page shows it: controls and the marks that
-// turn text around, escaped.
-EMSCRIPTEN_KEEPALIVE const char* t2tk_printable(const char* text)
-{
-    return Text(Printable(text));
-}
-
-// The line that says what was written, as the dialog's status line does.
-EMSCRIPTEN_KEEPALIVE const char* t2tk_describe(const char* output, int presets, int firstSlot, int leftOut)
-{
-    return Text(app::DescribeConversion(output, presets, firstSlot, leftOut));
-}
-
-EMSCRIPTEN_KEEPALIVE const char* t2tk_overflow_warning(int firstProgram, int presets)
-{
-    return Text(ProgramOverflowWarning(firstProgram, presets));
 }
 
 // The name t2tk-convert would give the output: the one preset's name with
