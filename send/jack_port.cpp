@@ -440,8 +440,8 @@ std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, SendError& fai
     }
     link->rate = jack_get_sample_rate(link->client);
     const JackTime period = static_cast<JackTime>(jack_get_buffer_size(link->client)) * 1000000 / link->rate;
-    link->doubtBefore = std::max<JackTime>(4 * period, 20000);
-    link->doubtAfter = std::max<JackTime>(8 * period, 50000);
+    link->doubtBefore = std::max<JackTime>(4 * period, 40000);
+    link->doubtAfter = std::max<JackTime>(8 * period, 150000);
     link->port = jack_port_register(link->client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     link->target = jack_port_by_name(link->client, target.c_str());
     Link* raw = link.get();

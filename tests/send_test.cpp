@@ -3,7 +3,9 @@
 // and t2tk-convert --send as a process against a real MIDI system, a JACK
 // server with the dummy driver.
 #include <gtest/gtest.h>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <pty.h>
@@ -24,6 +26,28 @@
 #include "tests/support/midi_receiver.h"
 #include "tests/support/process.h"
 #include "tests/support/test_support.h"
+
+// A lock's holder removes its file while it still holds it: a file let go
+// first could be taken by one waiter while another makes a new one, and both
+// would send. The tests' own unlinkat looks whether a lock file is free when
+// it goes.
+namespace {
+bool g_lockRemovedFree = false;
+}  // namespace
+
+extern "C" int unlinkat(int folder, const char* path, int flags)  // NOLINT(readability-inconsistent-declaration-parameter-name)
+{
+    if (std::string_view(path).ends_with(".lock")) {
+        const int probe = ::openat(folder, path, O_RDONLY | O_CLOEXEC);
+        g_lockRemovedFree = g_lockRemovedFree || (probe >= 0 && ::flock(probe, LOCK_EX | LOCK_NB) == 0);
+        if (probe >= 0) {
+            ::close(probe);
+        }
+    }
+    using Real = int (*)(int, const char*, int);
+    static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "unlinkat"));
+    return real(folder, path, flags);
+}
 
 namespace t2tk {
 namespace {
@@ -88,6 +112,7 @@ TEST(PortLock, OneHolderAtATimeInTheUsersOwnFolder)
         held.lock.reset();
         EXPECT_NE(next.get().lock, nullptr);
     }
+    EXPECT_FALSE(g_lockRemovedFree) << "a lock file was let go before it was removed";
     EXPECT_FALSE(std::filesystem::exists(folder + "/" + name)) << "a lock no longer held is removed";
     if (::geteuid() != 0) {
         GTEST_SKIP() << "other users' folders and files need root";
@@ -117,6 +142,57 @@ TEST(PortLock, OneHolderAtATimeInTheUsersOwnFolder)
         EXPECT_EQ(refused.failure, "cannot take turns at the MIDI port: " + why);
     }
     std::filesystem::remove_all(theirs);
+}
+
+// The ports that send once their system takes a message (ALSA, WinMM) wait out
+// the spacing on the machine's steady clock: a stop ends that wait at once,
+// asked for before it or in the middle of it, and nothing goes out.
+TEST(PacedPort, AStopEndsItsWaitOnTheSteadyClock)
+{
+    // The steady clock, saying when a wait has begun.
+    class Watched : public send::SendClock {
+    public:
+        std::promise<void> waiting;
+        TimePoint Now() override { return send::SteadyClock().Now(); }
+        bool WaitUntil(TimePoint deadline, const std::stop_token& stop) override
+        {
+            waiting.set_value();
+            return send::SteadyClock().WaitUntil(deadline, stop);
+        }
+    };
+    class Port : public send::PacedPort {
+    public:
+        explicit Port(send::SendClock& clock) : PacedPort(clock) {}
+        int delivered = 0;
+        bool Deliver(std::span<const std::uint8_t> /*message*/, send::SendError& /*failure*/) override
+        {
+            ++delivered;
+            return true;
+        }
+    };
+    for (const bool before : {true, false}) {
+        Watched clock;
+        Port port(clock);
+        std::stop_source stop;
+        if (before) {
+            stop.request_stop();
+        }
+        auto sending = std::async(std::launch::async, [&] {
+            send::SendClock::TimePoint left;
+            send::SendError failure;
+            return port.Send(Bytes{0xF0, 0xF7}, std::chrono::hours(1), stop.get_token(), left, failure);
+        });
+        clock.waiting.get_future().wait();
+        stop.request_stop();
+        // The time only keeps a wait that ignores the stop from holding the
+        // suite for an hour: the process ends at once, failed.
+        if (sending.wait_for(60s) != std::future_status::ready) {
+            std::fprintf(stderr, "the wait went on after the stop\n");
+            std::_Exit(1);
+        }
+        EXPECT_EQ(sending.get(), send::Departure::Stopped);
+        EXPECT_EQ(port.delivered, 0);
+    }
 }
 
 // The messages of two presets, and the spacing the module needs before each:
@@ -505,15 +581,14 @@ TEST_F(SendTest, ASendThatCannotReachThePortEndsWithTheAccount)
 {
     const struct {
         const char* what;
-        std::vector<std::string> failures;  // a replug seen before its new port is there is a port gone
+        std::string failure;  // a receiver that leaves is gone, replugged or not
         bool ownServer;
     } cases[] = {
-        {"cut", {"the connection to the MIDI port \"t2tk-cut:in\" was cut"}, false},
-        {"replug", {"the connection to the MIDI port \"t2tk-replug:in\" was cut",
-                    "the MIDI port \"t2tk-replug:in\" is gone"}, false},
-        {"gone", {"the MIDI port \"t2tk-gone:in\" is gone"}, false},
-        {"ended", {"the JACK server of the MIDI port \"t2tk-ended:in\" has ended"}, true},
-        {"silent", {"the JACK server of the MIDI port \"t2tk-silent:in\" has stopped answering"}, true},
+        {"cut", "the connection to the MIDI port \"t2tk-cut:in\" was cut", false},
+        {"replug", "the MIDI port \"t2tk-replug:in\" is gone", false},
+        {"gone", "the MIDI port \"t2tk-gone:in\" is gone", false},
+        {"ended", "the JACK server of the MIDI port \"t2tk-ended:in\" has ended", true},
+        {"silent", "the JACK server of the MIDI port \"t2tk-silent:in\" has stopped answering", true},
     };
     std::vector<std::unique_ptr<test::MidiReceiver>> receivers;
     std::vector<std::unique_ptr<test::JackServer>> servers;
@@ -551,16 +626,65 @@ TEST_F(SendTest, ASendThatCannotReachThePortEndsWithTheAccount)
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Outcome run = converters[i]->Wait();
         EXPECT_EQ(run.status, 1) << cases[i].what;
-        const auto said = [&run](const std::string& failure) {
-            return run.err == "t2tk-convert: " + failure + "; 0 of 1 preset was stored completely\n";
-        };
-        EXPECT_TRUE(std::any_of(cases[i].failures.begin(), cases[i].failures.end(), said))
-            << cases[i].what << ": " << run.err;
+        EXPECT_EQ(run.err, "t2tk-convert: " + cases[i].failure + "; 0 of 1 preset was stored completely\n")
+            << cases[i].what;
     }
     // The server that stopped answering answers again, so that its receiver
     // can leave it and it can end as servers do, leaving no place taken in
     // JACK's registry.
     servers.back()->Signal(SIGCONT);
+    receivers.clear();
+    servers.clear();
+}
+
+// A receiver whose period overruns (it runs late once a message has come):
+// what the converter handed over around then may be lost, so the preset goes
+// again, whole, every spacing kept, one message a period at most. No store
+// request ever follows a message in doubt, and a preset whose every try runs
+// late fails the send, naming its program. Side by side, each on a JACK
+// server of its own: a client late anywhere in a server's graph concerns every
+// message of its period.
+TEST_F(SendTest, ALateCycleIsNeverASilentLoss)
+{
+    const struct {
+        const char* late;  // when the receiver runs late
+        int status;
+        std::string said;
+    } cases[] = {
+        {"4", 0, "t2tk-convert: sent: 1 of 1 preset was stored completely; program 1 sent again: the MIDI system "
+                 "ran late\n"},
+        {"dumps", 1, "t2tk-convert: the MIDI system ran late at every try of program 1, which may still hold its "
+                     "earlier kit; 0 of 1 preset was stored completely; program 1 sent again: the MIDI system ran late\n"},
+    };
+    std::vector<std::unique_ptr<test::JackServer>> servers;
+    std::vector<std::unique_ptr<test::MidiReceiver>> receivers;
+    std::vector<std::unique_ptr<Converter>> converters;
+    for (const auto& c : cases) {
+        const std::string name = "t2tk-late-" + std::string(c.late);
+        servers.push_back(std::make_unique<test::JackServer>(name));
+        ASSERT_TRUE(servers.back()->running());
+        receivers.push_back(std::make_unique<test::MidiReceiver>(name, servers.back()->name(), c.late));
+        converters.push_back(std::make_unique<Converter>(dir.path(), std::vector<std::string>{"--send", name, "one.syx"},
+                                                         Started{.server = servers.back()->name()}));
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Outcome run = converters[i]->Wait();
+        EXPECT_EQ(run.status, cases[i].status) << cases[i].late;
+        EXPECT_EQ(run.err, cases[i].said) << cases[i].late;
+        const std::vector<test::Received> received = receivers[i]->Messages();
+        const auto stores = std::count_if(received.begin(), received.end(), [](const test::Received& message) {
+            return message.bytes.size() > 5 && message.bytes[4] == 0x07 && message.bytes[5] == 0x01;
+        });
+        EXPECT_EQ(stores, cases[i].status == 0 ? 1 : 0) << cases[i].late;
+        if (cases[i].status == 0 && received.size() >= 31) {
+            EXPECT_TRUE(test::SameBytes(test::Concat<test::Received>({received.end() - 31, received.end()}), one))
+                << "the last try is the preset whole";
+        }
+        const std::vector<double> errors = test::GapErrors(received);
+        for (std::size_t m = 0; m < errors.size(); ++m) {
+            EXPECT_GE(errors[m], -0.01) << cases[i].late << ": message " << m + 2 << " came early";
+        }
+    }
     receivers.clear();
     servers.clear();
 }
@@ -597,21 +721,32 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
         << stopped.err;
     // A message after the first has ended is the waiting one's: its turn has come.
     ASSERT_TRUE(receiver.WaitFor(receiver.Messages().size() + 1));
-    waiting.Signal(SIGINT);
-    const Outcome interrupted = waiting.Wait();
+    // A holder killed outright lets go as well: the last one waiting goes on.
+    const Converter last(dir.path(), {"--send", "t2tk-turn", "--wait", "one.syx"});
+    ASSERT_TRUE(last.Says(waits)) << last.Wait().err;
+    const std::size_t before = receiver.Messages().size();
+    waiting.Signal(SIGKILL);
+    EXPECT_EQ(waiting.Wait().status, -1);
+    ASSERT_TRUE(receiver.WaitFor(before + 1)) << "the last one waits on";
+    EXPECT_EQ(receiver.Messages()[before].bytes, Bytes(one.begin(), one.begin() + 10)) << "its init request";
+    last.Signal(SIGINT);
+    const Outcome interrupted = last.Wait();
     EXPECT_EQ(interrupted.status, 130);
     EXPECT_EQ(interrupted.err, waits + "t2tk-convert: stopped: 0 of 1 preset was stored completely\n");
-    // Whole messages of the first, then whole messages of the second: the
-    // first's beginning, then the second's, however many each sent.
+    // Whole messages of the first, then of the second, then of the third: a
+    // beginning of each, however many each sent.
     const std::vector<test::Received> received = receiver.Messages();
     const auto isStart = [](const Bytes& part, const Bytes& whole) {
         return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
     };
     bool split = false;
-    for (std::size_t first = 1; first < received.size() && !split; ++first) {
-        const auto middle = received.begin() + static_cast<std::ptrdiff_t>(first);
-        split = isStart(test::Concat<test::Received>({received.begin(), middle}), many) &&
-                isStart(test::Concat<test::Received>({middle, received.end()}), one);
+    const auto at = [&received](std::size_t i) { return received.begin() + static_cast<std::ptrdiff_t>(i); };
+    for (std::size_t second = 1; second < received.size() && !split; ++second) {
+        for (std::size_t third = second + 1; third < received.size() && !split; ++third) {
+            split = isStart(test::Concat<test::Received>({received.begin(), at(second)}), many) &&
+                    isStart(test::Concat<test::Received>({at(second), at(third)}), one) &&
+                    isStart(test::Concat<test::Received>({at(third), received.end()}), one);
+        }
     }
     EXPECT_TRUE(split) << received.size() << " messages";
 }
@@ -655,6 +790,29 @@ TEST_F(SendTest, WhatCannotBeSentIsRefusedAndSaid)
 
     const Outcome list = Converter(dir.path(), {"--send", "nothing-like-it", "a.fxp"}).Wait();
     EXPECT_NE(list.err.find("t2tk-\\x1B]0;owned\\x07:in\n"), std::string::npos) << list.err;
+
+    // A saved file of exactly the largest size t2tk writes (50 presets in a
+    // MIDI file) is taken, and found to go nowhere here; one byte more is
+    // refused, as a MIDI file and as SysEx messages, before a port is looked for.
+    ASSERT_TRUE(test::ConvertToFile(std::vector<std::string>(50, T2TK_CORPUS_DIR "/in-range.fxp"),
+                                    dir.File("fifty.mid"), 0, false, OutputFormat::Midi)
+                    .written);
+    const Bytes fifty = test::ReadBytes(dir.File("fifty.mid"));
+    ASSERT_EQ(fifty.size(), 153023U);
+    test::WriteBytes(dir.File("past.mid"), test::Concat({fifty, Bytes(1, 0)}));
+    test::WriteBytes(dir.File("past.syx"), test::Concat({many, Bytes(153024 - many.size(), 0)}));
+    const std::pair<const char*, std::string> sizes[] = {
+        {"fifty.mid", "t2tk-convert: \"nothing-like-it\" matches no MIDI output port; the MIDI output ports are:\n"},
+        {"past.mid", "t2tk-convert: will not send \"past.mid\": it holds more than 153023 bytes, more than any file "
+                     "t2tk writes\n"},
+        {"past.syx", "t2tk-convert: will not send \"past.syx\": it holds more than 153023 bytes, more than any file "
+                     "t2tk writes\n"},
+    };
+    for (const auto& [file, said] : sizes) {
+        const Outcome run = Converter(dir.path(), {"--send", "nothing-like-it", file}).Wait();
+        EXPECT_EQ(run.status, 1) << file;
+        EXPECT_TRUE(run.err.starts_with(said)) << run.err;
+    }
 
     // A module that cannot be loaded beside the program: its own failure, not
     // that of the place looked at next.

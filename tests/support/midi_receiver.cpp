@@ -14,7 +14,7 @@
 
 namespace t2tk::test {
 
-MidiReceiver::MidiReceiver(const std::string& name, const std::string& server)
+MidiReceiver::MidiReceiver(const std::string& name, const std::string& server, const std::string& late)
 {
     int input[2] = {-1, -1};
     int output[2] = {-1, -1};
@@ -22,8 +22,11 @@ MidiReceiver::MidiReceiver(const std::string& name, const std::string& server)
         return;
     }
     std::vector<std::string> arguments = {T2TK_RECEIVER_EXE, name};
-    if (!server.empty()) {
-        arguments.push_back(server);
+    if (!server.empty() || !late.empty()) {
+        arguments.push_back(server.empty() ? "-" : server);
+    }
+    if (!late.empty()) {
+        arguments.push_back(late);
     }
     m_pid = Spawn(arguments, {.input = input[0], .output = output[1]});
     ::close(input[0]);

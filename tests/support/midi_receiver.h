@@ -24,8 +24,9 @@ class MidiReceiver {
 public:
     // A JACK client of that name with an input port, which senders see as
     // "name:in", on the server called server (empty: JACK_DEFAULT_SERVER's);
-    // there once made, unless ready() says otherwise.
-    explicit MidiReceiver(const std::string& name, const std::string& server = {});
+    // there once made, unless ready() says otherwise. late: when it runs
+    // late, as t2tk-test-receiver takes it (empty: never).
+    explicit MidiReceiver(const std::string& name, const std::string& server = {}, const std::string& late = {});
     // Closes the client and waits for it: a server that no longer answers
     // must be ended first.
     ~MidiReceiver();

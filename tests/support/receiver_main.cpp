@@ -1,6 +1,9 @@
-// t2tk-test-receiver NAME [SERVER]: the far end of a send, as a process of its
-// own (a JACK client can be in one server only, and a test may need several).
-// A JACK client NAME with a MIDI input "in" on SERVER (or JACK_DEFAULT_SERVER's):
+// t2tk-test-receiver NAME [SERVER [LATE]]: the far end of a send, as a process
+// of its own (a JACK client can be in one server only, and a test may need
+// several). A JACK client NAME with a MIDI input "in" on SERVER ("-" or none:
+// JACK_DEFAULT_SERVER's). LATE makes it a receiver that runs late: its period
+// overruns by 200 ms once the LATE-th message has come, or, with "dumps", once
+// each program dump has. Otherwise:
 // it prints "ready PERIOD-US" once the input is there, then for each message
 // that comes one line "ARRIVAL-US HEX...", the arrival on the server's clock:
 // its frame, in microseconds. (Frames are the same for every client of a
@@ -12,6 +15,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +25,10 @@ jack_port_t* g_port = nullptr;
 // The frame counter, unwrapped.
 long long g_frames = 0;
 jack_nframes_t g_last = 0;
+// When to run late: after message g_lateAt (1-based), or after every program dump.
+long g_lateAt = 0;
+bool g_lateAtDumps = false;
+long g_count = 0;
 
 // Each message as one line, written at once: nothing in it allocates, and the
 // test reads the lines as they come.
@@ -42,6 +51,10 @@ extern "C" int Process(jack_nframes_t frames, void* /*unused*/)
         }
         line[length++] = '\n';
         (void)!::write(STDOUT_FILENO, line, static_cast<std::size_t>(length));
+        ++g_count;
+        if (g_count == g_lateAt || (g_lateAtDumps && event.size > 4 && event.buffer[4] == 0x11)) {
+            ::usleep(200000);  // far longer than any period
+        }
     }
     return 0;
 }
@@ -51,13 +64,18 @@ extern "C" int Process(jack_nframes_t frames, void* /*unused*/)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: t2tk-test-receiver NAME [SERVER]\n");
+        std::fprintf(stderr, "usage: t2tk-test-receiver NAME [SERVER [LATE]]\n");
         return 2;
     }
+    if (argc > 3) {
+        g_lateAtDumps = std::strcmp(argv[3], "dumps") == 0;
+        g_lateAt = std::strtol(argv[3], nullptr, 10);
+    }
     jack_status_t status{};
-    g_client = argc > 2 ? jack_client_open(argv[1], static_cast<jack_options_t>(JackNoStartServer | JackServerName),
-                                           &status, argv[2])
-                        : jack_client_open(argv[1], JackNoStartServer, &status);
+    g_client = argc > 2 && std::strcmp(argv[2], "-") != 0
+                   ? jack_client_open(argv[1], static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+                                      argv[2])
+                   : jack_client_open(argv[1], JackNoStartServer, &status);
     g_port = g_client != nullptr ? jack_port_register(g_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0)
                                  : nullptr;
     if (g_port == nullptr) {
