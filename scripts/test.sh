@@ -39,10 +39,27 @@ fi
 
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# JACK counts at most eight servers a machine in /dev/shm, and the send tests
+# start several: the suite's servers get a /dev/shm of their own, so that
+# servers already running (a musician's own, another build's) cannot crowd
+# them out. As root a mount namespace will do; otherwise a user namespace in
+# which the user stays who they are. Where neither may be had, the tests that
+# cannot start a server say so and are skipped.
+private_shm() {
+  if [ "$(id -u)" -eq 0 ] && unshare -m --propagation private true 2>/dev/null; then
+    unshare -m --propagation private bash -c 'mount -t tmpfs -o mode=1777 tmpfs /dev/shm && exec "$@"' _ "$@"
+  elif unshare -Urm true 2>/dev/null && unshare --help | grep -q -- --map-user; then
+    unshare -Urm bash -c 'mount -t tmpfs -o mode=1777 tmpfs /dev/shm &&
+      exec unshare --user --map-user="$0" --map-group="$1" "${@:2}"' "$(id -u)" "$(id -g)" "$@"
+  else
+    echo "test.sh: no /dev/shm of the suite's own here; the JACK servers share the machine's" >&2
+    "$@"
+  fi
+}
 # Most tests wait on a JACK server, a terminal or a signal rather than on the
 # processor: more of them at a time than there are cores.
 jobs=$(( $(nproc) * 3 ))
-ctest --test-dir build/test --output-on-failure --parallel "$jobs"
+private_shm ctest --test-dir build/test --output-on-failure --parallel "$jobs"
 ctest --test-dir build/fuzz --output-on-failure --parallel "$jobs"
 ctest --test-dir build/web --output-on-failure
 

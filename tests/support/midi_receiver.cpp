@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -136,6 +139,40 @@ JackServer::~JackServer()
 void JackServer::Signal(int signal) const
 {
     ::kill(m_pid, signal);
+}
+
+std::string WhyNoJack(JackServer* server)
+{
+    // A thread of ours tries the real-time scheduling JACK's threads take.
+    bool realTime = false;
+    std::thread([&realTime] {
+        const sched_param priority{10};
+        realTime = ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &priority) == 0;
+    }).join();
+    if (!realTime) {
+        return "JACK cannot run in real time here (no real-time priority for this user): a server without it "
+               "takes its own late wake-ups for lost periods, and every send would go again";
+    }
+    bool answers = server != nullptr && server->running();
+    if (server == nullptr) {
+        // jack_wait -c says "running" or "not running", and ends with 0 either way.
+        const char* shared = std::getenv("JACK_DEFAULT_SERVER");
+        FILE* said = ::popen(("jack_wait -c -s '" + std::string(shared != nullptr ? shared : "default") +
+                              "' 2>/dev/null").c_str(),
+                             "r");
+        char line[64] = {};
+        answers = said != nullptr && std::fgets(line, sizeof line, said) != nullptr &&
+                  std::string(line).rfind("running", 0) == 0;
+        if (said != nullptr) {
+            ::pclose(said);
+        }
+    }
+    if (!answers) {
+        return "the tests' JACK server does not answer: JACK counts at most eight servers a machine in /dev/shm, and "
+               "others may have taken every place (scripts/test.sh gives the suite a /dev/shm of its own where the "
+               "machine allows it)";
+    }
+    return {};
 }
 
 std::vector<double> GapErrors(const std::vector<Received>& messages)

@@ -79,6 +79,14 @@ private:
     bool m_running = false;
 };
 
+// Why the tests cannot send over JACK on this machine, or nothing when they
+// can: without real-time scheduling a server (the dummy driver's too) takes
+// its own late wake-ups for lost periods, and every send would go again; and
+// JACK counts at most eight servers a machine in /dev/shm, so servers of
+// others may leave none for the tests' own (scripts/test.sh gives the suite a
+// /dev/shm of its own where the machine allows it).
+std::string WhyNoJack(JackServer* server = nullptr);
+
 // The gap before each message that came, from the one before it, less the
 // spacing the module needs there (a second before a program dump, a quarter
 // second before the rest), in milliseconds: negative where it came early.
