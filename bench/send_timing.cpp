@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <ctime>
+#include <map>
 #include <optional>
 #include <thread>
 
@@ -17,6 +19,7 @@
 #include "send/sender.h"
 #include "examples/fxp_builder.h"
 #include "tests/support/midi_receiver.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -111,6 +114,80 @@ void SendOnePreset(benchmark::State& state, bool loaded)
     state.counters["lost"] = static_cast<double>(lost);
 }
 
+// Fifty presets while stress-ng keeps the machine busy (processor, new
+// processes, the disk), as a build does: the presets sent again, and at the
+// receiver whether every program the account calls stored got its whole
+// preset in its last try, in order.
+void BM_SendFiftyBusy(benchmark::State& state)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 50; ++i) {
+        names.push_back("/tmp/t2tk-bench-kit-" + std::to_string(i) + ".fxp");
+        t2tk::fxp::WriteFile(names.back(),
+                             t2tk::fxp::Encode(t2tk::fxp::MakeKit("Kit " + std::to_string(i), static_cast<std::uint32_t>(i))));
+    }
+    t2tk::ConversionRequest request;
+    request.names = names;
+    request.keepMessages = true;
+    std::ostream silent(nullptr);
+    const std::vector<std::uint8_t> messages = t2tk::ConvertPresets(request, silent).messages;
+    // Each preset's 30 messages as the module must get them.
+    std::vector<std::vector<std::uint8_t>> presets(50);
+    const t2tk::SendSchedule schedule(messages);
+    for (const t2tk::SendStep& step : schedule.steps()) {
+        if (step.message.bytes[4] != 0x07 || step.message.bytes[5] != 0x04) {
+            presets[static_cast<std::size_t>(step.preset - 1)].insert(presets[static_cast<std::size_t>(step.preset - 1)].end(),
+                                                                       step.message.bytes,
+                                                                       step.message.bytes + step.message.length);
+        }
+    }
+    const t2tk::test::MidiReceiver receiver("t2tk-bench-fifty");
+    t2tk::send::PortProblem problem;
+    const auto port = receiver.ready() ? t2tk::send::OpenOutputPort("t2tk-bench-fifty:in", problem) : nullptr;
+    if (port == nullptr) {
+        state.SkipWithError(receiver.ready() ? t2tk::send::Describe(problem.error).c_str() : "no JACK server answers");
+        return;
+    }
+    double repeats = 0;
+    double stored = 0;
+    double calledStoredNotWhole = 0;
+    double endedWell = 0;
+    std::size_t seen = 0;
+    for (auto _ : state) {
+        const pid_t stress = t2tk::test::Spawn({"stress-ng", "--cpu", "4", "--fork", "4", "--hdd", "2", "--quiet"});
+        const t2tk::send::SendResult result = t2tk::send::SendMessages(*port, messages, std::stop_token());
+        ::kill(stress, SIGTERM);
+        t2tk::test::Finish(stress);
+        const std::vector<t2tk::test::Received> all = receiver.Messages();
+        // The last try of each program at the receiver: from its last program dump on.
+        std::map<int, std::vector<std::uint8_t>> last;
+        int program = -1;
+        for (std::size_t i = seen; i < all.size(); ++i) {
+            const std::vector<std::uint8_t>& bytes = all[i].bytes;
+            if (bytes.size() > 6 && bytes[4] == 0x11) {
+                program = bytes[6];
+                last[program].clear();
+            }
+            if (program >= 0 && !(bytes.size() > 5 && bytes[4] == 0x07 && bytes[5] == 0x04)) {
+                last[program].insert(last[program].end(), bytes.begin(), bytes.end());
+            }
+        }
+        seen = all.size();
+        for (std::size_t i = 0; i < result.outcomes.size(); ++i) {
+            repeats += result.outcomes[i].attempts - 1;
+            if (result.outcomes[i].stored) {
+                ++stored;
+                calledStoredNotWhole += last[static_cast<int>(i)] == presets[i] ? 0 : 1;
+            }
+        }
+        endedWell += result.ending == t2tk::send::SendEnding::Done ? 1 : 0;
+    }
+    state.counters["repeats"] = repeats;
+    state.counters["stored"] = stored;
+    state.counters["stored_not_whole"] = calledStoredNotWhole;
+    state.counters["done"] = endedWell;
+}
+
 void BM_SendIdle(benchmark::State& state)
 {
     SendOnePreset(state, false);
@@ -121,6 +198,8 @@ void BM_SendLoaded(benchmark::State& state)
 }
 BENCHMARK(BM_SendIdle)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SendLoaded)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Some seven minutes each: scripts/bench.sh runs it when asked (--long).
+BENCHMARK(BM_SendFiftyBusy)->Iterations(1)->Repetitions(5)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 

@@ -4,10 +4,22 @@
 # costs, t2tk-convert against a process that only copies the same bytes, the
 # dialog's start-up, and how closely a send over JACK keeps the schedule.
 # Prints one table of medians and ratios.
+# Usage: scripts/bench.sh [--long]
+#   --long  also sends 50 presets five times while stress-ng keeps the machine
+#           busy (some 40 minutes), counting the presets sent again
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh bench web
+sends=-BM_SendFiftyBusy
+case "${1:-}" in
+  --long) sends=. ;;
+  "") ;;
+  *) echo "usage: scripts/bench.sh [--long]" >&2; exit 2 ;;
+esac
+
+tasks=(bench web)
+[ "$sends" = . ] && tasks+=(busy)
+scripts/install-deps.sh "${tasks[@]}"
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DT2TK_BUILD_TESTS=OFF >/dev/null
 cmake --build build/bench >/dev/null
 
@@ -19,8 +31,8 @@ export JACK_DEFAULT_SERVER=t2tk-bench-$$ JACK_PERIOD=32 T2TK_MIDI_MODULE=$PWD/bu
 tests/jack_server.sh start
 trap 'tests/jack_server.sh stop' EXIT
 sleep 1  # the server's first periods after its start are not yet steady
-build/bench/bench/send_timing --benchmark_format=json --benchmark_out=build/bench/send.json \
-    --benchmark_out_format=json >/dev/null
+build/bench/bench/send_timing --benchmark_filter="$sends" --benchmark_format=json \
+    --benchmark_out=build/bench/send.json --benchmark_out_format=json >/dev/null
 # The web page in headless Chromium, with a send of 50 presets in a hidden tab
 # at its real pace: some seven minutes.
 scripts/web.sh build >/dev/null

@@ -43,12 +43,13 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
         }
     }
     // The preset whose store request left last, while the module stores it.
-    std::optional<std::size_t> storing;
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t storing = kNone;
     SendClock::TimePoint storedAt{};
     const auto countStored = [&](SendClock::TimePoint now) {
-        if (storing && now >= storedAt + SendSchedule::kFinalWait) {
-            result.outcomes[*storing].stored = true;
-            storing.reset();
+        if (storing != kNone && now >= storedAt + SendSchedule::kFinalWait) {
+            result.outcomes[storing].stored = true;
+            storing = kNone;
         }
     };
     for (std::size_t next = 0; next < steps.size() && result.ending == SendEnding::Done;) {
@@ -93,9 +94,9 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
             // Once its store request has left, the preset is the module's,
             // whatever comes after; unless a doubt comes about its messages.
             if (storeLeft && !doubted && port.Whole()) {
-                storing = index;
-                storedAt = *storeLeft;
                 if (outcome != nullptr) {
+                    storing = index;
+                    storedAt = *storeLeft;
                     outcome->ranLate = false;
                 }
                 break;
@@ -108,7 +109,7 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
     // The module stores the last preset in this time. It is waited out even
     // after a stop or a failure of the port (it is half a second at most):
     // the module stores what it was asked to, and the account should say so.
-    if (storing) {
+    if (storing != kNone) {
         clock.WaitUntil(storedAt + SendSchedule::kFinalWait, std::stop_token());
         if (result.ending == SendEnding::Done && stop.stop_requested()) {
             result.ending = SendEnding::Stopped;
