@@ -1,6 +1,7 @@
 #include "app/converter_requests.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "app/command_line.h"
 #include "app/conversion_status.h"
@@ -20,8 +21,20 @@ std::string StatusLine(const RequestOutcome& outcome)
         return "Nothing written.";
     }
     std::string line = DescribeConversion(outcome.output, outcome.presets, outcome.firstSlot, outcome.leftOut);
-    if (!outcome.warnings.empty()) {
-        line += " " + IncompleteCount(static_cast<int>(outcome.warnings.size()), outcome.presets) + ".";
+    if (outcome.incomplete > 0) {
+        line += " " + IncompleteCount(outcome.incomplete, outcome.presets) + ".";
+    }
+    // What the conversion changed: a note for each preset while they are
+    // few, their count once they are not; the tooltip has every warning.
+    constexpr std::size_t kNotes = 2;
+    if (outcome.notes.size() > kNotes) {
+        line += " The conversion changed " + std::to_string(outcome.notes.size()) +
+                " presets; the warnings say how.";
+    } else {
+        for (std::string note : outcome.notes) {
+            note[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[0])));
+            line += " " + note + ".";
+        }
     }
     return line;
 }
@@ -144,10 +157,13 @@ RequestOutcome ConverterRequests::ConvertRequested(const std::string& prefix, co
         m_dialogs.ShowError(result.failure);
     }
     RequestOutcome outcome{result.written, output, static_cast<int>(names.size()), m_program, leftOut,
-                           std::move(result.messages), {}};
+                           std::move(result.messages), {}, 0, {}};
     for (std::size_t i = 0; i < result.presets.size(); ++i) {
-        if (std::string warning = IncompletePresetWarning(prefix + names[i], result.presets[i]); !warning.empty()) {
-            outcome.warnings.push_back(std::move(warning));
+        const std::vector<std::string> warnings = PresetWarnings(prefix + names[i], result.presets[i]);
+        outcome.warnings.insert(outcome.warnings.end(), warnings.begin(), warnings.end());
+        outcome.incomplete += IsCompletePreset(result.presets[i]) ? 0 : 1;
+        if (std::string note = PresetChangeNote(result.presets[i]); !note.empty()) {
+            outcome.notes.push_back(std::move(note));
         }
     }
     return outcome;

@@ -22,11 +22,13 @@ struct RequestOutcome {
     int firstSlot = 0;   // where the first went
     int leftOut = 0;     // names past the 50th, not converted
     std::vector<std::uint8_t> messages;  // what was converted, when there is a port to send it to
-    std::vector<std::string> warnings;   // one for each file that is not a complete preset
+    std::vector<std::string> warnings;   // everything the module will not get as the files have it
+    int incomplete = 0;                  // files that are not complete presets
+    std::vector<std::string> notes;      // one for each preset the conversion changed, short
 };
 
 // The status line after a request: what was written, or that nothing was,
-// and how many files were not complete presets.
+// how many files were not complete presets, and what the conversion changed.
 std::string StatusLine(const RequestOutcome& outcome);
 
 // What a dialog shows after a request, and what it does next: the rules'

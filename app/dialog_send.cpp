@@ -34,9 +34,9 @@ PortForSend TakePortForSend(const RequestOutcome& outcome, const std::string& po
                             RequestDialogs& dialogs)
 {
     PortForSend taken;
-    if (!outcome.warnings.empty()) {
-        const std::string count = IncompleteCount(static_cast<int>(outcome.warnings.size()), outcome.presets);
-        if (!dialogs.AskSendIncomplete(SendIncompleteQuestion(count, outcome.warnings.size()))) {
+    if (outcome.incomplete > 0) {
+        const std::string count = IncompleteCount(outcome.incomplete, outcome.presets);
+        if (!dialogs.AskSendIncomplete(SendIncompleteQuestion(count, static_cast<std::size_t>(outcome.incomplete)))) {
             taken.line = "Nothing sent: " + count + ".";
             return taken;
         }

@@ -186,7 +186,7 @@ int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostr
     // A MIDI stream on standard output keeps it clean of the progress lines.
     const ConversionResult result = ConvertAndWrite(request, out, &err);
     for (std::size_t i = 0; i < result.presets.size(); ++i) {
-        if (const std::string warning = IncompletePresetWarning(options.presets[i], result.presets[i]); !warning.empty()) {
+        for (const std::string& warning : PresetWarnings(options.presets[i], result.presets[i])) {
             err << kProgramName << warning << "\n";
         }
     }

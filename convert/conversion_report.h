@@ -28,10 +28,17 @@ enum class ConversionFailure {
     Output,          // the output could not be written; the writer's words are the reason
 };
 
-// What was read of one preset, before any conversion.
+// What was read of one preset, and what its conversion changed of it.
 struct PresetSummary {
     std::uint32_t bytesRead;       // at most 9,000
     std::uint32_t parameterCount;  // as the file states it
+    bool fxp;                      // it begins as a preset of parameters does ("CcnK", then "FxCk")
+    int slot;                      // the program slot it went to, 0..49
+    char name[29];                 // its program name, up to the first zero of the field's 28 bytes
+    char shown[17];                // the name as the module shows it: 16 characters, '?' for any it cannot show
+    int outOfRange;                // parameters outside 0 to 1, or no number at all
+    std::uint32_t voicesOutOfRange;  // bit v: voice v + 1 has such a parameter
+    std::uint8_t effectsOutOfRange;  // bit u: effect unit u + 1 has one
 };
 
 struct ConversionReport {
@@ -42,13 +49,14 @@ struct ConversionReport {
     PresetSummary presets[kMaxPresetsPerBatch];
 };
 
-// A complete preset: every voice and effect parameter present.
+// A complete preset: a preset of parameters, every voice and effect
+// parameter present, and nothing after them.
 inline constexpr std::uint32_t kCompletePresetSize = 8600;
 inline constexpr std::uint32_t kCompleteParameterCount = 2136;
 
 inline bool IsCompletePreset(const PresetSummary& preset)
 {
-    return preset.bytesRead >= kCompletePresetSize && preset.parameterCount == kCompleteParameterCount;
+    return preset.fxp && preset.bytesRead == kCompletePresetSize && preset.parameterCount == kCompleteParameterCount;
 }
 
 // Empties the report; does nothing for a null report.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "convert/convert.h"
+#include "convert/program_header.h"
 
 namespace t2tk {
 
@@ -115,18 +116,113 @@ std::vector<std::uint8_t> MidiFileOf(std::span<const std::uint8_t> messages)
     return file;
 }
 
-std::string IncompletePresetWarning(std::string_view name, const PresetSummary& preset)
+namespace {
+
+std::string Program(const PresetSummary& preset)
 {
-    if (IsCompletePreset(preset)) {
-        return {};
+    return "program " + std::to_string(preset.slot + 1);
+}
+
+bool NameCut(const PresetSummary& preset)
+{
+    return std::strlen(preset.name) > static_cast<std::size_t>(kShownNameLength);
+}
+
+bool NameChanged(const PresetSummary& preset)
+{
+    return NameCut(preset) || std::strncmp(preset.name, preset.shown, sizeof preset.shown) != 0;
+}
+
+// "1, 2 and 5"
+std::string Numbers(const std::vector<int>& numbers)
+{
+    std::string text;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == numbers.size() ? " and " : ", ") + std::to_string(numbers[i]);
     }
-    const std::string size = preset.bytesRead > kCompletePresetSize
-                                 ? "longer than " + std::to_string(kCompletePresetSize) + " bytes, the rest is ignored"
-                                 : std::to_string(preset.bytesRead) + " of " + std::to_string(kCompletePresetSize) +
-                                       " bytes";
-    return "warning: \"" + Printable(name) + "\" is not a complete Tolvin preset (" + size + ", " +
-           std::to_string(preset.parameterCount) + " of " + std::to_string(kCompleteParameterCount) +
-           " parameters); converted as it is";
+    return text;
+}
+
+// Where parameters are out of range: "voices 1, 2 and 5 and effect unit 3",
+// or, when that would be long, "20 voices and 3 effect units".
+std::string OutOfRangeWhere(const PresetSummary& preset)
+{
+    std::vector<int> voices;
+    std::vector<int> effects;
+    for (int v = 0; v < 24; ++v) {
+        if ((preset.voicesOutOfRange >> v & 1U) != 0) {
+            voices.push_back(v + 1);
+        }
+    }
+    for (int u = 0; u < 4; ++u) {
+        if ((preset.effectsOutOfRange >> u & 1U) != 0) {
+            effects.push_back(u + 1);
+        }
+    }
+    constexpr std::size_t kListed = 8;
+    const bool listed = voices.size() + effects.size() <= kListed;
+    std::vector<std::string> parts;
+    if (!voices.empty()) {
+        parts.push_back(listed ? (voices.size() == 1 ? "voice " : "voices ") + Numbers(voices)
+                               : std::to_string(voices.size()) + (voices.size() == 1 ? " voice" : " voices"));
+    }
+    if (!effects.empty()) {
+        parts.push_back(listed ? (effects.size() == 1 ? "effect unit " : "effect units ") + Numbers(effects)
+                               : std::to_string(effects.size()) + (effects.size() == 1 ? " effect unit" : " effect units"));
+    }
+    return parts.size() == 2 ? parts[0] + " and " + parts[1] : parts.empty() ? std::string() : parts[0];
+}
+
+std::string Parameters(int count)
+{
+    return std::to_string(count) + (count == 1 ? " parameter" : " parameters") + " outside 0 to 1";
+}
+
+}  // namespace
+
+std::vector<std::string> PresetWarnings(std::string_view name, const PresetSummary& preset)
+{
+    std::vector<std::string> warnings;
+    const std::string file = "warning: \"" + Printable(name) + "\" (" + Program(preset) + ")";
+    if (!preset.fxp) {
+        warnings.push_back(file + " is no Tolvin preset: it does not begin as a preset of parameters does; converted "
+                                  "as it is");
+    } else if (!IsCompletePreset(preset)) {
+        const std::string size = preset.bytesRead > kCompletePresetSize
+                                     ? "longer than " + std::to_string(kCompletePresetSize) +
+                                           " bytes, the rest is ignored"
+                                     : std::to_string(preset.bytesRead) + " of " +
+                                           std::to_string(kCompletePresetSize) + " bytes";
+        warnings.push_back(file + " is not a complete Tolvin preset (" + size + ", " +
+                           std::to_string(preset.parameterCount) + " of " + std::to_string(kCompleteParameterCount) +
+                           " parameters); converted as it is");
+    }
+    if (NameChanged(preset)) {
+        const bool cut = NameCut(preset);
+        const bool replaced = std::strncmp(preset.name, preset.shown, std::strlen(preset.shown)) != 0;
+        warnings.push_back(file + ": the module shows its name \"" + Printable(preset.name) + "\" as \"" +
+                           Printable(preset.shown) + "\" (" + (cut ? "cut to 16 characters" : "") +
+                           (cut && replaced ? ", and " : "") +
+                           (replaced ? "characters it cannot show as \"?\"" : "") + ")");
+    }
+    if (preset.outOfRange > 0) {
+        warnings.push_back(file + ": " + Parameters(preset.outOfRange) + ", in " + OutOfRangeWhere(preset) +
+                           "; the module gets values within its range instead");
+    }
+    return warnings;
+}
+
+std::string PresetChangeNote(const PresetSummary& preset)
+{
+    const bool name = NameChanged(preset);
+    const bool range = preset.outOfRange > 0;
+    if (name && range) {
+        return Program(preset) + ": its name and " + Parameters(preset.outOfRange);
+    }
+    if (name) {
+        return Program(preset) + " shows its name as \"" + Printable(preset.shown) + "\"";
+    }
+    return range ? Program(preset) + ": " + Parameters(preset.outOfRange) : std::string();
 }
 
 std::string IncompleteCount(int incomplete, int files)

@@ -75,10 +75,21 @@ std::string OutputPathFor(const std::vector<std::string>& presets);
 // The MIDI file that carries messages, laid out in memory.
 std::vector<std::uint8_t> MidiFileOf(std::span<const std::uint8_t> messages);
 
-// What every front end says of a preset that is not a complete one, e.g.
-// 'warning: "kit.fxp" is not a complete Tolvin preset (4000 of 8600 bytes,
-// 2136 of 2136 parameters); converted as it is'; empty for a complete one.
-std::string IncompletePresetWarning(std::string_view name, const PresetSummary& preset);
+// What every front end says of a preset read from a file called name: one
+// warning for each thing the module will not get as the file has it, each
+// naming the file and the program, e.g. 'warning: "kit.fxp" (program 3) is
+// not a complete Tolvin preset (4000 of 8600 bytes, 2136 of 2136
+// parameters); converted as it is', 'warning: "kit.fxp" (program 3): the
+// module shows its name "My Very Long Electro Kit" as "My Very Long Ele" (cut
+// to 16 characters)', or parameters outside 0 to 1 and where; none for a
+// complete preset the module takes as it is.
+std::vector<std::string> PresetWarnings(std::string_view name, const PresetSummary& preset);
+
+// The same, short, for a status line that has room for one note a preset:
+// what the conversion changed (its name, parameters out of range), e.g.
+// 'program 3 shows its name as "My Very Long Ele"', or how many changes;
+// empty when it changed nothing. Whether the preset is complete is not said.
+std::string PresetChangeNote(const PresetSummary& preset);
 
 // How many of the files are not complete presets, e.g. "2 of 5 files are not
 // complete Tolvin presets".

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "convert/convert.h"
+#include "convert/program_header.h"
 
 namespace t2tk {
 
@@ -41,6 +42,50 @@ std::uint32_t ReadBigEndian32(const std::uint8_t* bytes)
 {
     return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
            std::uint32_t{bytes[3]};
+}
+
+// What the conversion of the preset in the image changes of it, as its
+// summary says: its name as the module shows it, and the parameters outside
+// 0 to 1 (the image is still in the file's byte order).
+void SummarizeImage(PresetSummary& summary)
+{
+    summary.fxp = std::memcmp(PresetImage, "CcnK", 4) == 0 && std::memcmp(PresetImage + 8, "FxCk", 4) == 0;
+    constexpr std::size_t nameField = 28;
+    const std::uint8_t* name = PresetImage + kProgramNameOffset;
+    std::size_t length = 0;
+    while (length < nameField && name[length] != 0) {
+        summary.name[length] = static_cast<char>(name[length]);
+        ++length;
+    }
+    summary.name[length] = '\0';
+    std::size_t shown = 0;
+    for (; shown < static_cast<std::size_t>(kShownNameLength) && shown < length; ++shown) {
+        summary.shown[shown] = static_cast<char>(ShownNameCharacter(name[shown]));
+    }
+    summary.shown[shown] = '\0';
+    summary.outOfRange = 0;
+    summary.voicesOutOfRange = 0;
+    summary.effectsOutOfRange = 0;
+    const auto inRange = [](const std::uint8_t* bytes) {
+        const float x = std::bit_cast<float>(ReadBigEndian32(bytes));
+        return x >= 0.0F && x <= 1.0F;  // false for no number too
+    };
+    for (int v = 0; v < kVoices; ++v) {
+        for (std::size_t at = 0; at < kVoiceBlockSize; at += 4) {
+            if (!inRange(PresetImage + kVoiceBlockOffset + v * kVoiceBlockSize + at)) {
+                ++summary.outOfRange;
+                summary.voicesOutOfRange |= 1U << v;
+            }
+        }
+    }
+    for (int u = 0; u < kEffectUnits; ++u) {
+        for (std::size_t at = 0; at < kEffectBlockSize; at += 4) {
+            if (!inRange(PresetImage + kEffectBlockOffset + u * kEffectBlockSize + at)) {
+                ++summary.outOfRange;
+                summary.effectsOutOfRange = static_cast<std::uint8_t>(summary.effectsOutOfRange | (1U << u));
+            }
+        }
+    }
 }
 
 // prefix and name joined as they are; false when the path does not fit.
@@ -144,12 +189,15 @@ int AppendPresetFiles(const char* prefix, const char* const* names, int compatib
         } else if (ReadPresetImage(path, output, &bytesRead, report) != 0) {
             return -1;
         }
+        slot = std::clamp(slot, kFirstSlot, kLastSlot);
         if (report != nullptr) {
-            report->presets[i] = {static_cast<std::uint32_t>(bytesRead),
-                                  ReadBigEndian32(PresetImage + kParameterCountOffset)};
+            PresetSummary& summary = report->presets[i];
+            summary.bytesRead = static_cast<std::uint32_t>(bytesRead);
+            summary.parameterCount = ReadBigEndian32(PresetImage + kParameterCountOffset);
+            summary.slot = slot;
+            SummarizeImage(summary);
             report->presetCount = i + 1;
         }
-        slot = std::clamp(slot, kFirstSlot, kLastSlot);
         AppendPresetMessages(PresetImage, slot, compatibility, i == 0 ? 1 : 0);
         ++slot;
     }

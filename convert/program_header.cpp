@@ -7,17 +7,14 @@
 namespace t2tk {
 
 namespace {
-constexpr int kNameLength = 16;
 constexpr std::uint8_t kCommonSettings[] = {100, 1, 100, 2, 100, 0, 100};  // bytes 21 to 27
 }  // namespace
 
 int BuildProgramHeader(std::uint8_t* record, const std::uint8_t* name)
 {
     std::memset(record, 0, kProgramHeaderSize);
-    // The module takes 7-bit characters only; anything above would break the
-    // message's framing, so it shows as a question mark.
-    for (int i = 0; i < kNameLength; ++i) {
-        record[1 + i] = name[i] < 0x80 ? name[i] : '?';
+    for (int i = 0; i < kShownNameLength; ++i) {
+        record[1 + i] = ShownNameCharacter(name[i]);
     }
     std::memcpy(record + 21, kCommonSettings, sizeof kCommonSettings);
     return 0;

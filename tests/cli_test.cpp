@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "cli/cli_options.h"
@@ -224,28 +225,72 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "out.mid"}));
 }
 
-// Presets of other sizes and counts, ours and one from elsewhere, convert with
-// a warning into well-formed messages.
-TEST_F(CliTest, IncompletePresetsAreConvertedWithAWarning)
+// Everything the module will not get as a file has it is said, naming the
+// file and the program: presets of other sizes and counts, ours and one from
+// elsewhere, a file that is no preset, a name cut or with characters the
+// module cannot show, parameters outside 0 to 1. Each converts into
+// well-formed messages.
+TEST_F(CliTest, WhatTheModuleWillNotGetIsSaid)
 {
-    Bytes preset = test::ReadBytes("a.fxp");
-    preset[27] = 0x57;  // the parameter count, 0x858, one less
-    test::WriteBytes("count.fxp", preset);
-    preset.resize(4000);
-    preset[27] = 0x58;
-    test::WriteBytes("half.fxp", preset);
+    const Bytes preset = test::ReadBytes("a.fxp");
+    const auto changed = [&preset](const std::string& name, const std::function<void(Bytes&)>& change) {
+        Bytes bytes = preset;
+        change(bytes);
+        test::WriteBytes(name, bytes);
+        return name;
+    };
+    const auto named = [](const std::string& name) {
+        return [name](Bytes& bytes) {
+            std::fill(bytes.begin() + 28, bytes.begin() + 56, 0);
+            std::copy(name.begin(), name.end(), bytes.begin() + 28);
+        };
+    };
+    // A parameter of voice v or effect unit u, big-endian.
+    const auto parameter = [](Bytes& bytes, std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) {
+            bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+        }
+    };
     test::WriteBytes("zeros.fxp", Bytes(9500, 0));
-    const std::pair<std::string, const char*> cases[] = {
-        {"half.fxp", "4000 of 8600 bytes, 2136 of 2136 parameters"},
-        {"count.fxp", "8600 of 8600 bytes, 2135 of 2136 parameters"},
-        {"zeros.fxp", "longer than 8600 bytes, the rest is ignored, 0 of 2136 parameters"},
-        {T2TK_CORPUS_DIR "/again-test.fxp", "60 of 8600 bytes, 1 of 2136 parameters"},  // from elsewhere, see the corpus README
+    const std::pair<std::string, std::string> cases[] = {
+        {changed("half.fxp", [](Bytes& b) { b.resize(4000); }),
+         " is not a complete Tolvin preset (4000 of 8600 bytes, 2136 of 2136 parameters); converted as it is"},
+        {changed("count.fxp", [](Bytes& b) { b[27] = 0x57; }),  // the parameter count, 0x858, one less
+         " is not a complete Tolvin preset (8600 of 8600 bytes, 2135 of 2136 parameters); converted as it is"},
+        {changed("longer.fxp", [](Bytes& b) { b.resize(8700, 0); }),
+         " is not a complete Tolvin preset (longer than 8600 bytes, the rest is ignored, 2136 of 2136 parameters); "
+         "converted as it is"},
+        {"zeros.fxp", " is no Tolvin preset: it does not begin as a preset of parameters does; converted as it is"},
+        // from elsewhere, see the corpus README
+        {T2TK_CORPUS_DIR "/again-test.fxp",
+         " is not a complete Tolvin preset (60 of 8600 bytes, 1 of 2136 parameters); converted as it is"},
+        {changed("long-name.fxp", named("My Very Long Electro Kit Nm")),
+         ": the module shows its name \"My Very Long Electro Kit Nm\" as \"My Very Long Ele\" (cut to 16 characters)"},
+        {changed("kueche.fxp", named("K\xC3\xBC" "che Kit")),
+         ": the module shows its name \"K\xC3\xBC" "che Kit\" as \"K??che Kit\" (characters it cannot show as \"?\")"},
+        {changed("both.fxp", named("Gro\xC3\x9F" "e Trommel Set Nr 2")),
+         ": the module shows its name \"Gro\xC3\x9F" "e Trommel Set Nr 2\" as \"Gro??e Trommel S\" (cut to 16 "
+         "characters, and characters it cannot show as \"?\")"},
+        {changed("range.fxp",
+                 [&](Bytes& b) {
+                     parameter(b, 56 + 348 * 2, 0x3FC00000);           // voice 3: 1.5
+                     parameter(b, 56 + 348 * 4 + 4, 0x7FC00000);       // voice 5: no number
+                     parameter(b, 8408 + 48 * 1 + 8, 0xBE800000);      // effect unit 2: -0.25
+                 }),
+         ": 3 parameters outside 0 to 1, in voices 3 and 5 and effect unit 2; the module gets values within its "
+         "range instead"},
+        {changed("everywhere.fxp",
+                 [&](Bytes& b) {
+                     for (std::size_t v = 0; v < 24; ++v) {
+                         parameter(b, 56 + 348 * v, 0x40000000);  // 2.0
+                     }
+                 }),
+         ": 24 parameters outside 0 to 1, in 24 voices; the module gets values within its range instead"},
     };
     for (const auto& [name, what] : cases) {
-        const Outcome outcome = Run({"-o", "out.syx", name});
+        const Outcome outcome = Run({"-p", "7", "-o", "out.syx", name});
         EXPECT_EQ(outcome.status, 0);
-        EXPECT_EQ(outcome.err, "t2tk-convert: warning: \"" + name + "\" is not a complete Tolvin preset (" + what +
-                                   "); converted as it is\n");
+        EXPECT_EQ(outcome.err, "t2tk-convert: warning: \"" + name + "\" (program 7)" + what + "\n");
         const Bytes messages = test::ReadBytes("out.syx");
         EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "") << name;
     }

@@ -104,20 +104,28 @@ TEST_F(ConverterRequestsTest, DropsAlwaysAskAndTakeTheFirstFifty)
 
 // What a window shows of a request, and whether it goes on to a port: only a
 // file that was written is sent; files that are not complete presets are
-// counted in the line and named in its tooltip.
+// counted in the line, a preset the conversion changed gets a note of its
+// own, and the tooltip has every warning.
 TEST_F(ConverterRequestsTest, TheViewSaysWhatToShowAndWhereToSend)
 {
     const auto fitsAll = [](std::string_view) { return true; };
     requests.ChoosePort("Thump A");
-    test::WriteBytes(dir.File("kits/short.fxp"), test::Bytes(100, 0));
+    test::Bytes preset = test::ReadBytes(dir.File("kits/a.fxp"));
+    test::WriteBytes(dir.File("kits/short.fxp"), test::Bytes(preset.begin(), preset.begin() + 100));
+    std::copy_n("Sixteen Char Kit and more", 25, preset.begin() + 28);
+    test::WriteBytes(dir.File("kits/long.fxp"), preset);
     dialogs.saveResults = {dir.File("kits.mid"), dir.File("nowhere/kits.mid")};
-    const auto written = requests.OnDropFiles({dir.File("kits/a.fxp"), dir.File("kits/short.fxp")});
+    const auto written =
+        requests.OnDropFiles({dir.File("kits/a.fxp"), dir.File("kits/short.fxp"), dir.File("kits/long.fxp")});
     ASSERT_TRUE(written);
     const RequestView view = requests.View(*written, fitsAll);
-    EXPECT_EQ(view.line, "Wrote kits.mid: 2 presets, programs 1 to 2. 1 of 2 files is not a complete Tolvin preset.");
+    EXPECT_EQ(view.line, "Wrote kits.mid: 3 presets, programs 1 to 3. 1 of 3 files is not a complete Tolvin preset. "
+                         "Program 3 shows its name as \"Sixteen Char Kit\".");
     EXPECT_EQ(view.whole, view.line + "\nwarning: \"" + dir.File("kits/short.fxp") +
-                              "\" is not a complete Tolvin preset (100 of 8600 bytes, 0 of 2136 parameters); converted "
-                              "as it is");
+                              "\" (program 2) is not a complete Tolvin preset (100 of 8600 bytes, 2136 of 2136 "
+                              "parameters); converted as it is\nwarning: \"" + dir.File("kits/long.fxp") +
+                              "\" (program 3): the module shows its name \"Sixteen Char Kit and more\" as \"Sixteen "
+                              "Char Kit\" (cut to 16 characters)");
     EXPECT_EQ(view.sendTo, std::optional<std::string>("Thump A"));
     // A name too long for its room gives up its middle.
     EXPECT_EQ(requests.View(*written, [](std::string_view name) { return name.size() <= 7; }).line.substr(0, 14),

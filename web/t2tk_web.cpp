@@ -102,13 +102,17 @@ EMSCRIPTEN_KEEPALIVE const char* t2tk_preset_name(int preset)
     return Text("");
 }
 
-// The warning for preset i of the last conversion, read from a file called
-// name; empty when it was complete.
+// The warnings for preset i of the last conversion, read from a file called
+// name, a line each; empty when the module takes it as it is.
 EMSCRIPTEN_KEEPALIVE const char* t2tk_preset_warning(int i, const char* name)
 {
-    return Text(static_cast<std::size_t>(i) < g_result.presets.size()
-                    ? IncompletePresetWarning(name, g_result.presets[static_cast<std::size_t>(i)])
-                    : std::string());
+    std::string lines;
+    if (static_cast<std::size_t>(i) < g_result.presets.size()) {
+        for (const std::string& warning : PresetWarnings(name, g_result.presets[static_cast<std::size_t>(i)])) {
+            lines += (lines.empty() ? "" : "\n") + warning;
+        }
+    }
+    return Text(lines);
 }
 
 // How many of the last conversion's files are not complete presets, said as
