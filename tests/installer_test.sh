@@ -117,7 +117,10 @@ gone "$moved_folder" || fail "$moved_folder is still there after uninstalling"
 # once it has ended, every file is this version's.
 wine "$standin" "/D=$target"
 before=$(snapshot "$folder")
-refused "a silent install while t2tk 1.1.0 runs" wine "$while_running" "$folder/t2tk.exe" "$installer" /S "/D=$target"
+for program in t2tk.exe t2tk-convert.exe; do
+  refused "a silent install while $program of 1.1.0 runs" \
+    wine "$while_running" "$folder/$program" "$installer" /S "/D=$target"
+done
 wine "$installer" /S "/D=$target"
 for file in "${files[@]}"; do
   case $file in
