@@ -40,12 +40,16 @@ preset files) into the System Exclusive messages of the Thumpkrate rack drum
 module, all in one Standard MIDI File that a sequencer plays into the module
 to load and store each kit in one of its 50 program memories.
 
-The package holds the desktop converter t2tk and the command-line converter
-t2tk-convert.")
+The package holds the desktop converter t2tk, the command-line converter
+t2tk-convert, and the same converter as a web page in one file, with its
+menu entry \"t2tk in the browser\".")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(T2TK_WEB_PAGE)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)  # the page's menu entry opens it in the browser
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
