@@ -41,8 +41,8 @@ module, all in one Standard MIDI File that a sequencer plays into the module
 to load and store each kit in one of its 50 program memories.
 
 The package holds the desktop converter t2tk, the command-line converter
-t2tk-convert, and the same converter as a web page in one file, with its
-menu entry \"t2tk in the browser\".")
+t2tk-convert, and the same converter as a web page in one file, which the
+menu offers as t2tk in the browser.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
