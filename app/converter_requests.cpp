@@ -1,6 +1,7 @@
 #include "app/converter_requests.h"
 
 #include <algorithm>
+#include <ostream>
 
 #include "app/command_line.h"
 #include "app/conversion_status.h"
@@ -14,25 +15,65 @@
 
 namespace t2tk::app {
 
+namespace {
+
+std::size_t Characters(std::string_view text)
+{
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// What follows the first sentence of a written outcome's status line.
+std::string StatusNotes(const RequestOutcome& outcome)
+{
+    std::string notes = ConversionNotes(outcome.presets, outcome.firstSlot, outcome.leftOut);
+    if (!outcome.warnings.empty()) {
+        notes += " " + IncompleteCount(static_cast<int>(outcome.warnings.size()), outcome.presets) + ".";
+    }
+    return notes;
+}
+
+}  // namespace
+
 std::string StatusLine(const RequestOutcome& outcome)
 {
     if (!outcome.written) {
         return "Nothing written.";
     }
-    std::string line = DescribeConversion(outcome.output, outcome.presets, outcome.firstSlot, outcome.leftOut);
-    if (!outcome.warnings.empty()) {
-        line += " " + IncompleteCount(static_cast<int>(outcome.warnings.size()), outcome.presets) + ".";
-    }
-    return line;
+    return WroteSentence(FileNameOf(outcome.output), outcome.presets, outcome.firstSlot) + StatusNotes(outcome);
 }
 
-RequestView ConverterRequests::View(const RequestOutcome& outcome,
-                                    const std::function<bool(std::string_view)>& fits) const
+std::string FitStatus(const RequestOutcome& outcome, const std::string& after, const StatusRoom& room)
+{
+    const std::string below = after.empty() ? after : "\n" + after;
+    if (!outcome.written) {
+        return StatusLine(outcome) + below;
+    }
+    const std::string notes = StatusNotes(outcome) + below;
+    const auto wrote = [&outcome](std::string_view name, bool programs = true) {
+        return WroteSentence(name, outcome.presets, outcome.firstSlot, programs);
+    };
+    const std::string name = ElideMiddle(FileNameOf(outcome.output), [&](std::string_view part) {
+        return room.nameFits(part) && room.textFits(wrote(part) + notes);
+    });
+    std::vector<std::string> firsts{wrote(name), wrote({}), wrote({}, false)};
+    // A name cut down to a few characters says nothing: the first sentence goes on without it.
+    constexpr std::size_t fewestKept = 6;
+    if (name != FileNameOf(outcome.output) && Characters(name) - 1 < fewestKept) {
+        firsts.erase(firsts.begin());
+    }
+    for (const std::string& first : firsts) {
+        if (room.textFits(first + notes)) {
+            return first + notes;
+        }
+    }
+    return firsts.back() + notes;
+}
+
+RequestView ConverterRequests::View(const RequestOutcome& outcome, const StatusRoom& room) const
 {
     RequestView view;
-    RequestOutcome shown = outcome;
-    shown.output = ElideMiddle(FileNameOf(outcome.output), fits);
-    view.line = StatusLine(shown);
+    view.line = FitStatus(outcome, {}, room);
     view.whole = StatusLine(outcome);
     for (const std::string& warning : outcome.warnings) {
         view.whole += "\n" + warning;
@@ -139,7 +180,9 @@ RequestOutcome ConverterRequests::ConvertRequested(const std::string& prefix, co
     request.compatibility = m_compatibility != 0;
     request.firstSlot = m_program;
     request.keepMessages = !m_sendPort.empty();
-    ConversionResult result = ConvertAndWrite(request);
+    // The converter's progress lines are for scripts; the window says what was done.
+    std::ostream nowhere(nullptr);
+    ConversionResult result = ConvertAndWrite(request, nowhere);
     if (!result.written) {
         m_dialogs.ShowError(result.failure);
     }
