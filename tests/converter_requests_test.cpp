@@ -157,10 +157,10 @@ TEST(StatusLine, GivesWayBeforeItsCounts)
         {36 + notes.size() + 28, "Sent 50 presets to Thump B.",
          "Wrote 50 presets, programs 4 to 50." + notes + "\nSent 50 presets to Thump B."},
     };
-    for (const auto& [room, after, line] : cases) {
+    for (const auto& row : cases) {
         const StatusRoom fitting{[](std::string_view) { return true; },
-                                 [room](std::string_view text) { return text.size() <= room; }};
-        EXPECT_EQ(FitStatus(outcome, after, fitting), line) << room;
+                                 [&row](std::string_view text) { return text.size() <= row.room; }};
+        EXPECT_EQ(FitStatus(outcome, row.after, fitting), row.line) << row.room;
     }
 }
 

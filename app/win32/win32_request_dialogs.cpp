@@ -31,7 +31,7 @@ OPENFILENAMEW FileDialog(HWND owner, const wchar_t* filter, std::vector<wchar_t>
 
 std::wstring DialogFolder(const std::string& folder)
 {
-    const std::wstring wide = Utf16(folder);
+    std::wstring wide = Utf16(folder);
     if (wide.size() < MAX_PATH) {
         return wide;
     }
