@@ -9,18 +9,31 @@ namespace t2tk::app {
 
 std::string DescribeConversion(std::string_view outputPath, int presets, int firstSlot, int filesLeftOut)
 {
+    return WroteSentence(FileNameOf(outputPath), presets, firstSlot) + ConversionNotes(presets, firstSlot, filesLeftOut);
+}
+
+std::string WroteSentence(std::string_view fileName, int presets, int firstSlot, bool programs)
+{
     constexpr int lastProgram = kLastSlot + 1;
     const int first = firstSlot + 1;
     const int last = std::min(first + presets - 1, lastProgram);
-    std::string text = "Wrote " + std::string(FileNameOf(outputPath)) + ": ";
-    text += presets == 1 ? "1 preset, program " + std::to_string(first)
-                         : std::to_string(presets) + " presets, programs " + std::to_string(first) + " to " +
-                               std::to_string(last);
-    text += ".";
+    std::string text = fileName.empty() ? "Wrote " : "Wrote " + std::string(fileName) + ": ";
+    text += presets == 1 ? "1 preset" : std::to_string(presets) + " presets";
+    if (programs) {
+        text += presets == 1 ? ", program " + std::to_string(first)
+                             : ", programs " + std::to_string(first) + " to " + std::to_string(last);
+    }
+    return text + ".";
+}
+
+std::string ConversionNotes(int presets, int firstSlot, int filesLeftOut)
+{
+    constexpr int lastProgram = kLastSlot + 1;
+    std::string text;
     if (filesLeftOut > 0) {
         text += " " + LeftOutNotice(filesLeftOut) + ".";
     }
-    if (first + presets - 1 > lastProgram) {
+    if (firstSlot + presets > lastProgram) {
         text += " Presets past program 50 all went to program 50.";
     }
     return text;
@@ -53,7 +66,7 @@ std::string ElideMiddle(std::string_view text, const std::function<bool(std::str
         const std::size_t characters = starts.size() - 1;
         const std::size_t head = (kept + 1) / 2;
         const std::size_t tail = kept / 2;
-        return std::string(text.substr(0, starts[head])) + "\xE2\x80\xA6" +
+        return std::string(text.substr(0, starts[head])) + std::string(kEllipsis) +
                std::string(text.substr(starts[characters - tail]));
     };
     std::size_t low = 0;  // fits, or nothing does

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ostream>
 
 #include "app/command_line.h"
 #include "app/conversion_status.h"
@@ -15,37 +16,76 @@
 
 namespace t2tk::app {
 
-std::string StatusLine(const RequestOutcome& outcome)
+namespace {
+
+std::size_t Characters(std::string_view text)
 {
-    if (!outcome.written) {
-        return "Nothing written.";
-    }
-    std::string line = DescribeConversion(outcome.output, outcome.presets, outcome.firstSlot, outcome.leftOut);
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// What follows the first sentence of a written outcome's status line.
+std::string StatusNotes(const RequestOutcome& outcome)
+{
+    std::string notes = ConversionNotes(outcome.presets, outcome.firstSlot, outcome.leftOut);
     if (outcome.incomplete > 0) {
-        line += " " + IncompleteCount(outcome.incomplete, outcome.presets) + ".";
+        notes += " " + IncompleteCount(outcome.incomplete, outcome.presets) + ".";
     }
     // What the conversion changed: a note for each preset while they are
     // few, their count once they are not; the tooltip has every warning.
     constexpr std::size_t kNotes = 2;
     if (outcome.notes.size() > kNotes) {
-        line += " The conversion changed " + std::to_string(outcome.notes.size()) +
-                " presets; the warnings say how.";
+        notes += " The conversion changed " + std::to_string(outcome.notes.size()) + " presets; the warnings say how.";
     } else {
         for (std::string note : outcome.notes) {
             note[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[0])));
-            line += " " + note + ".";
+            notes += " " + note + ".";
         }
     }
-    return line;
+    return notes;
 }
 
-RequestView ConverterRequests::View(const RequestOutcome& outcome,
-                                    const std::function<bool(std::string_view)>& fits) const
+}  // namespace
+
+std::string StatusLine(const RequestOutcome& outcome)
+{
+    if (!outcome.written) {
+        return "Nothing written.";
+    }
+    return WroteSentence(FileNameOf(outcome.output), outcome.presets, outcome.firstSlot) + StatusNotes(outcome);
+}
+
+std::string FitStatus(const RequestOutcome& outcome, const std::string& after, const StatusRoom& room)
+{
+    const std::string below = after.empty() ? after : "\n" + after;
+    if (!outcome.written) {
+        return StatusLine(outcome) + below;
+    }
+    const std::string notes = StatusNotes(outcome) + below;
+    const auto wrote = [&outcome](std::string_view name, bool programs = true) {
+        return WroteSentence(name, outcome.presets, outcome.firstSlot, programs);
+    };
+    const std::string name = ElideMiddle(FileNameOf(outcome.output), [&](std::string_view part) {
+        return room.nameFits(part) && room.textFits(wrote(part) + notes);
+    });
+    std::vector<std::string> firsts{wrote(name), wrote({}), wrote({}, false)};
+    // A name cut down to a few characters says nothing: the first sentence goes on without it.
+    constexpr std::size_t fewestKept = 6;
+    if (name != FileNameOf(outcome.output) && Characters(name) - 1 < fewestKept) {
+        firsts.erase(firsts.begin());
+    }
+    for (const std::string& first : firsts) {
+        if (room.textFits(first + notes)) {
+            return first + notes;
+        }
+    }
+    return firsts.back() + notes;
+}
+
+RequestView ConverterRequests::View(const RequestOutcome& outcome, const StatusRoom& room) const
 {
     RequestView view;
-    RequestOutcome shown = outcome;
-    shown.output = ElideMiddle(FileNameOf(outcome.output), fits);
-    view.line = StatusLine(shown);
+    view.line = FitStatus(outcome, {}, room);
     view.whole = StatusLine(outcome);
     for (const std::string& warning : outcome.warnings) {
         view.whole += "\n" + warning;
@@ -152,7 +192,9 @@ RequestOutcome ConverterRequests::ConvertRequested(const std::string& prefix, co
     request.compatibility = m_compatibility != 0;
     request.firstSlot = m_program;
     request.keepMessages = !m_sendPort.empty();
-    ConversionResult result = ConvertAndWrite(request);
+    // The converter's progress lines are for scripts; the window says what was done.
+    std::ostream nowhere(nullptr);
+    ConversionResult result = ConvertAndWrite(request, nowhere);
     if (!result.written) {
         m_dialogs.ShowError(result.failure);
     }

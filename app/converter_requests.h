@@ -31,10 +31,25 @@ struct RequestOutcome {
 // how many files were not complete presets, and what the conversion changed.
 std::string StatusLine(const RequestOutcome& outcome);
 
+// How a window measures its status line: whether a file name fits the room a
+// name has on one line of it, and whether a whole text, wrapped as the
+// window wraps it (lines apart at each '\n'), fits it.
+struct StatusRoom {
+    std::function<bool(std::string_view)> nameFits;
+    std::function<bool(std::string_view)> textFits;
+};
+
+// The status line of outcome as a window shows it, with after (a send's
+// account, say) on a line of its own below it unless empty. The first
+// sentence gives way to fit the room: its file name cut in the middle, then
+// the name left out, then the programs; the counts and notes after it, and
+// after, are never cut (the tooltip holds everything whole).
+std::string FitStatus(const RequestOutcome& outcome, const std::string& after, const StatusRoom& room);
+
 // What a dialog shows after a request, and what it does next: the rules'
 // whole answer, which the window only renders.
 struct RequestView {
-    std::string line;                   // the status line, its file name given up in the middle to fit
+    std::string line;                   // the status line, fitted to the room
     std::string whole;                  // the line whole, then each warning: the tooltip
     std::optional<std::string> sendTo;  // the port the conversion goes on to, when it does
 };
@@ -78,9 +93,8 @@ public:
     std::optional<RequestOutcome> RunCommandLine(const std::vector<std::string>& arguments);
     std::optional<RequestOutcome> OnConvert();
     std::optional<RequestOutcome> OnDropFiles(const std::vector<std::string>& paths);
-    // What the window shows of what a road did, and where it goes next. fits
-    // tells whether a text fits the room the file name has in the line.
-    RequestView View(const RequestOutcome& outcome, const std::function<bool(std::string_view)>& fits) const;
+    // What the window shows of what a road did, and where it goes next.
+    RequestView View(const RequestOutcome& outcome, const StatusRoom& room) const;
 
 private:
     RequestOutcome ConvertRequested(const std::string& prefix, const std::vector<std::string>& names,

@@ -12,7 +12,7 @@
 #include <windows.h>
 
 #include <io.h>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,18 +131,36 @@ private:
     std::string m_pending;
 };
 
-// Puts stream's text through a ConsoleText when its handle is a console; the
-// buffer lives as long as the process.
-void ToConsole(std::ostream& stream, DWORD handle)
-{
-    HANDLE console = ::GetStdHandle(handle);
-    DWORD mode = 0;
-    if (::GetConsoleMode(console, &mode) != 0) {
-        static std::vector<std::unique_ptr<ConsoleText>> buffers;
-        buffers.push_back(std::make_unique<ConsoleText>(console));
-        stream.rdbuf(buffers.back().get());
+// Puts a stream's text through a ConsoleText while it lives, when the
+// stream's handle is a console, and puts the stream's own buffer back before
+// it goes: the standard streams are flushed once more after wmain returns,
+// when a buffer of wmain's is gone.
+class ConsoleStream {
+public:
+    ConsoleStream(std::ostream& stream, DWORD handle) : m_stream(stream)
+    {
+        HANDLE console = ::GetStdHandle(handle);
+        DWORD mode = 0;
+        if (::GetConsoleMode(console, &mode) != 0) {
+            m_text.emplace(console);
+            m_previous = stream.rdbuf(&*m_text);
+        }
     }
-}
+    ~ConsoleStream()
+    {
+        if (m_text) {
+            m_stream.flush();
+            m_stream.rdbuf(m_previous);
+        }
+    }
+    ConsoleStream(const ConsoleStream&) = delete;
+    ConsoleStream& operator=(const ConsoleStream&) = delete;
+
+private:
+    std::ostream& m_stream;
+    std::optional<ConsoleText> m_text;
+    std::streambuf* m_previous = nullptr;
+};
 
 }  // namespace
 
@@ -150,8 +168,8 @@ void ToConsole(std::ostream& stream, DWORD handle)
 // arrives whole; inside they are UTF-8.
 int wmain(int argc, wchar_t** wideArgv)
 {
-    ToConsole(std::cout, STD_OUTPUT_HANDLE);
-    ToConsole(std::cerr, STD_ERROR_HANDLE);
+    const ConsoleStream out(std::cout, STD_OUTPUT_HANDLE);
+    const ConsoleStream err(std::cerr, STD_ERROR_HANDLE);
     // Held for as long as the converter runs: the installer waits for it to close.
     ::CreateMutexW(nullptr, FALSE, L"Local\\t2tk-running");
     std::vector<std::string> arguments;

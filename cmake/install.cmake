@@ -9,6 +9,10 @@ install(TARGETS t2tk-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(T2TK_WEB_PAGE "" CACHE FILEPATH "The web page in one file (build/web/t2tk.html), shipped when given")
 if(T2TK_WEB_PAGE AND NOT WIN32)
   install(FILES ${T2TK_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/t2tk)
+  # Its menu entry, "t2tk in the browser", as the Windows Start menu has.
+  configure_file(${PROJECT_SOURCE_DIR}/res/org.t2tk.t2tk-browser.desktop.in
+                 ${T2TK_GENERATED_DIR}/org.t2tk.t2tk-browser.desktop @ONLY)
+  install(FILES ${T2TK_GENERATED_DIR}/org.t2tk.t2tk-browser.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
 if(T2TK_HAVE_GUI)
   install(TARGETS t2tk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

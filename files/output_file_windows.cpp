@@ -390,7 +390,11 @@ bool ReadOwnFileBytes(const std::string& path, std::size_t limit, std::string& c
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        // A folder is refused as if for want of permission: it is said as what it is.
+        const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            problem = {WriteProblem::NotOwnFile, path, 0, std::to_string(limit)};
+        } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             problem = Failed(WriteProblem::Unreadable, path, error);
         }
         return false;

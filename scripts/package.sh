@@ -29,7 +29,7 @@ rm -f build/package/*.deb
 (cd build/package && cpack -G DEB >/dev/null)
 deb=$(ls build/package/t2tk_*.deb)
 
-desktop-file-validate res/org.t2tk.t2tk.desktop
+desktop-file-validate res/org.t2tk.t2tk.desktop build/package/generated/org.t2tk.t2tk-browser.desktop
 appstreamcli validate --no-net res/appdata/org.t2tk.t2tk.metainfo.xml
 lintian --fail-on error --suppress-tags-from-file /dev/null "$deb"
 tests/package_test.sh "$deb"

@@ -24,8 +24,6 @@ cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build build/windows --target all installer
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build/windows --output-on-failure --timeout 300
 
+xvfb-run -a -s "-screen 0 1024x768x24" tests/installer_test.sh build/windows "$PWD/build/web/t2tk.html"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
-installer=$PWD/build/windows/t2tk-$version-win64.exe
-xvfb-run -a -s "-screen 0 1024x768x24" \
-  tests/installer_test.sh "$installer" "$version" "$PWD/tests/corpus" "$PWD/build/windows/tests/support/while_running.exe"
-echo "$installer"
+echo "$PWD/build/windows/t2tk-$version-win64.exe"

@@ -185,9 +185,13 @@ private slots:
         Open("[t2tk]\nProgram=4\n");
         const std::string name = std::string(180, 'k') + ".mid";
         m_dialogs.saveResults = {Path(name)};
-        QVERIFY(DropOn(m_dialog.get(), std::vector<std::string>(51, T2TK_CORPUS_DIR "/in-range.fxp")));
+        std::vector<std::string> presets(51, T2TK_CORPUS_DIR "/in-range.fxp");
+        presets[3] = presets[7] = T2TK_CORPUS_DIR "/short-100.fxp";
+        QVERIFY(DropOn(m_dialog.get(), presets));
         auto* status = Child<QLabel>("status");
-        QVERIFY(status->text().endsWith(QStringLiteral("Presets past program 50 all went to program 50.")));
+        QVERIFY(status->text().endsWith(QStringLiteral(
+            " 1 file past the 50th left out. Presets past program 50 all went to program 50."
+            " 2 of 50 files are not complete Tolvin presets.")));
         QVERIFY(status->toolTip().contains(QString::fromStdString(name)));
         QTRY_VERIFY(FitsTheWindow(status));
         if (const QByteArray shot = qgetenv("T2TK_SCREENSHOT"); !shot.isEmpty()) {

@@ -90,7 +90,9 @@ TEST_F(ConverterRequestsTest, DropsAlwaysAskAndTakeTheFirstFifty)
 {
     requests.setSamePath(1);  // not for drops
     dialogs.saveResults = {dir.File("one.mid"), dir.File("many.mid")};
+    testing::internal::CaptureStdout();  // the converter's progress lines are not the window's
     ASSERT_TRUE(requests.OnDropFiles({dir.File("kits/a.fxp")}));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     const auto outcome = requests.OnDropFiles(std::vector<std::string>(51, dir.File("kits/b.fxp")));
     ASSERT_TRUE(outcome);
     EXPECT_EQ(StatusLine(*outcome), "Wrote many.mid: 50 presets, programs 1 to 50. 1 file past the 50th left out.");
@@ -109,17 +111,18 @@ TEST_F(ConverterRequestsTest, DropsAlwaysAskAndTakeTheFirstFifty)
 TEST_F(ConverterRequestsTest, TheViewSaysWhatToShowAndWhereToSend)
 {
     const auto fitsAll = [](std::string_view) { return true; };
+    const StatusRoom roomForAll{fitsAll, fitsAll};
     requests.ChoosePort("Thump A");
     test::Bytes preset = test::ReadBytes(dir.File("kits/a.fxp"));
     test::WriteBytes(dir.File("kits/short.fxp"), test::Bytes(preset.begin(), preset.begin() + 100));
     std::copy_n("Sixteen Char Kit and more", 25, preset.begin() + 28);
     test::WriteBytes(dir.File("kits/long.fxp"), preset);
-    dialogs.saveResults = {dir.File("kits.mid"), dir.File("nowhere/kits.mid")};
+    dialogs.saveResults = {dir.File("drum-kits.mid"), dir.File("nowhere/kits.mid")};
     const auto written =
         requests.OnDropFiles({dir.File("kits/a.fxp"), dir.File("kits/short.fxp"), dir.File("kits/long.fxp")});
     ASSERT_TRUE(written);
-    const RequestView view = requests.View(*written, fitsAll);
-    EXPECT_EQ(view.line, "Wrote kits.mid: 3 presets, programs 1 to 3. 1 of 3 files is not a complete Tolvin preset. "
+    const RequestView view = requests.View(*written, roomForAll);
+    EXPECT_EQ(view.line, "Wrote drum-kits.mid: 3 presets, programs 1 to 3. 1 of 3 files is not a complete Tolvin preset. "
                          "Program 3 shows its name as \"Sixteen Char Kit\".");
     EXPECT_EQ(view.whole, view.line + "\nwarning: \"" + dir.File("kits/short.fxp") +
                               "\" (program 2) is not a complete Tolvin preset (100 of 8600 bytes, 2136 of 2136 "
@@ -128,13 +131,45 @@ TEST_F(ConverterRequestsTest, TheViewSaysWhatToShowAndWhereToSend)
                               "Char Kit\" (cut to 16 characters)");
     EXPECT_EQ(view.sendTo, std::optional<std::string>("Thump A"));
     // A name too long for its room gives up its middle.
-    EXPECT_EQ(requests.View(*written, [](std::string_view name) { return name.size() <= 7; }).line.substr(0, 14),
-              "Wrote ki\xE2\x80\xA6id:");
+    EXPECT_EQ(requests.View(*written, {[](std::string_view name) { return name.size() <= 11; }, fitsAll})
+                  .line.substr(0, 18),
+              "Wrote drum\xE2\x80\xA6.mid:");
     const auto refused = requests.OnDropFiles({dir.File("kits/a.fxp")});
     ASSERT_TRUE(refused && !refused->written);
-    EXPECT_EQ(requests.View(*refused, fitsAll).sendTo, std::nullopt);
+    EXPECT_EQ(requests.View(*refused, roomForAll).sendTo, std::nullopt);
     requests.setSendPort("");  // the box fell back to "File only"
-    EXPECT_EQ(requests.View(*written, fitsAll).sendTo, std::nullopt);
+    EXPECT_EQ(requests.View(*written, roomForAll).sendTo, std::nullopt);
+}
+
+// When the status line is too long for its room, its first sentence gives
+// way, never a count after it: the file name is cut in its middle, then left
+// out (rather than cut to a few characters), then the programs are; a send's
+// account below it stays whole too.
+TEST(StatusLine, GivesWayBeforeItsCounts)
+{
+    RequestOutcome outcome{true, "/kits/Thumpkrate.mid", 50, 3, 1, {}, {"warning: a", "warning: b"}, 2, {}};
+    const std::string notes = " 1 file past the 50th left out. Presets past program 50 all went to program 50."
+                              " 2 of 50 files are not complete Tolvin presets.";
+    const std::string wrote = "Wrote Thumpkrate.mid: 50 presets, programs 4 to 50.";
+    const struct {
+        std::size_t room;  // bytes the text may take
+        std::string after;
+        std::string line;
+    } cases[] = {
+        {1000, "", wrote + notes},
+        {wrote.size() + notes.size() - 4, "", "Wrote Thum\xE2\x80\xA6mid: 50 presets, programs 4 to 50." + notes},
+        {wrote.size() + notes.size() - 9, "", "Wrote 50 presets, programs 4 to 50." + notes},
+        {20 + notes.size(), "", "Wrote 50 presets." + notes},
+        {5, "", "Wrote 50 presets." + notes},
+        {1000, "Sent 50 presets to Thump B.", wrote + notes + "\nSent 50 presets to Thump B."},
+        {36 + notes.size() + 28, "Sent 50 presets to Thump B.",
+         "Wrote 50 presets, programs 4 to 50." + notes + "\nSent 50 presets to Thump B."},
+    };
+    for (const auto& row : cases) {
+        const StatusRoom fitting{[](std::string_view) { return true; },
+                                 [&row](std::string_view text) { return text.size() <= row.room; }};
+        EXPECT_EQ(FitStatus(outcome, row.after, fitting), row.line) << row.room;
+    }
 }
 
 }  // namespace

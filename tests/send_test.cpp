@@ -522,10 +522,24 @@ protected:
     }
     // Every message arrived whole, none sooner than its spacing after the one
     // before it at the receiver, to the frame.
-    static void ExpectSpaced(const test::MidiReceiver& receiver, const Bytes& sent, const std::string& what)
+    // A server that stalls runs late: its preset may have gone again, and
+    // then the last try is the whole one, the tries before it cut short of
+    // their store requests.
+    static void ExpectSpaced(const test::MidiReceiver& receiver, const Bytes& sent, const std::string& what,
+                             bool mayGoAgain = false)
     {
         const std::vector<test::Received> received = receiver.Messages();
-        EXPECT_TRUE(test::SameBytes(test::Concat(received), sent)) << what;
+        const Bytes all = test::Concat(received);
+        const bool again = mayGoAgain && all.size() > sent.size();
+        EXPECT_TRUE(test::SameBytes(again ? Bytes(all.end() - static_cast<std::ptrdiff_t>(sent.size()), all.end()) : all,
+                                    sent))
+            << what;
+        if (again) {
+            EXPECT_EQ(std::count_if(received.begin(), received.end(),
+                                    [](const test::Received& m) { return m.bytes[4] == 0x07 && m.bytes[5] == 0x01; }),
+                      1)
+                << what << ": a store request before the last try";
+        }
         const std::vector<double> errors = test::GapErrors(received);
         for (std::size_t i = 0; i < errors.size(); ++i) {
             EXPECT_GE(errors[i], -0.01) << what << ": message " << i + 2 << " came early";
@@ -572,10 +586,13 @@ TEST_F(SendTest, NoMessageComesSoonerThanItsSpacing)
     EXPECT_EQ(second.Wait().status, 0);
     const Outcome stalledRun = third.Wait();
     EXPECT_EQ(stalledRun.status, 0) << stalledRun.err;
+    EXPECT_TRUE(stalledRun.err.empty() || stalledRun.err == "t2tk-convert: sent: 1 of 1 preset was stored completely; "
+                                                            "program 1 sent again: the MIDI system ran late\n")
+        << stalledRun.err;
     ASSERT_TRUE(test::ConvertToFile({dir.File("a.fxp")}, dir.File("a.syx"), 0, false, OutputFormat::SysEx).written);
     ExpectSpaced(idle, test::ReadBytes(dir.File("a.syx")), "idle");
     ExpectSpaced(blocked, one, "the terminal stopped");
-    ExpectSpaced(stalled, one, "the server stopped");
+    ExpectSpaced(stalled, one, "the server stopped", true);
     ::close(side);
     ::close(terminal);
 }

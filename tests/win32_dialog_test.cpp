@@ -14,6 +14,7 @@
 #include "app/send_status.h"
 #include "app/win32/converter_dialog.h"
 #include "app/win32/resource.h"
+#include "app/win32/win32_request_dialogs.h"
 #include "files/utf16.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/fake_ports.h"
@@ -33,7 +34,9 @@ std::string Text(HWND window)
 {
     wchar_t text[1024] = {};
     ::GetWindowTextW(window, text, 1024);
-    return Utf8(text);
+    std::wstring shown(text);
+    std::erase(shown, L'\x200B');  // where the status line may break, which shows as nothing
+    return Utf8(shown);
 }
 
 class Win32DialogTest : public ::testing::Test {
@@ -209,6 +212,45 @@ TEST_F(Win32DialogTest, StatusLineAndDropsWhileSaving)
     HWND tooltip = ::FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
     ::SendMessageW(tooltip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
     EXPECT_NE(Utf8(tip).find(name), std::string::npos) << Utf8(tip);
+
+    // 51 presets, two not complete: the first sentence gives way, so that the
+    // counts after it show whole in the control.
+    std::vector<std::string> presets(51, kCorpus + "/in-range.fxp");
+    presets[3] = presets[7] = kCorpus + "/short-100.fxp";
+    ::SetWindowTextW(Item(IDC_PROGRAM), L"4");
+    dialogs.saveResults = {dir.File(name)};
+    Drop(presets);
+    const std::string counts = Text(Item(IDC_STATUS));
+    EXPECT_TRUE(counts.ends_with(" 1 file past the 50th left out. Presets past program 50 all went to program 50."
+                                 " 2 of 50 files are not complete Tolvin presets."))
+        << counts;
+    HWND control = Item(IDC_STATUS);
+    RECT room{};
+    ::GetClientRect(control, &room);
+    RECT needed = room;
+    HDC context = ::GetDC(control);
+    ::SelectObject(context, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    ::DrawTextW(context, Utf16(counts).c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    ::ReleaseDC(control, context);
+    EXPECT_LE(needed.bottom, room.bottom) << counts;
+}
+
+// The save dialog opens in the suggestion's folder, which the dialog takes
+// only when shorter than 260 characters: a longer one in its short form, or
+// none (a folder not there has no short form).
+TEST(Win32DialogFolder, ShorterThan260OrNone)
+{
+    test::TempDir dir;
+    std::string folder = dir.File("k");
+    while (folder.size() < 300) {
+        folder += "/abcdefghijklmnopqrstuvwxyz";
+    }
+    fs::create_directories(Path(folder));
+    EXPECT_EQ(DialogFolder(dir.File("k")), Utf16(dir.File("k")));
+    const std::wstring brief = DialogFolder(folder);
+    EXPECT_LT(brief.size(), static_cast<std::size_t>(MAX_PATH));
+    EXPECT_TRUE(fs::equivalent(fs::path(brief), Path(folder)));
+    EXPECT_EQ(DialogFolder(folder + "/gone"), L"");
 }
 
 // "Send to:" lists the ports afresh when it opens; a conversion is sent with a
@@ -273,17 +315,31 @@ TEST_F(Win32DialogTest, EnterClosesAndTheSettingsAreKept)
     EXPECT_EQ(stored.ReadText("t2tk", "SendPort"), "UM-ONE MIDI Out");  // kept until another is chosen
 }
 
-// A settings file marked read-only is said once, in the status line, at start.
-TEST_F(Win32DialogTest, ReadOnlySettingsAreSaid)
+// Settings that cannot be kept are said once, in the status line, at start:
+// a file marked read-only (read all the same), a folder in the file's place.
+TEST_F(Win32DialogTest, SettingsThatCannotBeKeptAreSaid)
 {
-    const std::string kept = "[t2tk]\nProgram=4\n";
-    test::WriteText(dir.File("t2tk.ini"), kept);
+    test::WriteText(dir.File("t2tk.ini"), "[t2tk]\nProgram=4\n");
     ASSERT_NE(::SetFileAttributesW(Path(dir.File("t2tk.ini")).c_str(), FILE_ATTRIBUTE_READONLY), 0);
-    settings = std::make_unique<IniSettingsStore>(dir.File("t2tk.ini"));
-    Open();
-    EXPECT_EQ(Field(), "5");  // read all the same
-    EXPECT_EQ(Text(Item(IDC_STATUS)).rfind("Settings will not be kept: ", 0), 0U) << Text(Item(IDC_STATUS));
-    ::DestroyWindow(window);
+    fs::create_directory(Path(dir.File("folder.ini")));
+    const struct {
+        std::string name;
+        std::string said;   // what the status line begins with
+        std::string field;  // the program shown
+    } cases[] = {
+        {"t2tk.ini", "Settings will not be kept: ", "5"},
+        {"folder.ini",
+         "Settings will not be kept: \"" + dir.File("folder.ini") +
+             "\" is no settings file: not a regular file of at most 65536 bytes.",
+         "1"},
+    };
+    for (const auto& [name, said, field] : cases) {
+        settings = std::make_unique<IniSettingsStore>(dir.File(name));
+        Open();
+        EXPECT_EQ(Text(Item(IDC_STATUS)).rfind(said, 0), 0U) << Text(Item(IDC_STATUS));
+        EXPECT_EQ(Field(), field);
+        ::DestroyWindow(window);
+    }
     ::SetFileAttributesW(Path(dir.File("t2tk.ini")).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

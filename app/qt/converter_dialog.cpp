@@ -1,5 +1,7 @@
 #include "app/qt/converter_dialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -31,6 +33,8 @@ QString Text(std::string_view bytes)
     return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
+constexpr int kStatusLines = 5;
+
 }  // namespace
 
 ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialogs,
@@ -49,7 +53,8 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
       m_sendBox(new PortBox(ports)),
       m_convertButton(new QPushButton(QStringLiteral("Convert..."))),
       m_quitButton(new QPushButton(QStringLiteral("Quit"))),
-      m_status(new QLabel)
+      m_status(new QLabel),
+      m_measure(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("Korvane Tolvin Converter 1.03"));
     m_compatibilityBox->setObjectName(QStringLiteral("compatibility"));
@@ -84,6 +89,12 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     m_status->setText(QStringLiteral("Drop presets here, or choose them with Convert..."));
     m_status->setWordWrap(true);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Room for five lines, which the status line is fitted to.
+    m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_status->setMinimumHeight(m_status->fontMetrics().lineSpacing() * kStatusLines);
+    m_measure->setWordWrap(true);
+    m_measure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_measure->hide();
 
     auto* programRow = new QHBoxLayout;
     programRow->addWidget(m_programEdit);
@@ -299,13 +310,23 @@ void ConverterDialog::ShowProgram(int slot)
     m_programEdit->setText(QString::number(slot + 1));
 }
 
-void ConverterDialog::ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine)
+void ConverterDialog::ShowStatus(const std::string& text, const std::string& tip)
 {
-    m_statusLine = line;
-    m_statusWhole = whole;
-    const std::string more = sendLine.empty() ? std::string() : "\n" + sendLine;
-    m_status->setText(Text(line + more));
-    m_status->setToolTip(Text(whole + more));
+    m_status->setText(Text(text));
+    m_status->setToolTip(Text(tip));
+}
+
+StatusRoom ConverterDialog::Room() const
+{
+    const int width = m_status->width();
+    const int height = std::max(m_status->height(), m_status->minimumHeight());
+    return {[this, width](std::string_view name) {
+                return m_status->fontMetrics().horizontalAdvance(Text(name)) <= width * 2 / 3;
+            },
+            [this, width, height](std::string_view text) {
+                m_measure->setText(Text(text));
+                return m_measure->heightForWidth(width) <= height;
+            }};
 }
 
 void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
@@ -315,18 +336,17 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     }
     // A long file name cannot wrap: its middle gives way in the line, and the
     // tooltip holds the whole text.
-    const QFontMetrics metrics = m_status->fontMetrics();
-    const int room = m_status->contentsRect().width() * 2 / 3;
-    const RequestView view = m_requests.View(*outcome, [&metrics, room](std::string_view name) {
-        return metrics.horizontalAdvance(Text(name)) <= room;
-    });
+    const RequestView view = m_requests.View(*outcome, Room());
+    m_shownOutcome = *outcome;
+    m_shownOutcome.messages = {};
+    m_statusWhole = view.whole;
     ShowStatus(view.line, view.whole);
     if (!view.sendTo) {
         return;
     }
     PortForSend taken = TakePortForSend(*outcome, *view.sendTo, m_ports, m_dialogs);
     if (taken.port == nullptr) {
-        ShowStatus(m_statusLine, m_statusWhole, taken.line);
+        ShowSendLine(taken.line);
         if (m_onCommandLine) {
             m_commandLineSendProblem = taken.line;
         }
@@ -339,6 +359,11 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
                               });
 }
 
+void ConverterDialog::ShowSendLine(const std::string& line)
+{
+    ShowStatus(FitStatus(m_shownOutcome, line, Room()), m_statusWhole + "\n" + line);
+}
+
 void ConverterDialog::OnSendEnded(const std::string& output, const send::SendResult& result)
 {
     // The progress window goes before a message about the send comes.
@@ -348,7 +373,7 @@ void ConverterDialog::OnSendEnded(const std::string& output, const send::SendRes
     const bool failed = result.ending == send::SendEnding::PortFailed || result.ending == send::SendEnding::RanLate;
     const SendWords words =
         SendEndWords(result, m_sendingTo, output, failed ? m_ports.List().names : std::vector<std::string>());
-    ShowStatus(m_statusLine, m_statusWhole, words.line);
+    ShowSendLine(words.line);
     if (!words.failure.empty()) {
         m_dialogs.ShowSendError(words.failure);
     }

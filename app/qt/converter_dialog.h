@@ -77,8 +77,11 @@ private:
 
     bool RefusedWhileSending();
     void ShowProgram(int slot);
-    void ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine = {});
+    void ShowStatus(const std::string& text, const std::string& tip);
     void ShowOutcome(const std::optional<RequestOutcome>& outcome);
+    // A send's account on a line of its own below the conversion's.
+    void ShowSendLine(const std::string& line);
+    StatusRoom Room() const;
     void OnSendEnded(const std::string& output, const send::SendResult& result);
 
     ConverterRequests m_requests;
@@ -91,8 +94,8 @@ private:
     std::string m_commandLineSendProblem;
     std::string m_settingsFailure;
     bool m_settingsProblemShown = false;
-    std::string m_statusLine;  // the conversion's line, as shown and whole
-    std::string m_statusWhole;
+    RequestOutcome m_shownOutcome;  // what the status line tells of, without its messages
+    std::string m_statusWhole;      // that line whole, and the warnings: its tooltip
     SendProgress* m_send = nullptr;  // the send under way, if any
     std::string m_sendingTo;
     std::function<void()> m_afterSend;
@@ -105,6 +108,7 @@ private:
     QPushButton* m_convertButton;
     QPushButton* m_quitButton;
     QLabel* m_status;
+    QLabel* m_measure;  // never shown: the status line's texts are measured in it
 };
 
 }  // namespace t2tk::app

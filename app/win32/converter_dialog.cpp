@@ -28,18 +28,32 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
-// A file name cut in its middle to fit width pixels of the window's font.
-// Whether text fits width pixels in window's font.
-bool Fits(HWND window, std::string_view text, int width)
+// The status line's text as the control takes it: lines apart at "\r\n",
+// and a zero-width space after each backslash, where a path too long for a
+// line may break. Without one the line breaks inside the path as the system
+// finds fit, and Wine's breaking drops the character after such a break:
+// "C:" on one line, "users\..." on the next.
+std::wstring StatusText(std::string_view text)
+{
+    std::wstring shown;
+    for (const wchar_t c : Utf16(text)) {
+        shown += c == L'\n' ? std::wstring(L"\r\n") : c == L'\\' ? std::wstring(L"\\\x200B") : std::wstring(1, c);
+    }
+    return shown;
+}
+
+// The size text takes in window's font: on one line, or with flags
+// DT_WORDBREAK wrapped to width as the control wraps it.
+SIZE Extent(HWND window, const std::wstring& text, int width, UINT flags)
 {
     HDC context = ::GetDC(window);
     HGDIOBJ previous = ::SelectObject(context, reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)));
-    const std::wstring wide = Utf16(text);
-    SIZE size{};
-    ::GetTextExtentPoint32W(context, wide.c_str(), static_cast<int>(wide.size()), &size);
+    RECT room{0, 0, width, 0};
+    ::DrawTextW(context, text.c_str(), static_cast<int>(text.size()), &room,
+                DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | flags);
     ::SelectObject(context, previous);
     ::ReleaseDC(window, context);
-    return size.cx <= width;
+    return {room.right - room.left, room.bottom - room.top};
 }
 
 }  // namespace
@@ -389,19 +403,29 @@ std::string ConverterDialog::ChosenPort() const
     return Utf8(name.c_str());
 }
 
-void ConverterDialog::ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine)
+void ConverterDialog::ShowStatus(const std::string& text, const std::string& tip)
 {
-    m_statusLine = line;
-    m_statusWhole = whole;
-    const std::string more = sendLine.empty() ? std::string() : "\r\n" + sendLine;
-    ::SetWindowTextW(Item(IDC_STATUS), Utf16(line + more).c_str());
-    const std::wstring tip = Utf16(whole + more);
+    ::SetWindowTextW(Item(IDC_STATUS), StatusText(text).c_str());
+    const std::wstring wideTip = StatusText(tip);
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = m_window;
     tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_STATUS));
-    tool.lpszText = const_cast<wchar_t*>(tip.c_str());
+    tool.lpszText = const_cast<wchar_t*>(wideTip.c_str());
     ::SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+StatusRoom ConverterDialog::Room() const
+{
+    HWND status = Item(IDC_STATUS);
+    RECT room{};
+    ::GetClientRect(status, &room);
+    return {[status, room](std::string_view name) {
+                return Extent(status, Utf16(name), 0, DT_SINGLELINE).cx <= (room.right - room.left) * 2 / 3;
+            },
+            [status, room](std::string_view text) {
+                return Extent(status, StatusText(text), room.right - room.left, DT_WORDBREAK).cy <= room.bottom - room.top;
+            }};
 }
 
 void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
@@ -411,18 +435,17 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     }
     // A long file name cannot wrap: its middle gives way in the line, and the
     // tooltip holds the whole text.
-    RECT status{};
-    ::GetClientRect(Item(IDC_STATUS), &status);
-    const RequestView view = m_requests.View(*outcome, [this, &status](std::string_view name) {
-        return Fits(Item(IDC_STATUS), name, (status.right - status.left) * 2 / 3);
-    });
+    const RequestView view = m_requests.View(*outcome, Room());
+    m_shownOutcome = *outcome;
+    m_shownOutcome.messages = {};
+    m_statusWhole = view.whole;
     ShowStatus(view.line, view.whole);
     if (!view.sendTo) {
         return;
     }
     PortForSend taken = TakePortForSend(*outcome, *view.sendTo, m_ports, m_dialogs);
     if (taken.port == nullptr) {
-        ShowStatus(m_statusLine, m_statusWhole, taken.line);
+        ShowSendLine(taken.line);
         if (m_onCommandLine) {
             m_commandLineSendProblem = taken.line;
         }
@@ -453,6 +476,11 @@ void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
     m_session = std::make_unique<SendSession>(std::move(taken.port), outcome->messages, std::move(callbacks), m_clock);
 }
 
+void ConverterDialog::ShowSendLine(const std::string& line)
+{
+    ShowStatus(FitStatus(m_shownOutcome, line, Room()), m_statusWhole + "\n" + line);
+}
+
 void ConverterDialog::OnSendEnded(const send::SendResult& result)
 {
     m_session.reset();
@@ -461,7 +489,7 @@ void ConverterDialog::OnSendEnded(const send::SendResult& result)
     const bool failed = result.ending == send::SendEnding::PortFailed || result.ending == send::SendEnding::RanLate;
     const SendWords words =
         SendEndWords(result, m_sendingTo, m_sendOutput, failed ? m_ports.List().names : std::vector<std::string>());
-    ShowStatus(m_statusLine, m_statusWhole, words.line);
+    ShowSendLine(words.line);
     if (!words.failure.empty()) {
         m_dialogs.ShowSendError(words.failure);
     }

@@ -68,8 +68,11 @@ private:
     bool RefusedWhileBusy();
     std::vector<std::string> RefreshPorts(const std::string& port);
     std::string ChosenPort() const;
-    void ShowStatus(const std::string& line, const std::string& whole, const std::string& sendLine = {});
+    void ShowStatus(const std::string& text, const std::string& tip);
     void ShowOutcome(const std::optional<RequestOutcome>& outcome);
+    // A send's account on a line of its own below the conversion's.
+    void ShowSendLine(const std::string& line);
+    StatusRoom Room() const;
     void OnSendEnded(const send::SendResult& result);
 
     ConverterRequests m_requests;
@@ -88,8 +91,8 @@ private:
     bool m_modal = false;
     bool m_asking = false;    // a request is under way: its dialogs may be up
     bool m_endAfterSend = false;
-    std::string m_statusLine;  // the conversion's line, as shown and whole
-    std::string m_statusWhole;
+    RequestOutcome m_shownOutcome;  // what the status line tells of, without its messages
+    std::string m_statusWhole;      // that line whole, and the warnings: its tooltip
     std::unique_ptr<SendSession> m_session;  // the send under way, if any
     std::mutex m_sendMutex;                   // guards what the send's thread leaves here
     std::optional<send::SendStatus> m_sendStatus;

@@ -29,6 +29,23 @@ OPENFILENAMEW FileDialog(HWND owner, const wchar_t* filter, std::vector<wchar_t>
 
 }  // namespace
 
+std::wstring DialogFolder(const std::string& folder)
+{
+    std::wstring wide = Utf16(folder);
+    if (wide.size() < MAX_PATH) {
+        return wide;
+    }
+    const std::wstring full = SystemPath(folder);
+    std::wstring brief(::GetShortPathNameW(full.c_str(), nullptr, 0), L'\0');
+    brief.resize(::GetShortPathNameW(full.c_str(), brief.data(), static_cast<DWORD>(brief.size())));
+    if (brief.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        brief = L"\\\\" + brief.substr(8);
+    } else if (brief.rfind(L"\\\\?\\", 0) == 0) {
+        brief = brief.substr(4);
+    }
+    return brief.size() < MAX_PATH ? brief : std::wstring();
+}
+
 std::optional<std::string> Win32RequestDialogs::OpenPresets()
 {
     // Room for any real selection: a million characters. A longer one is
@@ -63,7 +80,7 @@ std::optional<std::string> Win32RequestDialogs::SaveOutput(const std::string& su
     const SuggestedPlace place = SplitSuggestion(suggestion);
     std::vector<wchar_t> path(32768, L'\0');
     const std::wstring name = Utf16(place.name);
-    const std::wstring folder = Utf16(place.folder);
+    const std::wstring folder = DialogFolder(place.folder);
     if (name.size() < path.size()) {
         std::copy(name.begin(), name.end(), path.begin());
     }

@@ -4,9 +4,17 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "app/request_dialogs.h"
 
 namespace t2tk::app {
+
+// The folder a file dialog opens in, for folder. The dialogs take no folder of
+// 260 characters or more (Wine's crashes on one): a longer one goes in its
+// short form when that is shorter, and else as none, the dialog opening where
+// it last was.
+std::wstring DialogFolder(const std::string& folder);
 
 class Win32RequestDialogs : public RequestDialogs {
 public:

@@ -1,23 +1,15 @@
 ; The Windows installer of t2tk: a 64-bit program that installs the dialog and
 ; the command-line converter, a Start-menu entry, "Open with t2tk" for .fxp
-; files (the default program of .fxp stays whose it is), and an uninstaller
-; that takes all of it away again.
-; It also installs the web page in one file, for a browser on any computer.
-; Neither installs nor uninstalls while a t2tk runs: the programs hold a named
-; mutex for as long as they run, and a silent run that finds it fails.
-; makensis -DVERSION=<version> -DPROGRAMS=<folder of the .exe files> -DPAGE=<t2tk.html> -DLICENSE=<LICENSE>
-;          -DICON=<t2tk.ico> -DOUTFILE=<installer> t2tk.nsi
+; files (the default program of .fxp stays whose it is), the web page in one
+; file, and the uninstaller (uninstall.nsi) that takes all of it away again.
+; It never leaves an old file behind: while a t2tk of any version runs it
+; asks to close it (a silent run ends with exit code 2), looking again when
+; the files are written, and a file that cannot be written puts every file
+; back as it was.
+; makensis -DVERSION=<version> -DPROGRAMS=<folder of the .exe files> -DUNINSTALLER=<uninstall.exe>
+;          -DPAGE=<t2tk.html> -DLICENSE=<LICENSE> -DICON=<t2tk.ico> -DOUTFILE=<installer> t2tk.nsi
 
-Unicode true
-Target amd64-unicode
-SetCompressor /SOLID lzma
-
-!include "MUI2.nsh"
-!include "LogicLib.nsh"
-
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\t2tk"
-!define APPLICATION_KEY "Software\Classes\Applications\t2tk.exe"
-!define OPEN_WITH_KEY "Software\Classes\.fxp\OpenWithList\t2tk.exe"
+!include "t2tk.nsh"
 
 Name "t2tk ${VERSION}"
 OutFile "${OUTFILE}"
@@ -25,69 +17,86 @@ InstallDir "$PROGRAMFILES64\t2tk"
 ; An earlier install's folder is offered, and used, so that an upgrade
 ; replaces it in place.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
-RequestExecutionLevel admin
-ManifestDPIAware true
-VIProductVersion "${VERSION}.0"
-VIAddVersionKey "ProductName" "t2tk"
-VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "FileVersion" "${VERSION}"
-; The uninstaller carries these too, so the description fits both.
-VIAddVersionKey "FileDescription" "t2tk ${VERSION} setup and uninstall"
-VIAddVersionKey "LegalCopyright" "2026 the t2tk developers, MIT License"
-VIAddVersionKey "OriginalFilename" "t2tk-${VERSION}-win64.exe"
+!insertmacro T2tkVersionInfo "t2tk ${VERSION} setup" "t2tk-${VERSION}-win64.exe"
 
-!define MUI_ICON "${ICON}"
-!define MUI_UNICON "${ICON}"
 !insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\t2tk.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start t2tk"
 !insertmacro MUI_PAGE_FINISH
-!insertmacro MUI_UNPAGE_CONFIRM
-!insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; While a t2tk runs, its programs cannot be replaced: the user is asked to
-; close it; a silent run fails with exit code 2.
-!macro WaitUntilNotRunning
-  running:
-  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Local\t2tk-running") p .r0'
-  ${If} $0 != 0
-    System::Call 'kernel32::CloseHandle(p r0)'
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "t2tk is running. Close it, then choose Retry." /SD IDCANCEL IDRETRY running
-    SetErrorLevel 2
-    Quit
+Function .onInit
+  SetRegView 64
+  ReadRegStr $Earlier HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  Call WaitUntilNotRunning
+FunctionEnd
+
+; Writes a file; Failed names the first that could not be written.
+!macro _T2tkPut SOURCE NAME
+  ${If} $Failed == ""
+    ClearErrors
+    File "/oname=${NAME}" "${SOURCE}"
+    ${If} ${Errors}
+      StrCpy $Failed "${NAME}"
+    ${EndIf}
   ${EndIf}
 !macroend
-
-Function .onInit
-  !insertmacro WaitUntilNotRunning
-FunctionEnd
-
-Function un.onInit
-  !insertmacro WaitUntilNotRunning
-FunctionEnd
 
 Section "t2tk"
   SetRegView 64
   SetShellVarContext all
-  ; An install in another folder (chosen on the command line with /D=) is
-  ; taken away first, so that one t2tk is installed and one entry lists it.
-  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $0 != ""
-  ${AndIf} $0 != $INSTDIR
-  ${AndIf} ${FileExists} "$0\uninstall.exe"
-    ExecWait '"$0\uninstall.exe" /S _?=$0'
-    Delete "$0\uninstall.exe"
-    RMDir "$0"
+  InitPluginsDir
+  ; An install in another folder (chosen with /D= or on the folder page) is
+  ; taken away once this one is written, so that one t2tk is installed and
+  ; one entry lists it.
+  ReadRegStr $Earlier HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $Earlier == $INSTDIR
+  ${OrIfNot} ${FileExists} "$Earlier\uninstall.exe"
+    StrCpy $Earlier ""
   ${EndIf}
-  SetOutPath "$INSTDIR"
-  File "${PROGRAMS}\t2tk.exe"
-  File "${PROGRAMS}\t2tk-convert.exe"
-  File /oname=LICENSE.txt "${LICENSE}"
-  File "${PAGE}"
-  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  !insertmacro T2tkFiles T2tkKeep
+  ; A file that cannot be written sets the error flag instead of offering to
+  ; go on without it.
+  SetOverwrite try
+  ${Do}
+    ; Looked at now, not only at the start: t2tk may have been started since.
+    Call WaitUntilNotRunning
+    StrCpy $Failed ""
+    SetOutPath "$INSTDIR"
+    !insertmacro _T2tkPut "${PROGRAMS}\t2tk.exe" t2tk.exe
+    !insertmacro _T2tkPut "${PROGRAMS}\t2tk-convert.exe" t2tk-convert.exe
+    !insertmacro _T2tkPut "${LICENSE}" LICENSE.txt
+    !insertmacro _T2tkPut "${PAGE}" t2tk.html
+    !insertmacro _T2tkPut "${UNINSTALLER}" uninstall.exe
+    ${If} $Failed == ""
+      ${Break}
+    ${EndIf}
+    !insertmacro T2tkFiles T2tkPutBack
+    SetOutPath "$PLUGINSDIR"  ; a folder that is the current one cannot be removed
+    RMDir "$INSTDIR"
+    !insertmacro T2tkRetryOrQuit "Cannot write $INSTDIR\$Failed: another program may be using it. t2tk is left as it was."
+  ${Loop}
+
+  ${If} $Earlier != ""
+    ClearErrors
+    ExecWait '"$Earlier\uninstall.exe" /S _?=$Earlier' $R0
+    ${If} ${Errors}
+    ${OrIf} $R0 != 0
+      !insertmacro T2tkFiles T2tkPutBack
+      SetOutPath "$PLUGINSDIR"
+      RMDir "$INSTDIR"
+      MessageBox MB_OK|MB_ICONSTOP "Cannot remove t2tk from $Earlier. t2tk is left as it was." /SD IDOK
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+    ; An uninstaller of 1.1.0 leaves itself and its folder.
+    Delete "$Earlier\uninstall.exe"
+    RMDir "$Earlier"
+  ${EndIf}
+
   CreateShortcut "$SMPROGRAMS\t2tk.lnk" "$INSTDIR\t2tk.exe"
   CreateShortcut "$SMPROGRAMS\t2tk in the browser.lnk" "$INSTDIR\t2tk.html"
 
@@ -102,25 +111,8 @@ Section "t2tk"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\t2tk.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  ; The uninstaller runs where it is and ends with its result.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-SectionEnd
-
-Section "Uninstall"
-  SetRegView 64
-  SetShellVarContext all
-  Delete "$INSTDIR\t2tk.exe"
-  Delete "$INSTDIR\t2tk-convert.exe"
-  Delete "$INSTDIR\LICENSE.txt"
-  Delete "$INSTDIR\t2tk.html"
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
-  Delete "$SMPROGRAMS\t2tk.lnk"
-  Delete "$SMPROGRAMS\t2tk in the browser.lnk"
-  DeleteRegKey HKLM "${APPLICATION_KEY}"
-  DeleteRegKey HKLM "${OPEN_WITH_KEY}"
-  DeleteRegKey /ifempty HKLM "Software\Classes\.fxp\OpenWithList"
-  DeleteRegKey /ifempty HKLM "Software\Classes\.fxp"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
