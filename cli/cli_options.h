@@ -26,7 +26,12 @@ struct Options {
     std::string sendPort;  // the MIDI port to send to; empty: none
     bool waitForPort = false;  // wait while another t2tk sends to the port, instead of failing
     bool sendIncomplete = false;  // send files that are not complete presets too
+    bool list = false;       // list the programs the files would overwrite, nothing written or sent
+    bool porcelain = false;  // that list tab-separated, for scripts
 };
+
+// The help, as --help shows it.
+std::string HelpText();
 
 // Fills options from the arguments. Returns the exit status when the program
 // should end here: 0 after --help or --version, 2 after a usage error (which

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cli/cli_options.h"
+#include "cli/program_list.h"
 #include "cli/send_run.h"
 #include "convert/conversion_request.h"
 #include "convert/saved_messages.h"
@@ -130,6 +131,9 @@ int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostr
     }
     if (options.listPorts) {
         return ListPortsRun(out, err);
+    }
+    if (options.list) {
+        return ListRun(options, out, err);
     }
     // Standard output that is one of the files would take the progress
     // lines while it is read: refused before anything is read.

@@ -212,6 +212,27 @@ std::vector<std::string> PresetWarnings(std::string_view name, const PresetSumma
     return warnings;
 }
 
+std::vector<std::string> PresetChanges(const PresetSummary& preset)
+{
+    std::vector<std::string> changes;
+    if (!preset.fxp) {
+        changes.emplace_back("no Tolvin preset");
+    } else if (!IsCompletePreset(preset)) {
+        changes.emplace_back(preset.bytesRead > kCompletePresetSize ? "longer than a complete preset"
+                                                                      : "not a complete preset");
+    }
+    if (NameCut(preset)) {
+        changes.emplace_back("name cut to 16 characters");
+    }
+    if (std::strncmp(preset.name, preset.shown, std::strlen(preset.shown)) != 0) {
+        changes.emplace_back("characters of the name shown as ?");
+    }
+    if (preset.outOfRange > 0) {
+        changes.push_back(Parameters(preset.outOfRange));
+    }
+    return changes;
+}
+
 std::string PresetChangeNote(const PresetSummary& preset)
 {
     const bool name = NameChanged(preset);

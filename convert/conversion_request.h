@@ -85,6 +85,11 @@ std::vector<std::uint8_t> MidiFileOf(std::span<const std::uint8_t> messages);
 // complete preset the module takes as it is.
 std::vector<std::string> PresetWarnings(std::string_view name, const PresetSummary& preset);
 
+// What the module will not get as the file has it, in a few words each, for
+// a listing: "not a complete preset", "name cut to 16 characters", "3
+// parameters outside 0 to 1"; none when it takes the preset as it is.
+std::vector<std::string> PresetChanges(const PresetSummary& preset);
+
 // The same, short, for a status line that has room for one note a preset:
 // what the conversion changed (its name, parameters out of range), e.g.
 // 'program 3 shows its name as "My Very Long Ele"', or how many changes;

@@ -141,7 +141,8 @@ TEST_F(CliTest, UsageErrorsExitWith2)
              {"--bogus", "a.fxp"}, Times(51, "a.fxp"), {"--list-ports", "--send", "x", "a.fxp"},
              {"--list-ports", "a.fxp"}, {"--wait", "a.fxp"}, {"--send", "x", "kits.syx", "a.fxp"},
              {"--send", "x", "-p", "2", "kits.syx"}, {"--send", "x", "-o", "o.mid", "kits.syx"},
-             {"--send-incomplete", "a.fxp"}}) {
+             {"--send-incomplete", "a.fxp"}, {"--list", "-o", "o.mid", "a.fxp"}, {"--list", "--send", "x", "a.fxp"},
+             {"--porcelain", "a.fxp"}, {"--list"}}) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments.size();
         EXPECT_EQ(outcome.err.rfind("t2tk-convert: ", 0), 0U) << outcome.err;
@@ -223,6 +224,50 @@ TEST_F(CliTest, FailuresExitWith1AndLeaveTheOutputAlone)
     ::close(pipe[0]);
 #endif
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "out.mid"}));
+}
+
+// --list shows the programs presets or saved files would overwrite, with
+// the names the module will show, and writes nothing: a conversion's presets
+// and the same conversion saved as MIDI and as SysEx list the same programs
+// and names; a saved file that is not what t2tk writes is refused.
+TEST_F(CliTest, ListShowsProgramsAndNamesAndWritesNothing)
+{
+    ASSERT_EQ(Run({"-p", "3", "-o", "kits.mid", "a.fxp", "b.fxp", "c.fxp"}).status, 0);
+    ASSERT_EQ(Run({"-p", "3", "-o", "kits.syx", "a.fxp", "b.fxp", "c.fxp"}).status, 0);
+    Bytes cut = test::ReadBytes("kits.syx");
+    cut.resize(3000);
+    test::WriteBytes("cut.syx", cut);
+    Bytes named = test::ReadBytes("a.fxp");
+    std::copy_n("Sixteen Char Kit, longer", 24, named.begin() + 28);
+    named.resize(8000);
+    test::WriteBytes("long.fxp", named);
+    const auto lines = [](const char* a, const char* b, const char* c) {
+        return std::string(" 3  Rock Kit          ") + a + "\n 4  Jazz Brushes      " + b + "\n 5  Electro Kit       " + c +
+               "\n";
+    };
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {{"--list", "-p", "3", "a.fxp", "b.fxp", "c.fxp"}, 0, lines("a.fxp", "b.fxp", "c.fxp"), ""},
+        {{"--list", "kits.mid"}, 0, lines("kits.mid", "kits.mid", "kits.mid"), ""},
+        {{"--list", "kits.syx"}, 0, lines("kits.syx", "kits.syx", "kits.syx"), ""},
+        {{"--list", "--porcelain", "-p", "50", "a.fxp", "long.fxp"}, 0,
+         "program\tname\tfile\twhole\tchanges\n50\tRock Kit\ta.fxp\tyes\t\n50\tSixteen Char Kit\tlong.fxp\tno\tnot a "
+         "complete preset; name cut to 16 characters\n",
+         ""},
+        {{"--list", "cut.syx"}, 1, "",
+         "t2tk-convert: cannot list \"cut.syx\": message 31 (at byte 2999) is not one of the module's messages\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = Run(c.arguments);
+        EXPECT_EQ(outcome.status, c.status) << c.arguments.back();
+        EXPECT_EQ(outcome.out, c.out) << c.arguments.back();
+        EXPECT_EQ(outcome.err, c.err) << c.arguments.back();
+    }
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "cut.syx", "kits.mid", "kits.syx",
+                                                    "long.fxp"}));
 }
 
 // Everything the module will not get as a file has it is said, naming the
