@@ -133,8 +133,15 @@ std::string TimeLeft(std::chrono::milliseconds left)
 
 std::string DescribeStored(const SendResult& result)
 {
+    std::vector<int> notStored;
+    for (const PresetOutcome& outcome : result.outcomes) {
+        if (!outcome.stored && std::find(notStored.begin(), notStored.end(), outcome.program) == notStored.end()) {
+            notStored.push_back(outcome.program);
+        }
+    }
     return std::to_string(result.stored) + " of " + std::to_string(result.presets) +
-           (result.presets == 1 ? " preset was" : " presets were") + " stored completely";
+           (result.presets == 1 ? " preset was" : " presets were") + " stored completely" +
+           (notStored.empty() ? std::string() : " (not stored: " + Programs(notStored) + ")");
 }
 
 std::string Programs(const std::vector<int>& programs)

@@ -72,7 +72,8 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
 // The time left as minutes and seconds, rounded up: "0:23".
 std::string TimeLeft(std::chrono::milliseconds left);
 
-// What a send that ended early did, e.g. "2 of 4 presets were stored completely".
+// What a send that ended early did, e.g. "2 of 4 presets were stored
+// completely (not stored: programs 7 and 8)".
 std::string DescribeStored(const SendResult& result);
 
 // The presets sent again, e.g. "program 7 sent again: the MIDI system ran

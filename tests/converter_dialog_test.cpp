@@ -263,9 +263,9 @@ private slots:
             bool anyway;         // the answer to "send it anyway?"
         } cases[] = {
             {"Thump A", "in-range.fxp",
-             "the MIDI port \"Thump A\" is gone; 0 of 1 preset was stored completely; the MIDI output ports are Thump A, "
+             "the MIDI port \"Thump A\" is gone; 0 of 1 preset was stored completely (not stored: program 1); the MIDI output ports are Thump A, "
              "Thump B",
-             "\nSending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely.", 10, 10, false,
+             "\nSending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely (not stored: program 1).", 10, 10, false,
              false},
             {"Thump B", "in-range.fxp", "\"Thump B\" matches no MIDI output port; the MIDI output ports are Thump A",
              "\nNothing sent: \"Thump B\" matches no MIDI output port; the MIDI output ports are Thump A.", 0, -1, true,
@@ -310,7 +310,7 @@ private slots:
         m_dialog->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();  // Cancel
         QTRY_VERIFY(!m_dialog->sending());
         QVERIFY(Child<QLabel>("status")->text().endsWith(
-            QStringLiteral("\nSending stopped: 0 of 1 preset was stored completely.")));
+            QStringLiteral("\nSending stopped: 0 of 1 preset was stored completely (not stored: program 1).")));
         QCOMPARE(m_ports->Messages().size(), std::size_t{5});  // whole messages, up to the stop
 
         m_clock->HoldFrom(3);
@@ -343,8 +343,8 @@ private slots:
             std::string said;
             std::size_t boxes;  // the failure box, or the notice that the send stopped
         } sends[] = {
-            {3, "t2tk: Sending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely.\n", 1},
-            {-1, "t2tk: Sending stopped: 0 of 1 preset was stored completely.\n", 1},
+            {3, "t2tk: Sending failed, the MIDI port \"Thump A\" is gone: 0 of 1 preset was stored completely (not stored: program 1).\n", 1},
+            {-1, "t2tk: Sending stopped: 0 of 1 preset was stored completely (not stored: program 1).\n", 1},
         };
         for (const auto& c : sends) {
             Open("[t2tk]\nSendPort=Thump A\n");
