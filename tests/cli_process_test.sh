@@ -277,6 +277,11 @@ echo old >ro.mid && chmod 444 ro.mid
 "$convert" -o ro.mid a.fxp >/dev/null 2>errors
 check "read-only output, for root too: refused" said 'cannot write "ro.mid": it is read-only'
 check "read-only output, for root too: untouched" old_output ro.mid
+for mode in 464 446; do  # writable by its group or by others alone: not read-only
+  echo old >"rw$mode.mid" && chmod "$mode" "rw$mode.mid"
+  "$convert" -o "rw$mode.mid" a.fxp >/dev/null 2>errors
+  check "mode $mode output, for root: replaced" cmp -s "rw$mode.mid" expected.mid
+done
 
 # Such a folder takes files in but never lets one be renamed or removed.
 if mkdir appending && chattr +a appending 2>/dev/null; then

@@ -298,17 +298,18 @@ TEST_F(CliTest, WhatTheModuleWillNotGetIsSaid)
     };
     test::WriteBytes("zeros.fxp", Bytes(9500, 0));
     const std::pair<std::string, std::string> cases[] = {
-        {changed("half.fxp", [](Bytes& b) { b.resize(4000); }),
-         " is not a complete Tolvin preset (4000 of 8600 bytes, 2136 of 2136 parameters); converted as it is"},
+        {changed("short.fxp", [](Bytes& b) { b.resize(8599); }),
+         " is not a complete Tolvin preset (8599 of 8600 bytes, 2136 of 2136 parameters); converted as it is"},
         {changed("count.fxp", [](Bytes& b) { b[27] = 0x57; }),  // the parameter count, 0x858, one less
          " is not a complete Tolvin preset (8600 of 8600 bytes, 2135 of 2136 parameters); converted as it is"},
-        {changed("longer.fxp", [](Bytes& b) { b.resize(8700, 0); }),
+        {changed("longer.fxp", [](Bytes& b) { b.resize(8601, 0); }),
          " is not a complete Tolvin preset (longer than 8600 bytes, the rest is ignored, 2136 of 2136 parameters); "
          "converted as it is"},
         {"zeros.fxp", " is no Tolvin preset: it does not begin as a preset of parameters does; converted as it is"},
         // from elsewhere, see the corpus README
         {T2TK_CORPUS_DIR "/again-test.fxp",
          " is not a complete Tolvin preset (60 of 8600 bytes, 1 of 2136 parameters); converted as it is"},
+        {changed("sixteen.fxp", named("Sixteen Char Kit")), ""},  // as long as the module shows
         {changed("long-name.fxp", named("My Very Long Electro Kit Nm")),
          ": the module shows its name \"My Very Long Electro Kit Nm\" as \"My Very Long Ele\" (cut to 16 characters)"},
         {changed("kueche.fxp", named("K\xC3\xBC" "che Kit")),
@@ -318,24 +319,34 @@ TEST_F(CliTest, WhatTheModuleWillNotGetIsSaid)
          "characters, and characters it cannot show as \"?\")"},
         {changed("range.fxp",
                  [&](Bytes& b) {
-                     parameter(b, 56 + 348 * 2, 0x3FC00000);           // voice 3: 1.5
-                     parameter(b, 56 + 348 * 4 + 4, 0x7FC00000);       // voice 5: no number
-                     parameter(b, 8408 + 48 * 1 + 8, 0xBE800000);      // effect unit 2: -0.25
+                     parameter(b, 56, 0x3F800000);                  // voice 1: 1, the top
+                     parameter(b, 56 + 4, 0x80000000);              // voice 1: -0, the bottom
+                     parameter(b, 56 + 348 * 2, 0x3F800001);        // voice 3: just past 1
+                     parameter(b, 56 + 348 * 4 + 4, 0x7FC00000);    // voice 5: no number
+                     parameter(b, 8408 + 48 * 1 + 8, 0x80000001);   // effect unit 2: just below 0
                  }),
          ": 3 parameters outside 0 to 1, in voices 3 and 5 and effect unit 2; the module gets values within its "
          "range instead"},
-        {changed("everywhere.fxp",
+        {changed("eight.fxp",
                  [&](Bytes& b) {
-                     for (std::size_t v = 0; v < 24; ++v) {
-                         parameter(b, 56 + 348 * v, 0x40000000);  // 2.0
+                     for (std::size_t v = 0; v < 8; ++v) {
+                         parameter(b, 56 + 348 * v, 0x40000000);  // 2
                      }
                  }),
-         ": 24 parameters outside 0 to 1, in 24 voices; the module gets values within its range instead"},
+         ": 8 parameters outside 0 to 1, in voices 1, 2, 3, 4, 5, 6, 7 and 8; the module gets values within its range "
+         "instead"},
+        {changed("nine.fxp",
+                 [&](Bytes& b) {
+                     for (std::size_t v = 0; v < 9; ++v) {
+                         parameter(b, 56 + 348 * v, 0x40000000);
+                     }
+                 }),
+         ": 9 parameters outside 0 to 1, in 9 voices; the module gets values within its range instead"},
     };
     for (const auto& [name, what] : cases) {
         const Outcome outcome = Run({"-p", "7", "-o", "out.syx", name});
         EXPECT_EQ(outcome.status, 0);
-        EXPECT_EQ(outcome.err, "t2tk-convert: warning: \"" + name + "\" (program 7)" + what + "\n");
+        EXPECT_EQ(outcome.err, what.empty() ? what : "t2tk-convert: warning: \"" + name + "\" (program 7)" + what + "\n");
         const Bytes messages = test::ReadBytes("out.syx");
         EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "") << name;
     }

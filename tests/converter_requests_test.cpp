@@ -170,6 +170,12 @@ TEST(StatusLine, GivesWayBeforeItsCounts)
                                  [&row](std::string_view text) { return text.size() <= row.room; }};
         EXPECT_EQ(FitStatus(outcome, row.after, fitting), row.line) << row.room;
     }
+    // A note for each preset the conversion changed, two at most; then their count.
+    outcome.notes = {"program 4 shows its name as \"A\"", "program 5: 2 parameters outside 0 to 1"};
+    EXPECT_EQ(StatusLine(outcome), wrote + notes + " Program 4 shows its name as \"A\". Program 5: 2 parameters "
+                                                   "outside 0 to 1.");
+    outcome.notes.emplace_back("program 6 shows its name as \"B\"");
+    EXPECT_EQ(StatusLine(outcome), wrote + notes + " The conversion changed 3 presets; the warnings say how.");
 }
 
 }  // namespace
