@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <jack/statistics.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -73,9 +74,12 @@ struct Link {
     // not have reached the port (the count up to the last one in doubt).
     std::atomic<std::uint64_t> written{0};
     std::atomic<std::uint64_t> doubted{0};
-    // When the server said a period ran late (an xrun): kept for the sending thread.
+    std::atomic<JackTime> troubleAt{0};  // when a period last ran late, as either of the above saw it
+    // When the server said a client did not finish its period (an xrun):
+    // kept for the sending thread.
     std::mutex xrunsMutex;
     std::vector<JackTime> xruns;
+    float driverLate = 0;  // how late the server's driver was last, as it said (the notification thread's)
 
     std::counting_semaphore<> wake{0};      // the sending thread sleeps on it
     std::atomic<bool> graphChanged{false};
@@ -105,6 +109,7 @@ void RanLate(Link& link, JackTime at)
 {
     link.lateAt = at;
     link.wasLate = true;
+    link.troubleAt.store(at, std::memory_order_relaxed);
     const std::uint64_t written = link.written.load(std::memory_order_relaxed);
     if (written > 0 && Within(at, link.writtenAt, link.doubtAfter)) {
         Doubt(link, written);
@@ -189,10 +194,20 @@ extern "C" void NotePort(jack_port_id_t port, int registered, void* argument)
 extern "C" int NoteXrun(void* argument)
 {
     auto& link = *static_cast<Link*>(argument);
+    // The driver itself woke late: the period still ran, every client in it,
+    // and nothing of ours was lost (periods it skipped show as a gap in the
+    // frames, which the process callback sees). Only the driver's xruns say
+    // how late it was.
+    if (const float late = jack_get_xrun_delayed_usecs(link.client); late != link.driverLate) {
+        link.driverLate = late;
+        return 0;
+    }
+    const JackTime now = jack_get_time();
     {
         const std::lock_guard lock(link.xrunsMutex);
-        link.xruns.push_back(jack_get_time());
+        link.xruns.push_back(now);
     }
+    link.troubleAt.store(now, std::memory_order_relaxed);
     link.wake.release();
     return 0;
 }
@@ -328,9 +343,19 @@ public:
         }
     }
 
-    void Watch() override
+    void Watch(const std::stop_token& stop) override
     {
-        m_watchFrom = m_link->written.load();
+        // Until the system has run on time for as long as a doubt takes to
+        // come, within the time limit a server has to answer.
+        Link& link = *m_link;
+        const std::stop_callback wakeOnStop(stop, [&link] { link.wake.release(); });
+        const auto limit = std::chrono::steady_clock::now() + kAnswerLimit;
+        for (JackTime now = jack_get_time(), calm = link.troubleAt.load() + link.doubtAfter;
+             now < calm && !stop.stop_requested() && std::chrono::steady_clock::now() < limit;
+             now = jack_get_time(), calm = link.troubleAt.load() + link.doubtAfter) {
+            (void)link.wake.try_acquire_for(std::chrono::microseconds(calm - now));
+        }
+        m_watchFrom = link.written.load();
         m_times.clear();
     }
 

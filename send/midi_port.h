@@ -42,7 +42,9 @@ public:
     // doubts every message handed over around that time. The messages sent
     // from Watch() on form a whole (one preset): once any of them is in
     // doubt, Send returns Doubted instead of sending, and Whole says false.
-    virtual void Watch() {}
+    // Watch first waits, until a stop, while the MIDI system still runs late:
+    // a whole begun then would be in doubt again.
+    virtual void Watch(const std::stop_token& /*stop*/) {}
     // Waits until the fate of every message since Watch() is known (a
     // doubt comes within a short time of the message, or never), and says
     // whether all of them reached the port.

@@ -33,7 +33,7 @@ public:
     {
         return m_port->Send(message, spacing, stop, left, failure);
     }
-    void Watch() override { m_port->Watch(); }
+    void Watch(const std::stop_token& stop) override { m_port->Watch(stop); }
     bool Whole() override { return m_port->Whole(); }
 
 private:

@@ -61,7 +61,7 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
             if (outcome != nullptr) {
                 outcome->attempts = attempt;
             }
-            port.Watch();
+            port.Watch(stop);
             bool doubted = false;
             std::optional<SendClock::TimePoint> storeLeft;
             for (std::size_t i = preset.first;

@@ -132,7 +132,7 @@ private:
             }
             return PacedPort::Send(message, spacing, stop, left, failure);
         }
-        void Watch() override
+        void Watch(const std::stop_token& /*stop*/) override
         {
             const std::lock_guard lock(m_ports.m_mutex);
             m_watchFrom = static_cast<int>(m_ports.m_sent.size());

@@ -94,14 +94,17 @@ bool MidiReceiver::WaitFor(std::size_t count, std::chrono::milliseconds timeout)
            m_messages.size() >= count;
 }
 
-JackServer::JackServer(const std::string& what, int period)
+JackServer::JackServer(const std::string& what, int period, bool synchronous)
 {
     const char* shared = std::getenv("JACK_DEFAULT_SERVER");
     m_name = std::string(shared != nullptr ? shared : "t2tk") + "-" + what;
     // What jackd says goes with the test's own output, shown when it fails.
-    m_pid = Spawn({"jackd", "-S", "-R", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
-                   std::to_string(period)},
-                  {.error = STDERR_FILENO});
+    std::vector<std::string> arguments = {"jackd", "-R", "-n", m_name, "-d", "dummy", "-r", "48000", "-p",
+                                          std::to_string(period)};
+    if (synchronous) {
+        arguments.insert(arguments.begin() + 1, "-S");
+    }
+    m_pid = Spawn(arguments, {.error = STDERR_FILENO});
     // jack_wait looks until the server answers; running() waits for it.
     m_waiter = m_pid > 0 ? Spawn({"jack_wait", "-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"}) : -1;
 }

@@ -2,7 +2,7 @@
 // of its own (a JACK client can be in one server only, and a test may need
 // several). A JACK client NAME with a MIDI input "in" on SERVER ("-" or none:
 // JACK_DEFAULT_SERVER's). LATE makes it a receiver that runs late: its period
-// overruns by 200 ms once the LATE-th message has come, or, with "dumps", once
+// overruns by 600 ms once the LATE-th message has come, or, with "dumps", once
 // each program dump has. Otherwise:
 // it prints "ready PERIOD-US" once the input is there, then for each message
 // that comes one line "ARRIVAL-US HEX...", the arrival on the server's clock:
@@ -53,7 +53,7 @@ extern "C" int Process(jack_nframes_t frames, void* /*unused*/)
         (void)!::write(STDOUT_FILENO, line, static_cast<std::size_t>(length));
         ++g_count;
         if (g_count == g_lateAt || (g_lateAtDumps && event.size > 4 && event.buffer[4] == 0x11)) {
-            ::usleep(200000);  // far longer than any period
+            ::usleep(600000);  // longer than any period, and than the spacing before the next message
         }
     }
     return 0;
