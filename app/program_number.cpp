@@ -8,16 +8,23 @@ namespace t2tk::app {
 
 std::optional<ProgramEntry> ReadProgramField(std::string_view text)
 {
-    if (text.empty()) {
-        return std::nullopt;
-    }
     int number = 0;
     for (const char c : text.substr(0, 3)) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
         number = number * 10 + (c - '0');
     }
-    const int wanted = number - 1;
-    const int slot = std::clamp(wanted, 0, kLastSlot);
-    return ProgramEntry{slot, slot != wanted};
+    if (number == 0) {
+        return std::nullopt;
+    }
+    const int slot = std::min(number - 1, kLastSlot);
+    return ProgramEntry{slot, slot != number - 1};
+}
+
+std::string ProgramFieldText(int slot)
+{
+    return std::to_string(slot + 1);
 }
 
 int SlotFromSliderPosition(int position)

@@ -2,6 +2,7 @@
 // The program number as the dialog shows it: a field of 1 to 50 and a slider.
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace t2tk::app {
@@ -15,13 +16,19 @@ inline constexpr int kWheelPageLines = kSliderPagePrograms;
 
 struct ProgramEntry {
     int slot;      // 0..49
-    bool rewrite;  // the entry was out of range: show slot + 1 instead
+    bool rewrite;  // the number was above 50: show slot + 1 at once
 };
 
-// Reads at most the first three characters as a decimal number (each
-// character's code less that of "0") and holds number - 1 within 0..49.
-// An empty field changes nothing.
+// The field as the user types in it: the first three characters as a decimal
+// number, leading zeros and all ("010" is 10), taken as typed from 1 to 50.
+// What is empty, 0 ("00") or not digits changes nothing and stays as it is,
+// since the next key may make a number of it; above 50 is 50 at once, as no
+// further digit brings it back.
 std::optional<ProgramEntry> ReadProgramField(std::string_view text);
+
+// The field once the focus leaves it, and before a conversion: the program
+// in use, 1 to 50.
+std::string ProgramFieldText(int slot);
 
 // Every slot owns 100 slider positions; slot 49 also owns 4950.
 int SlotFromSliderPosition(int position);

@@ -91,25 +91,53 @@ class ConverterDialogTest : public QObject {
 
 private slots:
     // However the program is set, the field shows it and the conversion uses it.
+    // Typing is never rewritten but above 50, the caret where the user left it
+    // (|); the field says the program in use once the focus leaves, or when a
+    // drop comes while it still has it.
     void programReachesTheConversion_data()
     {
-        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("how");  // keys: < is Left, \b Backspace
+        QTest::addColumn<QString>("typing");
         QTest::addColumn<QString>("field");
-        QTest::newRow("typed") << "type 75" << "50";
-        QTest::newRow("dragged") << "release 4899" << "49";
-        QTest::newRow("arrow key") << "key" << "3";
-        QTest::newRow("wheel") << "wheel" << "11";  // three notches of three programs from 2
+        QTest::newRow("emptied") << "type " << "|" << "2";
+        QTest::newRow("0") << "type 0" << "0|" << "2";
+        QTest::newRow("00") << "type 00" << "00|" << "2";
+        QTest::newRow("05") << "type 05" << "05|" << "5";
+        QTest::newRow("010") << "type 010" << "010|" << "10";
+        QTest::newRow("5 after deleting") << "type 15<\b" << "|5" << "5";
+        QTest::newRow("51") << "type 51" << "50|" << "50";
+        QTest::newRow("6 before 10") << "type 10<<6" << "5|0" << "50";
+        QTest::newRow("letters") << "type abc" << "|" << "2";  // refused
+        QTest::newRow("dropped while typing") << "keep 05" << "05|" << "5";
+        QTest::newRow("dragged") << "release 4899" << "" << "49";
+        QTest::newRow("arrow key") << "key" << "" << "3";
+        QTest::newRow("wheel") << "wheel" << "" << "11";  // three notches of three programs from 2
     }
     void programReachesTheConversion()
     {
         QFETCH(QString, how);
+        QFETCH(QString, typing);
         Open("[t2tk]\nProgram=1\n");
         QCOMPARE(Field(), QStringLiteral("2"));
         auto* slider = Child<QSlider>("programSlider");
+        auto* field = Child<QLineEdit>("program");
         QCOMPARE(slider->value(), 100);
-        if (how.startsWith(QStringLiteral("type"))) {
-            Child<QLineEdit>("program")->clear();
-            QTest::keyClicks(Child<QLineEdit>("program"), how.mid(5));
+        if (!typing.isEmpty()) {
+            field->setFocus();
+            field->clear();
+            for (const QChar key : how.mid(5)) {
+                if (key == u'<') {
+                    QTest::keyClick(field, Qt::Key_Left);
+                } else if (key == u'\b') {
+                    QTest::keyClick(field, Qt::Key_Backspace);
+                } else {
+                    QTest::keyClick(field, key.toLatin1());
+                }
+            }
+            QCOMPARE(QString(Field()).insert(field->cursorPosition(), u'|'), typing);
+            if (how.startsWith(QStringLiteral("type"))) {
+                QTest::keyClick(field, Qt::Key_Tab);
+            }
         } else if (how.startsWith(QStringLiteral("release"))) {
             slider->setSliderDown(true);
             slider->setSliderPosition(how.mid(8).toInt());
@@ -124,9 +152,12 @@ private slots:
                 QApplication::sendEvent(slider, &wheel);
             }
         }
-        QTEST(Field(), "field");
+        if (!how.startsWith(QStringLiteral("keep"))) {
+            QTEST(Field(), "field");
+        }
         m_dialogs.saveResults = {Path("out.mid")};
         QVERIFY(DropOn(Child<QLabel>("status"), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QTEST(Field(), "field");
         QCOMPARE(test::ReadBytes(Path("out.mid")).at(77), Field().toInt() - 1);  // the program dump's slot
     }
 

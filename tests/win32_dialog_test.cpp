@@ -120,20 +120,52 @@ protected:
 
 const std::string kCorpus = T2TK_CORPUS_DIR;
 
-// However the program is set, the field shows it: typed (two digits fit, and
-// more scroll), a key on the slider (one program, a page five), the wheel
-// (three programs a notch, as on the Qt dialog), a release after a drag.
+// However the program is set, the field shows it. Typed key by key (< is
+// Left, \b Backspace), what is typed stays, with the caret (|) where it was,
+// but above 50; the field says the program in use once the focus leaves it,
+// or when a drop comes while it still has it, and the drop converts to that.
+// A key on the slider moves one program, a page five, the wheel three a notch
+// (as on the Qt dialog); a release after a drag is taken too.
 TEST_F(Win32DialogTest, FieldAndSliderFollowEachOther)
 {
     Open();
+    ::ShowWindow(window, SW_SHOW);
     EXPECT_EQ(Field(), "1");
     HWND field = Item(IDC_PROGRAM);
     HWND slider = Item(IDC_PROGRAM_SLIDER);
-    ::SetWindowTextW(field, L"");
-    for (const wchar_t c : {L'7', L'5'}) {
-        ::SendMessageW(field, WM_CHAR, c, 0);
+    const struct {
+        const char* keys;
+        const char* typing;
+        const char* field;
+        bool leave;
+    } cases[] = {{"", "|", "2", true},      {"0", "0|", "2", true},       {"00", "00|", "2", true},
+                 {"05", "05|", "5", true},  {"010", "010|", "10", true},  {"15<\b", "|5", "5", true},
+                 {"51", "50|", "50", true}, {"10<<6", "5|0", "50", true}, {"abc", "|", "2", true},  // refused
+                 {"05", "05|", "5", false}};
+    for (const auto& c : cases) {
+        ::SetFocus(slider);
+        ::SetWindowTextW(field, L"2");
+        ::SetFocus(field);
+        ::SetWindowTextW(field, L"");
+        for (const char* key = c.keys; *key != '\0'; ++key) {
+            if (*key == '<' || *key == '\b') {
+                Key(field, *key == '<' ? VK_LEFT : VK_BACK);
+            } else {
+                ::SendMessageW(field, WM_CHAR, static_cast<WPARAM>(*key), 0);
+            }
+        }
+        DWORD caret = 0;
+        ::SendMessageW(field, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+        EXPECT_EQ(Field().insert(caret, "|"), c.typing) << c.keys;
+        if (c.leave) {
+            ::SetFocus(slider);
+            EXPECT_EQ(Field(), c.field) << c.keys;
+        }
+        dialogs.saveResults = {dir.File("out.mid")};
+        Drop({kCorpus + "/in-range.fxp"});
+        EXPECT_EQ(Field(), c.field) << c.keys;
+        EXPECT_EQ(test::ReadBytes(dir.File("out.mid")).at(77), std::stoi(c.field) - 1) << c.keys;
     }
-    EXPECT_EQ(Field(), "50");
     ::SetWindowTextW(field, L"12");
     EXPECT_EQ(::SendMessageW(slider, TBM_GETPOS, 0, 0), 1100);
     ::SetFocus(slider);

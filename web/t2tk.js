@@ -287,13 +287,25 @@ function ShowSlot() {
   slider.setAttribute('aria-valuetext', `Program ${slot + 1}`);
 }
 
+// The field says the program in use, rewritten only where it says another,
+// with the caret where the user left it.
 function ShowProgram() {
-  program.value = String(slot + 1);
+  if (program.value !== String(slot + 1)) {
+    const [start, end] = [program.selectionStart, program.selectionEnd];
+    program.value = String(slot + 1);
+    program.setSelectionRange(start, end);
+  }
   ShowSlot();
 }
 
-// The program field reads as the dialog's: at most three characters, held
-// within 1 to 50, rewritten when it was out of range; empty changes nothing.
+// The program field reads as the dialog's: digits only, typed or pasted;
+// while it is typed in, empty and 0 wait for the next digit, the first three
+// are taken as typed from 1 to 50, and only a number above it is rewritten.
+program.addEventListener('beforeinput', (event) => {
+  if (/[^0-9]/.test(event.data ?? '')) {
+    event.preventDefault();
+  }
+});
 program.addEventListener('input', () => {
   const entry = call('t2tk_read_program', 'number', ['string'], program.value);
   if (entry < 0) {
@@ -301,9 +313,10 @@ program.addEventListener('input', () => {
   }
   slot = entry % 100;
   if (entry >= 100) {
-    program.value = String(slot + 1);
+    ShowProgram();
+  } else {
+    ShowSlot();
   }
-  ShowSlot();
   Save();
 });
 program.addEventListener('blur', ShowProgram);
@@ -316,8 +329,7 @@ program.addEventListener('keydown', (event) => {
 });
 slider.addEventListener('input', () => {
   slot = call('t2tk_slot_from_slider', 'number', ['number'], Number(slider.value));
-  program.value = String(slot + 1);
-  ShowSlot();
+  ShowProgram();
   Save();
 });
 $('compatibility').addEventListener('change', Save);
@@ -521,6 +533,7 @@ async function Convert(files, entries, how) {
 }
 
 async function ConvertLast({download}) {
+  ShowProgram();  // the field shows the program the conversion takes
   const {presets, leftOut} = last;
   const raw = document.querySelector('[name=format]:checked').value === 'syx';
   const result = convertPresets(presets, {slot, compatibility: $('compatibility').checked, raw});

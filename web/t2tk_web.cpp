@@ -138,8 +138,9 @@ EMSCRIPTEN_KEEPALIVE const char* t2tk_output_name(const char* firstName, int cou
     return Text(name);
 }
 
-// The program field: -1 when it is empty, else the slot, plus 100 when the
-// field is to show slot + 1 instead of what was typed.
+// The program field being typed in: -1 when it changes nothing yet (empty,
+// 0, not digits), else the slot, plus 100 when the field is to show slot + 1
+// at once instead of what was typed.
 EMSCRIPTEN_KEEPALIVE int t2tk_read_program(const char* text)
 {
     const std::optional<app::ProgramEntry> entry = app::ReadProgramField(text);

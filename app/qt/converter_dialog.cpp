@@ -196,6 +196,7 @@ bool ConverterDialog::OnInitDialog()
 void ConverterDialog::OnConvert()
 {
     if (!RefusedWhileSending()) {
+        OnProgramEditKillFocus();  // the field shows the program the conversion takes
         ShowOutcome(m_requests.OnConvert());
     }
 }
@@ -203,6 +204,7 @@ void ConverterDialog::OnConvert()
 void ConverterDialog::OnDropFiles(const std::vector<std::string>& paths)
 {
     if (!RefusedWhileSending()) {
+        OnProgramEditKillFocus();
         ShowOutcome(m_requests.OnDropFiles(paths));
     }
 }
@@ -305,9 +307,16 @@ bool ConverterDialog::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+// A field that already says the number is left alone, and the caret stays
+// where the user left it.
 void ConverterDialog::ShowProgram(int slot)
 {
-    m_programEdit->setText(QString::number(slot + 1));
+    const QString text = QString::fromStdString(ProgramFieldText(slot));
+    if (m_programEdit->text() != text) {
+        const int caret = m_programEdit->cursorPosition();
+        m_programEdit->setText(text);
+        m_programEdit->setCursorPosition(std::min(caret, static_cast<int>(text.size())));
+    }
 }
 
 void ConverterDialog::ShowStatus(const std::string& text, const std::string& tip)

@@ -262,6 +262,7 @@ void ConverterDialog::OnCommand(int id, int code)
         break;
     case IDC_CONVERT:
         if (!RefusedWhileBusy()) {
+            ShowProgram(m_requests.program());  // the field shows the program the conversion takes
             m_asking = true;
             const std::optional<RequestOutcome> outcome = m_requests.OnConvert();
             m_asking = false;
@@ -309,6 +310,7 @@ void ConverterDialog::OnDropFiles(HDROP drop)
         paths.push_back(Utf8(path));
     }
     ::DragFinish(drop);
+    ShowProgram(m_requests.program());
     m_asking = true;
     const std::optional<RequestOutcome> outcome = m_requests.OnDropFiles(paths);
     m_asking = false;
@@ -371,9 +373,19 @@ void ConverterDialog::OnDestroy()
     m_settingsFailure = m_requests.SaveSettings();
 }
 
+// A field that already says the number is left alone, and the caret stays
+// where the user left it (setting the text puts it at the start).
 void ConverterDialog::ShowProgram(int slot)
 {
-    ::SetWindowTextW(Item(IDC_PROGRAM), std::to_wstring(slot + 1).c_str());
+    HWND field = Item(IDC_PROGRAM);
+    const std::wstring text = Utf16(ProgramFieldText(slot));
+    if (WindowText(field) != text) {
+        DWORD start = 0;
+        DWORD end = 0;
+        ::SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        ::SetWindowTextW(field, text.c_str());
+        ::SendMessageW(field, EM_SETSEL, start, end);
+    }
 }
 
 std::vector<std::string> ConverterDialog::RefreshPorts(const std::string& port)

@@ -87,11 +87,14 @@ class PageTest(unittest.TestCase):
         value = element.get_attribute('value')
         return value if value is not None and element.tag_name in ('input', 'select') else element.text
 
-    def set_field(self, element_id, value):
+    def set_field(self, element_id, value, keys=''):
+        """The field set to value, then keys typed into it one by one."""
         self.js('''
             const field = document.getElementById(arguments[0]);
             field.value = arguments[1];
             field.dispatchEvent(new Event(field.tagName === 'SELECT' ? 'change' : 'input'));''', element_id, value)
+        if keys:
+            self.browser.find_element(By.ID, element_id).send_keys(keys)
 
     def drop(self, files, times=1, folders=()):
         """Files dropped onto the page, as the browser hands them over (times
@@ -151,7 +154,7 @@ class PageTest(unittest.TestCase):
             # presets, program, compatibility, format, expected file, expected name, how
             (['in-range.fxp'], '1', False, 'mid', 'in-range.mid', 'in-range.mid', 'choose'),
             (['in-range.fxp'], '18', True, 'mid', 'in-range-compatible.mid', 'in-range.mid', 'drop'),
-            (['hostile.fxp', 'hostile-switches.fxp'], '4', True, 'mid', 'hostile.mid', 'Thumpkrate.mid', 'choose'),
+            (['hostile.fxp', 'hostile-switches.fxp'], '04', True, 'mid', 'hostile.mid', 'Thumpkrate.mid', 'choose'),
             (['edges.fxp'], '50', False, 'mid', 'edges.mid', 'edges.mid', 'drop'),
             (['in-range.fxp'], '1', False, 'syx', 'in-range.syx', 'in-range.syx', 'drop'),
             (['in-range.fxp'], '18', True, 'mid', 'in-range-compatible.mid', 'in-range.mid', 'again'),
@@ -159,7 +162,7 @@ class PageTest(unittest.TestCase):
         self.open()
         for presets, program, compatibility, format, expected, name, how in cases:
             with self.subTest(expected=expected, how=how):
-                self.set_field('program', program)
+                self.set_field('program', '', program)
                 self.js('''
                     const box = document.getElementById('compatibility');
                     box.checked = arguments[0];
@@ -172,30 +175,34 @@ class PageTest(unittest.TestCase):
                 else:
                     self.browser.find_element(By.ID, 'again').click()
                 self.assertEqual(self.downloaded(), (name, corpus(expected)))
+                self.assertEqual(self.text('program'), program.lstrip('0'))
         self.assertEqual(self.text('status'), 'in-range.mid offered for download: 1 preset, program 18.')
         # "Send again" waits for a port to send to.
         enabled = [self.js("return !document.getElementById('send-again').disabled")]
         self.choose_port()
         self.assertEqual(enabled + [self.js("return !document.getElementById('send-again').disabled")], [False, True])
 
-    # The program field keeps the dialog's rules, Enter only applies it, and
-    # the settings stay; stored settings that are not ours are each taken
-    # for their default, a stored port's name is shown as a file's is, and
-    # never as one of the list's own entries. On a phone, the page speaks of
-    # choosing, in its first screen.
+    # The program field keeps the dialog's rules, typed key by key (| is the
+    # caret), Enter only applies it, and the settings stay; stored settings that
+    # are not ours are each taken for their default, a stored port's name is
+    # shown as a file's is, and never as one of the list's own entries. On a
+    # phone, the page speaks of choosing, in its first screen.
     def test_program_field_and_settings(self):
         self.open()
-        for typed, shown, slider in [('75', '50', '4900'), ('0', '1', '0'), ('012', '012', '1100'),
-                                     ('', '', '1100'), ('7', '7', '600')]:
-            with self.subTest(typed=typed):
-                self.set_field('program', typed)
-                self.assertEqual((self.text('program'), self.text('slider')), (shown, slider))
-        self.assertEqual(self.browser.find_element(By.ID, 'slider').get_attribute('aria-valuetext'), 'Program 7')
+        caret = ('const p = program; return [document.activeElement === p ? '
+                 "p.value.slice(0, p.selectionStart) + '|' + p.value.slice(p.selectionStart) : p.value, slider.value]")
+        for keys, shown, slider in [('7', '7|', '600'), ('0', '0|', '600'), ('00', '00|', '600'), ('05', '05|', '400'),
+                                    ('010', '010|', '900'), ('15' + Keys.LEFT + Keys.BACKSPACE, '|5', '400'),
+                                    ('51', '50|', '4900'), ('10' + Keys.LEFT * 2 + '6', '5|0', '4900'),
+                                    ('abc', '|', '4900'), ('0' + Keys.TAB, '50', '4900')]:
+            with self.subTest(keys=keys):
+                self.set_field('program', '', keys)
+                self.assertEqual(self.js(caret), [shown, slider])
+        self.assertEqual(self.browser.find_element(By.ID, 'slider').get_attribute('aria-valuetext'), 'Program 50')
         self.set_field('slider', '4800')  # the slider stops at each program's first position
         self.assertEqual(self.text('program'), '49')
-        self.set_field('program', '012')
         self.js('window.__alive = true')
-        self.browser.find_element(By.ID, 'program').send_keys(Keys.ENTER)
+        self.set_field('program', '', '012' + Keys.ENTER)
         self.assertEqual((self.js('return window.__alive'), self.text('program')), (True, '12'))  # no reload
         self.browser.find_element(By.CSS_SELECTOR, '[name=format][value=syx]').click()
         self.open(settings=self.js('return localStorage.t2tk'))
