@@ -330,7 +330,7 @@ TEST_F(Win32DialogTest, SettingsThatCannotBeKeptAreSaid)
         {"t2tk.ini", "Settings will not be kept: ", "5"},
         {"folder.ini",
          "Settings will not be kept: \"" + dir.File("folder.ini") +
-             "\" is no settings file: not a regular file of at most 65536 bytes.",
+             "\" is not a t2tk settings file: not a regular file of at most 65536 bytes.",
          "1"},
     };
     for (const auto& [name, said, field] : cases) {
