@@ -1,11 +1,9 @@
 #include "app/converter_requests.h"
 
 #include <algorithm>
-#include <cctype>
 #include <ostream>
 
 #include "app/command_line.h"
-#include "app/conversion_status.h"
 #include "app/file_selection.h"
 #include "app/output_names.h"
 #include "app/request_dialogs.h"
@@ -15,87 +13,6 @@
 #include "files/file_conversion.h"
 
 namespace t2tk::app {
-
-namespace {
-
-std::size_t Characters(std::string_view text)
-{
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-// What follows the first sentence of a written outcome's status line.
-std::string StatusNotes(const RequestOutcome& outcome)
-{
-    std::string notes = ConversionNotes(outcome.presets, outcome.firstSlot, outcome.leftOut);
-    if (outcome.incomplete > 0) {
-        notes += " " + IncompleteCount(outcome.incomplete, outcome.presets) + ".";
-    }
-    // What the conversion changed: a note for each preset while they are
-    // few, their count once they are not; the tooltip has every warning.
-    constexpr std::size_t kNotes = 2;
-    if (outcome.notes.size() > kNotes) {
-        notes += " The conversion changed " + std::to_string(outcome.notes.size()) + " presets; the warnings say how.";
-    } else {
-        for (std::string note : outcome.notes) {
-            note[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[0])));
-            notes += " " + note + ".";
-        }
-    }
-    return notes;
-}
-
-}  // namespace
-
-std::string StatusLine(const RequestOutcome& outcome)
-{
-    if (!outcome.written) {
-        return "Nothing written.";
-    }
-    return WroteSentence(FileNameOf(outcome.output), outcome.presets, outcome.firstSlot) + StatusNotes(outcome);
-}
-
-std::string FitStatus(const RequestOutcome& outcome, const std::string& after, const StatusRoom& room)
-{
-    const std::string below = after.empty() ? after : "\n" + after;
-    if (!outcome.written) {
-        return StatusLine(outcome) + below;
-    }
-    const std::string notes = StatusNotes(outcome) + below;
-    const auto wrote = [&outcome](std::string_view name, bool programs = true) {
-        return WroteSentence(name, outcome.presets, outcome.firstSlot, programs);
-    };
-    const std::string name = ElideMiddle(FileNameOf(outcome.output), [&](std::string_view part) {
-        return room.nameFits(part) && room.textFits(wrote(part) + notes);
-    });
-    std::vector<std::string> firsts{wrote(name), wrote({}), wrote({}, false)};
-    // A name cut down to a few characters says nothing: the first sentence goes on without it.
-    constexpr std::size_t fewestKept = 6;
-    if (name != FileNameOf(outcome.output) && Characters(name) - 1 < fewestKept) {
-        firsts.erase(firsts.begin());
-    }
-    for (const std::string& first : firsts) {
-        if (room.textFits(first + notes)) {
-            return first + notes;
-        }
-    }
-    return firsts.back() + notes;
-}
-
-RequestView ConverterRequests::View(const RequestOutcome& outcome, const StatusRoom& room) const
-{
-    RequestView view;
-    view.line = FitStatus(outcome, {}, room);
-    view.whole = StatusLine(outcome);
-    for (const std::string& warning : outcome.warnings) {
-        view.whole += "\n" + warning;
-    }
-    // Only a file that was written goes on to the module.
-    if (outcome.written && !outcome.messages.empty() && !m_sendPort.empty()) {
-        view.sendTo = m_sendPort;
-    }
-    return view;
-}
 
 ConverterRequests::ConverterRequests(SettingsStore& settings, RequestDialogs& dialogs)
     : m_settings(settings), m_dialogs(dialogs)
@@ -199,9 +116,10 @@ RequestOutcome ConverterRequests::ConvertRequested(const std::string& prefix, co
         m_dialogs.ShowError(result.failure);
     }
     RequestOutcome outcome{result.written, output, static_cast<int>(names.size()), m_program, leftOut,
-                           std::move(result.messages), {}, 0, {}};
+                           std::move(result.messages), {}, 0, {}, {}};
     for (std::size_t i = 0; i < result.presets.size(); ++i) {
         const std::vector<std::string> warnings = PresetWarnings(prefix + names[i], result.presets[i]);
+        outcome.programs.push_back({result.presets[i].slot + 1, Printable(result.presets[i].shown), prefix + names[i]});
         outcome.warnings.insert(outcome.warnings.end(), warnings.begin(), warnings.end());
         outcome.incomplete += IsCompletePreset(result.presets[i]) ? 0 : 1;
         if (std::string note = PresetChangeNote(result.presets[i]); !note.empty()) {

@@ -4,7 +4,6 @@
 // it needs a window, so every windowing layer shares it.
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +12,13 @@ namespace t2tk::app {
 
 class RequestDialogs;
 class SettingsStore;
+
+// A program a conversion overwrites in the module.
+struct ConvertedProgram {
+    int program = 0;   // 1..50
+    std::string name;  // as the module will show it
+    std::string file;  // the preset it comes from, as named
+};
 
 // What one request did.
 struct RequestOutcome {
@@ -25,33 +31,7 @@ struct RequestOutcome {
     std::vector<std::string> warnings;   // everything the module will not get as the files have it
     int incomplete = 0;                  // files that are not complete presets
     std::vector<std::string> notes;      // one for each preset the conversion changed, short
-};
-
-// The status line after a request: what was written, or that nothing was,
-// how many files were not complete presets, and what the conversion changed.
-std::string StatusLine(const RequestOutcome& outcome);
-
-// How a window measures its status line: whether a file name fits the room a
-// name has on one line of it, and whether a whole text, wrapped as the
-// window wraps it (lines apart at each '\n'), fits it.
-struct StatusRoom {
-    std::function<bool(std::string_view)> nameFits;
-    std::function<bool(std::string_view)> textFits;
-};
-
-// The status line of outcome as a window shows it, with after (a send's
-// account, say) on a line of its own below it unless empty. The first
-// sentence gives way to fit the room: its file name cut in the middle, then
-// the name left out, then the programs; the counts and notes after it, and
-// after, are never cut (the tooltip holds everything whole).
-std::string FitStatus(const RequestOutcome& outcome, const std::string& after, const StatusRoom& room);
-
-// What a dialog shows after a request, and what it does next: the rules'
-// whole answer, which the window only renders.
-struct RequestView {
-    std::string line;                   // the status line, fitted to the room
-    std::string whole;                  // the line whole, then each warning: the tooltip
-    std::optional<std::string> sendTo;  // the port the conversion goes on to, when it does
+    std::vector<ConvertedProgram> programs;  // one for each preset converted, in order
 };
 
 // The status line when the stored send port is not among ports: sending is off.
@@ -93,8 +73,6 @@ public:
     std::optional<RequestOutcome> RunCommandLine(const std::vector<std::string>& arguments);
     std::optional<RequestOutcome> OnConvert();
     std::optional<RequestOutcome> OnDropFiles(const std::vector<std::string>& paths);
-    // What the window shows of what a road did, and where it goes next.
-    RequestView View(const RequestOutcome& outcome, const StatusRoom& room) const;
 
 private:
     RequestOutcome ConvertRequested(const std::string& prefix, const std::vector<std::string>& names,

@@ -1,10 +1,5 @@
 #include "app/dialog_send.h"
 
-#include "app/converter_requests.h"
-#include "app/request_dialogs.h"
-#include "app/send_status.h"
-#include "convert/conversion_request.h"
-
 #ifndef _WIN32
 #include "files/ending_signals.h"
 #endif
@@ -28,27 +23,6 @@ MidiPorts& SystemMidiPorts()
 {
     static Machine ports;
     return ports;
-}
-
-PortForSend TakePortForSend(const RequestOutcome& outcome, const std::string& port, MidiPorts& ports,
-                            RequestDialogs& dialogs)
-{
-    PortForSend taken;
-    if (outcome.incomplete > 0) {
-        const std::string count = IncompleteCount(outcome.incomplete, outcome.presets);
-        if (!dialogs.AskSendIncomplete(SendIncompleteQuestion(count, static_cast<std::size_t>(outcome.incomplete)))) {
-            taken.line = "Nothing sent: " + count + ".";
-            return taken;
-        }
-    }
-    send::PortProblem problem;
-    taken.port = ports.Open(port, problem);
-    if (taken.port == nullptr) {
-        const SendWords words = NothingSentWords(problem, outcome.output);
-        taken.line = words.line;
-        dialogs.ShowSendError(words.failure);
-    }
-    return taken;
 }
 
 SendSession::SendSession(std::unique_ptr<send::MidiPort> port, std::vector<std::uint8_t> messages,

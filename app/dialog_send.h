@@ -1,8 +1,8 @@
 #pragma once
 // Sending a conversion from the dialog, with no window of its own: the ports
 // (behind an interface, so that tests bring their own), and a send that runs
-// on a thread of its own and tells how it goes through callbacks, which each
-// windowing layer carries over to its own thread.
+// on a thread of its own and tells how it goes through callbacks (the
+// dialogs' view of it is ShownOutcome's).
 
 #include <cstdint>
 #include <functional>
@@ -27,20 +27,6 @@ public:
 
 // The machine's ports.
 MidiPorts& SystemMidiPorts();
-
-class RequestDialogs;
-struct RequestOutcome;
-
-// What both dialogs do before a send: ask whether files that are not
-// complete presets go too (sending overwrites programs), then take the port.
-// The port; or none, with the line that says why nothing was sent (a port
-// that cannot be had is also shown as a failure).
-struct PortForSend {
-    std::unique_ptr<send::MidiPort> port;
-    std::string line;
-};
-PortForSend TakePortForSend(const RequestOutcome& outcome, const std::string& port, MidiPorts& ports,
-                            RequestDialogs& dialogs);
 
 struct SendCallbacks {
     std::function<void(const send::SendStatus&)> progress;  // before each message, on the send's thread

@@ -67,7 +67,10 @@ void SummarizeImage(PresetSummary& summary)
     summary.voicesOutOfRange = 0;
     summary.effectsOutOfRange = 0;
     const auto inRange = [](const std::uint8_t* bytes) {
-        const float x = std::bit_cast<float>(ReadBigEndian32(bytes));
+        // Not std::bit_cast: the page's compiler (Emscripten's libc++) has none.
+        const std::uint32_t word = ReadBigEndian32(bytes);
+        float x = 0.0F;
+        std::memcpy(&x, &word, sizeof x);
         return x >= 0.0F && x <= 1.0F;  // false for no number too
     };
     for (int v = 0; v < kVoices; ++v) {

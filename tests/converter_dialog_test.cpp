@@ -7,12 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWheelEvent>
 #include <QtTest>
 #include <qpa/qplatformdrag.h>
@@ -65,6 +65,28 @@ class ConverterDialogTest : public QObject {
         return m_dialog->findChild<Widget*>(QString::fromLatin1(name));
     }
     QString Field() const { return Child<QLineEdit>("program")->text(); }
+    // The progress window shown, if any.
+    static QWidget* Progress()
+    {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() == QLatin1String("sending") && window->isVisible()) {
+                return window;
+            }
+        }
+        return nullptr;
+    }
+    // Its list of programs, a line each: number, name, file, state.
+    static QString Programs()
+    {
+        QString lines;
+        auto* list = Progress() != nullptr ? Progress()->findChild<QTreeWidget*>() : nullptr;
+        for (int i = 0; list != nullptr && i < list->topLevelItemCount(); ++i) {
+            for (int column = 0; column < list->columnCount(); ++column) {
+                lines += list->topLevelItem(i)->text(column) + (column + 1 < list->columnCount() ? " " : "\n");
+            }
+        }
+        return lines;
+    }
     // The whole status line shows, above the buttons.
     bool FitsTheWindow(QLabel* status) const
     {
@@ -323,34 +345,41 @@ private slots:
     }
 
     // The window stays usable during a send: a new conversion is refused with
-    // a word, Cancel stops between two messages, and closing asks first.
+    // a word, Cancel stops between two messages, and closing asks first. The
+    // progress window lists the programs, a preset tried again when the MIDI
+    // system ran late among them, and the account names what was not stored.
     void theWindowStaysUsableDuringASend()
     {
         Open("[t2tk]\nSendPort=Thump A\n");
-        m_clock->HoldFrom(5);  // after five messages, the send waits for the sixth
+        m_ports->doubtAt = {3};  // the first try of the first preset ran late
+        m_clock->HoldFrom(40);   // the send waits in the second preset
         m_dialogs.saveResults = {Path("one.mid")};
-        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
+        QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp", T2TK_CORPUS_DIR "/in-range.fxp"}));
         m_clock->WaitUntilHeld();
         QVERIFY(m_dialog->sending());
+        QTRY_COMPARE(Programs(), QStringLiteral("1 In Range in-range.fxp stored\n2 In Range in-range.fxp sending\n"));
         QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/edges.fxp"}));
         QTest::mouseClick(Child<QPushButton>("convert"), Qt::LeftButton);
         QCOMPARE(m_dialogs.notices, (std::vector<std::string>{app::kBusySending, app::kBusySending}));
         QVERIFY(m_dialogs.errors.empty());
         m_dialog->close();  // answered no: the send goes on
         QVERIFY(m_dialog->isVisible() && m_dialog->sending());
-        m_dialog->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();  // Cancel
+        Progress()->findChild<QPushButton*>()->click();  // Cancel
         QTRY_VERIFY(!m_dialog->sending());
         QVERIFY(Child<QLabel>("status")->text().endsWith(
-            QStringLiteral("\nSending stopped: 0 of 1 preset was stored completely (not stored: program 1).")));
-        QCOMPARE(m_ports->Messages().size(), std::size_t{5});  // whole messages, up to the stop
+            QStringLiteral("\nSending stopped: 1 of 2 presets were stored completely (not stored: program 2). "
+                           "Program 1 sent again: the MIDI system ran late.")));
+        QCOMPARE(m_ports->Messages().size(), std::size_t{39});  // whole messages, up to the stop
 
+        m_ports->doubtAt = {40};  // the second message of the next send
         m_clock->HoldFrom(3);
         m_dialogs.saveResults = {Path("two.mid")};
         QVERIFY(DropOn(m_dialog.get(), {T2TK_CORPUS_DIR "/in-range.fxp"}));
         m_clock->WaitUntilHeld();
+        QTRY_COMPARE(Programs(), QStringLiteral("1 In Range in-range.fxp sent again\n"));
         m_dialogs.stopAnswers = {true};
         m_dialog->close();  // answered yes: the send stops, the window closes
-        QVERIFY(!m_dialog->isVisible() && !m_dialog->sending());
+        QVERIFY(!m_dialog->isVisible() && !m_dialog->sending() && Progress() == nullptr);
         QCOMPARE(m_dialogs.stopQuestions, 2);
     }
 
@@ -385,19 +414,12 @@ private slots:
                 m_clock->HoldFrom(5);
                 QTimer::singleShot(0, [this] {
                     m_clock->WaitUntilHeld();
-                    for (QWidget* window : QApplication::topLevelWidgets()) {
-                        if (qobject_cast<QProgressDialog*>(window) != nullptr && window->isVisible()) {
-                            QTest::keyClick(window, Qt::Key_Escape);
-                        }
-                    }
+                    QTRY_VERIFY(Progress() != nullptr);
+                    QTest::keyClick(Progress(), Qt::Key_Escape);
                 });
             }
             bool progressShown = false;
-            m_dialogs.whileShowing = [&progressShown] {
-                for (QWidget* window : QApplication::topLevelWidgets()) {
-                    progressShown = progressShown || (qobject_cast<QProgressDialog*>(window) && window->isVisible());
-                }
-            };
+            m_dialogs.whileShowing = [&progressShown] { progressShown = progressShown || Progress() != nullptr; };
             m_dialogs.saveResults = {Path("sent.mid")};
             std::ostringstream said;
             QCOMPARE(app::ConverterApp({T2TK_CORPUS_DIR "/in-range.fxp"}, *m_settings, m_dialogs, said, *m_ports,

@@ -7,7 +7,9 @@
 #include "app/converter_requests.h"
 #include "app/file_selection.h"
 #include "app/ini_settings_store.h"
+#include "app/outcome_view.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/fake_ports.h"
 #include "tests/support/test_support.h"
 
 namespace t2tk::app {
@@ -107,12 +109,17 @@ TEST_F(ConverterRequestsTest, DropsAlwaysAskAndTakeTheFirstFifty)
 // What a window shows of a request, and whether it goes on to a port: only a
 // file that was written is sent; files that are not complete presets are
 // counted in the line, a preset the conversion changed gets a note of its
-// own, and the tooltip has every warning.
+// own, and the tooltip has every warning. The progress window lists the
+// programs the send overwrites, each waiting at first.
 TEST_F(ConverterRequestsTest, TheViewSaysWhatToShowAndWhereToSend)
 {
     const auto fitsAll = [](std::string_view) { return true; };
     const StatusRoom roomForAll{fitsAll, fitsAll};
-    requests.ChoosePort("Thump A");
+    test::FakeClock clock;
+    test::FakePorts ports(clock);
+    std::vector<OutcomeView> views;
+    ShownOutcome shown(dialogs, ports, clock, [&views](const OutcomeView& view) { views.push_back(view); }, [] {});
+    requests.ChoosePort("Thump A");  // the messages are kept for it
     test::Bytes preset = test::ReadBytes(dir.File("kits/a.fxp"));
     test::WriteBytes(dir.File("kits/short.fxp"), test::Bytes(preset.begin(), preset.begin() + 100));
     std::copy_n("Sixteen Char Kit and more", 25, preset.begin() + 28);
@@ -121,24 +128,33 @@ TEST_F(ConverterRequestsTest, TheViewSaysWhatToShowAndWhereToSend)
     const auto written =
         requests.OnDropFiles({dir.File("kits/a.fxp"), dir.File("kits/short.fxp"), dir.File("kits/long.fxp")});
     ASSERT_TRUE(written);
-    const RequestView view = requests.View(*written, roomForAll);
-    EXPECT_EQ(view.line, "Wrote drum-kits.mid: 3 presets, programs 1 to 3. 1 of 3 files is not a complete Tolvin preset. "
-                         "Program 3 shows its name as \"Sixteen Char Kit\".");
-    EXPECT_EQ(view.whole, view.line + "\nwarning: \"" + dir.File("kits/short.fxp") +
-                              "\" (program 2) is not a complete Tolvin preset (100 of 8600 bytes, 2136 of 2136 "
-                              "parameters); converted as it is\nwarning: \"" + dir.File("kits/long.fxp") +
-                              "\" (program 3): the module shows its name \"Sixteen Char Kit and more\" as \"Sixteen "
-                              "Char Kit\" (cut to 16 characters)");
-    EXPECT_EQ(view.sendTo, std::optional<std::string>("Thump A"));
-    // A name too long for its room gives up its middle.
-    EXPECT_EQ(requests.View(*written, {[](std::string_view name) { return name.size() <= 11; }, fitsAll})
-                  .line.substr(0, 18),
-              "Wrote drum\xE2\x80\xA6.mid:");
     const auto refused = requests.OnDropFiles({dir.File("kits/a.fxp")});
     ASSERT_TRUE(refused && !refused->written);
-    EXPECT_EQ(requests.View(*refused, roomForAll).sendTo, std::nullopt);
-    requests.setSendPort("");  // the box fell back to "File only"
-    EXPECT_EQ(requests.View(*written, roomForAll).sendTo, std::nullopt);
+    shown.Show(*refused, "Thump A", false, roomForAll);
+    shown.Show(*written, "", false, roomForAll);  // "File only"
+    EXPECT_FALSE(views[0].sending || views[1].sending || shown.sending());
+    dialogs.sendIncomplete = true;
+    clock.HoldFrom(0);  // the send waits for its first message until it is stopped
+    shown.Show(*written, "Thump A", false, roomForAll);
+    ASSERT_EQ(views.size(), 4U);
+    EXPECT_EQ(views[2].line, "Wrote drum-kits.mid: 3 presets, programs 1 to 3. 1 of 3 files is not a complete Tolvin "
+                             "preset. Program 3 shows its name as \"Sixteen Char Kit\".");
+    EXPECT_EQ(views[2].tip, views[2].line + "\nwarning: \"" + dir.File("kits/short.fxp") +
+                                "\" (program 2) is not a complete Tolvin preset (100 of 8600 bytes, 2136 of 2136 "
+                                "parameters); converted as it is\nwarning: \"" + dir.File("kits/long.fxp") +
+                                "\" (program 3): the module shows its name \"Sixteen Char Kit and more\" as \"Sixteen "
+                                "Char Kit\" (cut to 16 characters)");
+    ASSERT_TRUE(views[3].sending && shown.sending());
+    EXPECT_EQ(views[3].sending->title, "Sending to Thump A");
+    std::string lines;
+    for (const ProgramLine& line : views[3].sending->programs) {
+        lines += std::to_string(line.program) + " " + line.name + " " + line.file + " " +
+                 std::string(StateWord(line.state)) + "\n";
+    }
+    EXPECT_EQ(lines, "1 Rock Kit a.fxp waiting\n2 Rock Kit short.fxp waiting\n3 Sixteen Char Kit long.fxp waiting\n");
+    // A name too long for its room gives up its middle.
+    EXPECT_EQ(FitStatus(*written, {}, {[](std::string_view name) { return name.size() <= 11; }, fitsAll}).substr(0, 18),
+              "Wrote drum\xE2\x80\xA6.mid:");
 }
 
 // When the status line is too long for its room, its first sentence gives
@@ -147,7 +163,7 @@ TEST_F(ConverterRequestsTest, TheViewSaysWhatToShowAndWhereToSend)
 // account below it stays whole too.
 TEST(StatusLine, GivesWayBeforeItsCounts)
 {
-    RequestOutcome outcome{true, "/kits/Thumpkrate.mid", 50, 3, 1, {}, {"warning: a", "warning: b"}, 2, {}};
+    RequestOutcome outcome{true, "/kits/Thumpkrate.mid", 50, 3, 1, {}, {"warning: a", "warning: b"}, 2, {}, {}};
     const std::string notes = " 1 file past the 50th left out. Presets past program 50 all went to program 50."
                               " 2 of 50 files are not complete Tolvin presets.";
     const std::string wrote = "Wrote Thumpkrate.mid: 50 presets, programs 4 to 50.";

@@ -8,6 +8,7 @@
 
 #include "app/conversion_status.h"
 #include "app/ini_settings_store.h"
+#include "app/outcome_view.h"
 #include "app/program_number.h"
 #include "app/settings_rules.h"
 #include "tests/support/test_support.h"
@@ -125,6 +126,40 @@ TEST(ConversionStatus, SaysWhatWasWritten)
     EXPECT_EQ(ElideMiddle("FinalVersion.mid", fitsIn(11)), "Fina\xE2\x80\xA6.mid");
     EXPECT_EQ(ElideMiddle("\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC", fitsIn(7)), "\xC3\xBC\xE2\x80\xA6\xC3\xBC");
     EXPECT_EQ(DescribeConversion("/kits/Rock.mid", 1, 4, 0), "Wrote Rock.mid: 1 preset, program 5.");
+}
+
+// Where each program of a send stands, as the statuses before its messages
+// come: a preset left after a try that was not its last was stored (it is
+// tried again otherwise); one left after its last try may have run late, and
+// stays "sent again" until the account says.
+TEST(ProgramList, StatesFollowTheStatuses)
+{
+    ProgramList list({{1, "Rock Kit", "/kits/rock.fxp"}, {2, "Jazz", "C:\\Kits\\jazz.fxp"}, {50, "Edges", "edges.fxp"}});
+    const auto shown = [&list] {
+        std::string text;
+        for (const ProgramLine& line : list.lines()) {
+            text += std::to_string(line.program) + " " + line.name + " " + line.file + ": " +
+                    std::string(StateWord(line.state)) + "\n";
+        }
+        return text;
+    };
+    EXPECT_EQ(shown(), "1 Rock Kit rock.fxp: waiting\n2 Jazz jazz.fxp: waiting\n50 Edges edges.fxp: waiting\n");
+    const struct {
+        int preset;
+        int attempt;
+        const char* states;
+    } statuses[] = {
+        {1, 1, "sending waiting waiting"},    {1, 2, "sent again waiting waiting"}, {2, 1, "stored sending waiting"},
+        {2, 3, "stored sent again waiting"}, {3, 1, "stored sent again sending"},
+    };
+    for (const auto& status : statuses) {
+        list.Tell({status.preset, 3, "", 1, 1, 90, {}, status.attempt});
+        std::string states;
+        for (const ProgramLine& line : list.lines()) {
+            states += (states.empty() ? "" : " ") + std::string(StateWord(line.state));
+        }
+        EXPECT_EQ(states, status.states) << status.preset << " " << status.attempt;
+    }
 }
 
 }  // namespace

@@ -39,6 +39,25 @@ std::string Text(HWND window)
     return Utf8(shown);
 }
 
+// The progress window's list, a line a program: number, name, file, state.
+std::string Programs(HWND sending)
+{
+    HWND list = ::GetDlgItem(sending, IDC_SENDING_LIST);
+    std::string lines;
+    for (int i = 0; i < static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
+        for (int column = 0; column < 4; ++column) {
+            wchar_t text[256] = {};
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.pszText = text;
+            item.cchTextMax = 256;
+            ::SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+            lines += Utf8(text) + (column < 3 ? " " : "\n");
+        }
+    }
+    return lines;
+}
+
 class Win32DialogTest : public ::testing::Test {
 protected:
     test::TempDir dir;
@@ -51,7 +70,8 @@ protected:
 
     static void SetUpTestSuite()
     {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
+                                                    ICC_LISTVIEW_CLASSES};
         ::InitCommonControlsEx(&controls);
     }
     void TearDown() override
@@ -313,6 +333,7 @@ TEST_F(Win32DialogTest, SendsToTheChosenPortWithProgressAndCancel)
         return dialog->sendingWindow() != nullptr &&
                Text(::GetDlgItem(dialog->sendingWindow(), IDC_SENDING_TEXT)).rfind("Sending In Range to program 1", 0) == 0;
     }));
+    EXPECT_EQ(Programs(dialog->sendingWindow()), "1 In Range in-range.fxp sending\n");
     Drop({kCorpus + "/edges.fxp"});
     EXPECT_EQ(dialogs.notices, std::vector<std::string>{kBusySending});
     EXPECT_TRUE(dialogs.errors.empty());
@@ -320,7 +341,8 @@ TEST_F(Win32DialogTest, SendsToTheChosenPortWithProgressAndCancel)
     EXPECT_TRUE(::IsWindow(window));
     ::SendMessageW(::GetDlgItem(dialog->sendingWindow(), IDCANCEL), BM_CLICK, 0, 0);
     ASSERT_TRUE(Pump([this] { return dialog->sendingWindow() == nullptr; }));
-    EXPECT_NE(Text(Item(IDC_STATUS)).find("\r\nSending stopped: 0 of 1 preset was stored completely."),
+    EXPECT_NE(Text(Item(IDC_STATUS)).find("\r\nSending stopped: 0 of 1 preset was stored completely (not stored: "
+                                          "program 1)."),
               std::string::npos);
     EXPECT_EQ(ports.Messages().size(), 31U + 5U);
     EXPECT_EQ(dialogs.stopQuestions, 1);
@@ -362,7 +384,7 @@ TEST_F(Win32DialogTest, SettingsThatCannotBeKeptAreSaid)
         {"t2tk.ini", "Settings will not be kept: ", "5"},
         {"folder.ini",
          "Settings will not be kept: \"" + dir.File("folder.ini") +
-             "\" is no settings file: not a regular file of at most 65536 bytes.",
+             "\" is not a t2tk settings file: not a regular file of at most 65536 bytes.",
          "1"},
     };
     for (const auto& [name, said, field] : cases) {

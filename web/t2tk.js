@@ -102,6 +102,12 @@ function Programs(first, last) {
   return first === last ? `program ${first}` : `programs ${first} to ${last}`;
 }
 
+// "program 7", "programs 7 and 9", "programs 7, 9 and 12", as the native account names them.
+function Listed(programs) {
+  return programs.length === 1 ? `program ${programs[0]}`
+                               : `programs ${programs.slice(0, -1).join(', ')} and ${programs.at(-1)}`;
+}
+
 // Sleeps that a hidden page does not stretch. Chromium wakes a hidden page's
 // own timers once a second, and after five minutes once a minute; a
 // dedicated worker's timers keep their time, and the page wakes when the
@@ -197,8 +203,7 @@ async function sendSteps(output, steps, {clock, stop = () => false, gone = () =>
   if (told < handed.length) {
     onStep(steps[told], told);
   }
-  return {ending, stored: stores.length, stillToGo: handed.length - told,
-          programs: stores.length ? [stores[0].program, stores.at(-1).program] : []};
+  return {ending, stored: stores.length, stillToGo: handed.length - told};
 }
 
 // The name a download gets, as the browser saves it: the characters no file
@@ -437,15 +442,18 @@ async function ChosenPort() {
   return midi && sendTo.value && sendTo.value !== '?' ? midi.outputs.get(sendTo.value) ?? null : null;
 }
 
-// What a conversion says, and the presets it read; the send's account, if
-// any, comes below, in a paragraph of its own.
+// What a conversion says, and the presets it read, each with its warnings,
+// a line each, and, during and after a send, where its program stands; the
+// send's account, if any, comes below, in a paragraph of its own.
 function Show(text, items) {
   $('status').textContent = text;
   Tell('');
-  $('presets').replaceChildren(...items.map(([line, warning]) => {
+  $('presets').replaceChildren(...items.map(([line, warnings]) => {
     const item = document.createElement('li');
-    item.textContent = line;
-    if (warning) {
+    const state = document.createElement('span');
+    state.className = 'state';
+    item.append(line, state);
+    for (const warning of warnings ? warnings.split('\n') : []) {
       const note = document.createElement('div');
       note.className = 'warning';
       note.textContent = warning;
@@ -454,6 +462,15 @@ function Show(text, items) {
     return item;
   }));
   $('result').scrollIntoView({block: 'nearest'});
+}
+
+// The program of preset (1-based) in the list: "waiting", "sending", "stored" or "not stored".
+function ShowState(preset, state) {
+  const shown = $('presets').children[preset - 1]?.querySelector('.state');
+  if (shown) {
+    shown.textContent = ` (${state})`;
+    shown.dataset.state = state;
+  }
 }
 
 // What became of a send, a failure in the warnings' colour.
@@ -612,6 +629,9 @@ async function Sending(output, steps) {
   $('cancel').disabled = false;
   $('progress').scrollIntoView({block: 'nearest'});
   const presets = steps.length ? steps[steps.length - 1].preset : 0;
+  for (let preset = 1; preset <= presets; ++preset) {
+    ShowState(preset, 'waiting');
+  }
   const result = await sendSteps(output, steps, {
     clock,
     stop: () => stopped,
@@ -620,6 +640,12 @@ async function Sending(output, steps) {
       bar.value = i + 1;
       $('sending').textContent = `Sending ${step.name} to program ${step.program} (${step.preset} of ${presets}), ` +
                                  `${TimeLeft(step.left)} left`;
+      // A preset's first message goes a second after the store request
+      // before it, by when the module has stored the preset before.
+      if (step.preset > 1 && steps[i - 1].preset !== step.preset) {
+        ShowState(step.preset - 1, 'stored');
+      }
+      ShowState(step.preset, 'sending');
     },
   });
   clock.end();
@@ -633,9 +659,19 @@ async function Sending(output, steps) {
   if ($('notice').textContent === kRefused.sending) {
     $('notice').textContent = '';
   }
+  // The presets are stored in their order: the first ones, and none after them.
+  const notStored = [];
+  for (const step of steps) {
+    if (step.preset > result.stored && !notStored.includes(step.program)) {
+      notStored.push(step.program);
+    }
+  }
+  for (let preset = 1; preset <= presets; ++preset) {
+    ShowState(preset, preset <= result.stored ? 'stored' : 'not stored');
+  }
   const port = Shown(output.name);
   const stored = `${result.stored} of ${presets} ${presets === 1 ? 'preset was' : 'presets were'} stored completely` +
-                 (result.stored ? ` (${Programs(...result.programs)})` : '');
+                 (notStored.length ? ` (not stored: ${Listed(notStored)})` : '');
   Tell({
     done: `Sent ${presets} ${presets === 1 ? 'preset' : 'presets'} to ${port}.`,
     stopped: `Sending stopped: ${stored}.${

@@ -18,7 +18,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/conversion_status.h"
 #include "app/program_number.h"
 #include "app/qt/send_progress.h"
 #include "app/request_dialogs.h"
@@ -43,9 +42,15 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     : QDialog(parent),
       m_requests(settings, dialogs),
       m_dialogs(dialogs),
-      m_ports(ports),
-      m_clock(clock),
       m_cmdLine(std::move(commandLine)),
+      // The send's thread tells this window's thread, which drops what comes
+      // after the window is gone.
+      m_shown(
+          dialogs, ports, clock, [this](const OutcomeView& view) { Render(view); },
+          [this] {
+              // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the call it queues
+              QMetaObject::invokeMethod(this, [this] { OnSendChanged(); }, Qt::QueuedConnection);
+          }),
       m_compatibilityBox(new QCheckBox(QStringLiteral("Set &compatibility mode"))),
       m_samePathBox(new QCheckBox(QStringLiteral("&Same path for output"))),
       m_programEdit(new QLineEdit),
@@ -147,14 +152,14 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
 
 ConverterDialog::~ConverterDialog()
 {
-    delete m_send;  // stops the send and waits for it
+    m_shown.Abandon();  // stops the send and waits for it
 }
 
 int ConverterDialog::exec()
 {
     if (!OnInitDialog()) {
         // The command line's send is part of its conversion: it runs to its end.
-        if (m_send != nullptr) {
+        if (m_shown.sending()) {
             QEventLoop loop;
             m_afterSend = [&loop] { loop.quit(); };
             loop.exec();
@@ -213,10 +218,10 @@ void ConverterDialog::OnDropFiles(const std::vector<std::string>& paths)
 // send at a time.
 bool ConverterDialog::RefusedWhileSending()
 {
-    if (m_send != nullptr) {
+    if (m_shown.sending()) {
         m_dialogs.ShowNotice(kBusySending);
     }
-    return m_send != nullptr;
+    return m_shown.sending();
 }
 
 void ConverterDialog::OnProgramEditChange()
@@ -269,10 +274,11 @@ void ConverterDialog::OnDestroy()
 void ConverterDialog::done(int result)
 {
     // Closing during a send asks first; a send that stops ends before the window.
-    if (m_send != nullptr) {
-        if (!m_dialogs.AskStopSending(m_sendingTo)) {
+    if (m_shown.sending()) {
+        if (!m_dialogs.AskStopSending(m_shown.sendingTo())) {
             return;
         }
+        m_shown.Abandon();
         delete m_send;
         m_send = nullptr;
     }
@@ -319,12 +325,6 @@ void ConverterDialog::ShowProgram(int slot)
     }
 }
 
-void ConverterDialog::ShowStatus(const std::string& text, const std::string& tip)
-{
-    m_status->setText(Text(text));
-    m_status->setToolTip(Text(tip));
-}
-
 StatusRoom ConverterDialog::Room() const
 {
     const int width = m_status->width();
@@ -340,61 +340,33 @@ StatusRoom ConverterDialog::Room() const
 
 void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
 {
-    if (!outcome) {
-        return;
+    if (outcome) {
+        m_shown.Show(*outcome, m_requests.sendPort(), m_onCommandLine, Room());
     }
-    // A long file name cannot wrap: its middle gives way in the line, and the
-    // tooltip holds the whole text.
-    const RequestView view = m_requests.View(*outcome, Room());
-    m_shownOutcome = *outcome;
-    m_shownOutcome.messages = {};
-    m_statusWhole = view.whole;
-    ShowStatus(view.line, view.whole);
-    if (!view.sendTo) {
-        return;
-    }
-    PortForSend taken = TakePortForSend(*outcome, *view.sendTo, m_ports, m_dialogs);
-    if (taken.port == nullptr) {
-        ShowSendLine(taken.line);
-        if (m_onCommandLine) {
-            m_commandLineSendProblem = taken.line;
-        }
-        return;
-    }
-    m_sendingTo = *view.sendTo;
-    m_send = new SendProgress(this, std::move(taken.port), m_sendingTo, outcome->messages, m_clock,
-                              [this, output = outcome->output](const send::SendResult& result) {
-                                  OnSendEnded(output, result);
-                              });
 }
 
-void ConverterDialog::ShowSendLine(const std::string& line)
+void ConverterDialog::Render(const OutcomeView& view)
 {
-    ShowStatus(FitStatus(m_shownOutcome, line, Room()), m_statusWhole + "\n" + line);
+    m_status->setText(Text(view.line));
+    m_status->setToolTip(Text(view.tip));
+    if (view.sending) {
+        if (m_send == nullptr) {
+            m_send = new SendProgress(this, [this] { m_shown.Stop(); });
+        }
+        m_send->Show(*view.sending);
+    } else if (m_send != nullptr) {
+        // The progress window goes before a message about the send comes.
+        m_send->hide();
+        m_send->deleteLater();
+        m_send = nullptr;
+    }
 }
 
-void ConverterDialog::OnSendEnded(const std::string& output, const send::SendResult& result)
+void ConverterDialog::OnSendChanged()
 {
-    // The progress window goes before a message about the send comes.
-    m_send->hide();
-    m_send->deleteLater();
-    m_send = nullptr;
-    const bool failed = result.ending == send::SendEnding::PortFailed || result.ending == send::SendEnding::RanLate;
-    const SendWords words =
-        SendEndWords(result, m_sendingTo, output, failed ? m_ports.List().names : std::vector<std::string>());
-    ShowSendLine(words.line);
-    if (!words.failure.empty()) {
-        m_dialogs.ShowSendError(words.failure);
-    }
-    // The command line's send closes the window when it ends: a stop is said
-    // before, and what was not done reaches standard error and the exit status.
-    if (m_onCommandLine && result.ending != send::SendEnding::Done) {
-        if (words.failure.empty()) {
-            m_dialogs.ShowNotice(words.line);
-        }
-        m_commandLineSendProblem = words.line;
-    }
-    if (m_afterSend) {
+    m_shown.Update(Room());
+    // The command line's send closes the window when it ends.
+    if (!m_shown.sending() && m_afterSend) {
         m_afterSend();
     }
 }

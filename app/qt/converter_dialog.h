@@ -13,6 +13,7 @@
 
 #include "app/converter_requests.h"
 #include "app/dialog_send.h"
+#include "app/outcome_view.h"
 
 class QCheckBox;
 class QLabel;
@@ -50,10 +51,10 @@ public:
     const std::string& settingsFailure() const { return m_settingsFailure; }
     bool settingsProblemShown() const { return m_settingsProblemShown; }
     // True while a conversion is being sent.
-    bool sending() const { return m_send != nullptr; }
+    bool sending() const { return m_shown.sending(); }
     // What the command line's send did not do (it failed, was stopped or
     // never began), for standard error; empty when it was done or not asked for.
-    const std::string& commandLineSendProblem() const { return m_commandLineSendProblem; }
+    const std::string& commandLineSendProblem() const { return m_shown.commandLineSendProblem(); }
 
     // Loads the settings, sets the controls and runs the command line. Returns
     // false when the dialog is to end at once.
@@ -77,27 +78,20 @@ private:
 
     bool RefusedWhileSending();
     void ShowProgram(int slot);
-    void ShowStatus(const std::string& text, const std::string& tip);
     void ShowOutcome(const std::optional<RequestOutcome>& outcome);
-    // A send's account on a line of its own below the conversion's.
-    void ShowSendLine(const std::string& line);
+    void Render(const OutcomeView& view);
     StatusRoom Room() const;
-    void OnSendEnded(const std::string& output, const send::SendResult& result);
+    void OnSendChanged();
 
     ConverterRequests m_requests;
     RequestDialogs& m_dialogs;
-    MidiPorts& m_ports;
-    send::SendClock& m_clock;
     std::vector<std::string> m_cmdLine;
     std::optional<RequestOutcome> m_commandLineOutcome;
     bool m_onCommandLine = false;  // the conversion under way is the command line's
-    std::string m_commandLineSendProblem;
     std::string m_settingsFailure;
     bool m_settingsProblemShown = false;
-    RequestOutcome m_shownOutcome;  // what the status line tells of, without its messages
-    std::string m_statusWhole;      // that line whole, and the warnings: its tooltip
-    SendProgress* m_send = nullptr;  // the send under way, if any
-    std::string m_sendingTo;
+    ShownOutcome m_shown;
+    SendProgress* m_send = nullptr;  // the progress window, while a send is under way
     std::function<void()> m_afterSend;
 
     QCheckBox* m_compatibilityBox;

@@ -1,8 +1,13 @@
 #include "app/qt/send_progress.h"
 
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
-
-#include "app/send_status.h"
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
 
 namespace t2tk::app {
 
@@ -38,44 +43,77 @@ void PortBox::showPopup()
     QComboBox::showPopup();
 }
 
-SendProgress::SendProgress(QWidget* parent, std::unique_ptr<send::MidiPort> port, const std::string& name,
-                           std::vector<std::uint8_t> messages, send::SendClock& clock,
-                           std::function<void(const send::SendResult&)> ended)
-    : QProgressDialog(parent)
+SendProgress::SendProgress(QWidget* parent, std::function<void()> stop)
+    : QDialog(parent),
+      m_stop(std::move(stop)),
+      m_text(new QLabel),
+      m_bar(new QProgressBar),
+      m_programs(new QTreeWidget),
+      m_cancel(new QPushButton(QStringLiteral("Cancel")))
 {
-    setWindowTitle(QStringLiteral("Sending to %1").arg(QString::fromStdString(name)));
+    setObjectName(QStringLiteral("sending"));
+    m_programs->setObjectName(QStringLiteral("programs"));
     setWindowModality(Qt::NonModal);
-    setMinimumDuration(0);
-    setAutoReset(false);
-    setAutoClose(false);
-    setRange(0, 1);
-    setValue(0);
-    connect(this, &QProgressDialog::canceled, this, &SendProgress::Stop);
-    // The send's thread tells this window's thread, which drops what comes
-    // after the window is gone.
-    SendCallbacks callbacks;
-    callbacks.progress = [this](const send::SendStatus& status) {
-        // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the call it queues
-        QMetaObject::invokeMethod(
-            this,
-            [this, status] {
-                setMaximum(status.messages);
-                setValue(status.message);
-                setLabelText(QString::fromStdString(DescribeSending(status)));
-            },
-            Qt::QueuedConnection);
-    };
-    callbacks.finished = [this, ended = std::move(ended)](const send::SendResult& result) {
-        // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns the call it queues
-        QMetaObject::invokeMethod(this, [ended, result] { ended(result); }, Qt::QueuedConnection);
-    };
-    m_session = std::make_unique<SendSession>(std::move(port), std::move(messages), std::move(callbacks), clock);
-    show();
+    m_text->setMinimumHeight(m_text->fontMetrics().lineSpacing() * 2);
+    m_bar->setRange(0, 1);
+    m_bar->setValue(0);
+    m_bar->setTextVisible(false);
+    m_programs->setHeaderLabels({QStringLiteral("Program"), QStringLiteral("Name"), QStringLiteral("File"),
+                                 QStringLiteral("State")});
+    m_programs->setRootIsDecorated(false);
+    m_programs->setUniformRowHeights(true);
+    m_programs->setSelectionMode(QAbstractItemView::NoSelection);
+    m_programs->setMinimumSize(m_programs->fontMetrics().horizontalAdvance(QStringLiteral("M")) * 36,
+                               m_programs->fontMetrics().lineSpacing() * 10);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_text);
+    layout->addWidget(m_bar);
+    layout->addWidget(m_programs, 1);
+    layout->addLayout(buttons);
+    connect(m_cancel, &QPushButton::clicked, this, &SendProgress::reject);
 }
 
-void SendProgress::Stop()
+void SendProgress::Show(const SendingView& view)
 {
-    m_session->Stop();
+    setWindowTitle(QString::fromStdString(view.title));
+    m_text->setText(QString::fromStdString(view.text));
+    m_bar->setRange(0, std::max(view.messages, 1));
+    m_bar->setValue(view.message);
+    QTreeWidgetItem* current = nullptr;
+    for (std::size_t i = 0; i < view.programs.size(); ++i) {
+        const ProgramLine& line = view.programs[i];
+        if (static_cast<int>(i) == m_programs->topLevelItemCount()) {
+            m_programs->addTopLevelItem(new QTreeWidgetItem(
+                {QString::number(line.program), QString::fromStdString(line.name), QFile::decodeName(line.file.c_str()),
+                 {}}));
+        }
+        QTreeWidgetItem* item = m_programs->topLevelItem(static_cast<int>(i));
+        item->setText(3, QString::fromUtf8(StateWord(line.state)));
+        if (line.state == ProgramState::Sending || line.state == ProgramState::SentAgain) {
+            current = item;
+        }
+    }
+    if (current != nullptr) {
+        m_programs->scrollToItem(current);
+    }
+    if (!isVisible()) {
+        // The numbers and names whole; a long file name gives way to the state.
+        for (int column = 0; column < 3; ++column) {
+            m_programs->resizeColumnToContents(column);
+        }
+        const int longest = m_programs->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 16;
+        m_programs->setColumnWidth(2, std::min(m_programs->columnWidth(2), longest));
+        show();
+    }
+}
+
+void SendProgress::reject()
+{
+    m_cancel->setEnabled(false);
+    m_stop();
 }
 
 }  // namespace t2tk::app

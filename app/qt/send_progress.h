@@ -1,17 +1,21 @@
 #pragma once
 // Sending from the dialog on Qt: "Send to:", and a progress window that is
 // not modal (the dialog stays usable), whose Cancel stops the send between
-// two messages. The send itself runs on a thread of its own (SendSession).
+// two messages. What it shows comes from ShownOutcome.
 
 #include <QComboBox>
-#include <QProgressDialog>
-#include <cstdint>
+#include <QDialog>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/dialog_send.h"
+#include "app/outcome_view.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
 
 namespace t2tk::app {
 
@@ -32,25 +36,27 @@ private:
     MidiPorts& m_ports;
 };
 
-class SendProgress : public QProgressDialog {
+// A send's progress: the message being sent and the time left, a bar, and the
+// programs the send overwrites, each with where it stands.
+class SendProgress : public QDialog {
     Q_OBJECT
 
 public:
-    // Starts sending messages to port (named name); ended is called on this
-    // window's thread once the send is over.
-    SendProgress(QWidget* parent, std::unique_ptr<send::MidiPort> port, const std::string& name,
-                 std::vector<std::uint8_t> messages, send::SendClock& clock,
-                 std::function<void(const send::SendResult&)> ended);
-    // Stops the send between two messages and waits for it.
-    void Stop();
+    // stop: asks the send to stop; the window goes once the send has ended.
+    SendProgress(QWidget* parent, std::function<void()> stop);
+    void Show(const SendingView& view);
 
 protected:
     // Escape, like Cancel and closing the window, stops the send; the window
     // goes once the send has ended, not before.
-    void reject() override { Stop(); }
+    void reject() override;
 
 private:
-    std::unique_ptr<SendSession> m_session;
+    std::function<void()> m_stop;
+    QLabel* m_text;
+    QProgressBar* m_bar;
+    QTreeWidget* m_programs;
+    QPushButton* m_cancel;
 };
 
 }  // namespace t2tk::app

@@ -63,15 +63,18 @@ ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialog
     : m_requests(settings, dialogs),
       m_dialogs(dialogs),
       m_ports(ports),
-      m_clock(clock),
       m_cmdLine(std::move(commandLine)),
-      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_T2TK)))
+      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_T2TK))),
+      // The send's thread tells this window, which lives longer than the send.
+      m_shown(
+          dialogs, ports, clock, [this](const OutcomeView& view) { Render(view); },
+          [this] { ::PostMessageW(m_window, kSendChanged, 0, 0); })
 {
 }
 
 ConverterDialog::~ConverterDialog()
 {
-    m_session.reset();  // stops the send and waits for it
+    m_shown.Abandon();  // stops the send and waits for it
 }
 
 void ConverterDialog::DoModal()
@@ -153,28 +156,14 @@ INT_PTR ConverterDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return TRUE;
-    case kSendChanged: {
-        std::optional<send::SendStatus> status;
-        std::optional<send::SendResult> result;
-        {
-            const std::lock_guard lock(m_sendMutex);
-            status.swap(m_sendStatus);
-            result.swap(m_sendResult);
-        }
-        if (status && m_sendWindow != nullptr) {
-            ::SetDlgItemTextW(m_sendWindow, IDC_SENDING_TEXT, Utf16(DescribeSending(*status)).c_str());
-            ::SendDlgItemMessageW(m_sendWindow, IDC_SENDING_PROGRESS, PBM_SETRANGE32, 0, status->messages);
-            ::SendDlgItemMessageW(m_sendWindow, IDC_SENDING_PROGRESS, PBM_SETPOS, status->message, 0);
-        }
-        if (result) {
-            OnSendEnded(*result);
+    case kSendChanged:
+        m_shown.Update(Room());
+        if (m_endAfterSend && !m_shown.sending()) {
+            OnEnd(IDOK);
         }
         return TRUE;
-    }
     case kCancelSend:
-        if (m_session != nullptr) {
-            m_session->Stop();
-        }
+        m_shown.Stop();
         return TRUE;
     case WM_DESTROY:
         OnDestroy();
@@ -235,12 +224,11 @@ BOOL ConverterDialog::OnInitDialog()
     m_asking = true;
     m_commandLineOutcome = m_requests.RunCommandLine(m_cmdLine);
     m_asking = false;
-    m_onCommandLine = m_commandLineOutcome.has_value();
-    ShowOutcome(m_commandLineOutcome);
+    ShowOutcome(m_commandLineOutcome, true);
     // Names left out are said in the window, which a program started from
     // Explorer has instead of standard error; a send ends the dialog when done.
     if (m_commandLineOutcome && m_commandLineOutcome->leftOut == 0) {
-        if (m_session != nullptr) {
+        if (m_shown.sending()) {
             m_endAfterSend = true;
         } else {
             OnEnd(IDOK);
@@ -321,10 +309,10 @@ void ConverterDialog::OnDropFiles(HDROP drop)
 // send at a time.
 bool ConverterDialog::RefusedWhileBusy()
 {
-    if (m_session != nullptr) {
+    if (m_shown.sending()) {
         m_dialogs.ShowNotice(kBusySending);
     }
-    return m_session != nullptr;
+    return m_shown.sending();
 }
 
 void ConverterDialog::OnProgramEditChange()
@@ -354,11 +342,11 @@ void ConverterDialog::OnProgramSliderMoved()
 void ConverterDialog::OnEnd(int result)
 {
     // Closing during a send asks first; a send that stops ends before the window.
-    if (m_session != nullptr) {
-        if (!m_dialogs.AskStopSending(m_sendingTo)) {
+    if (m_shown.sending()) {
+        if (!m_dialogs.AskStopSending(m_shown.sendingTo())) {
             return;
         }
-        m_session.reset();
+        m_shown.Abandon();
     }
     if (m_modal) {
         ::EndDialog(m_window, result);
@@ -369,7 +357,8 @@ void ConverterDialog::OnEnd(int result)
 
 void ConverterDialog::OnDestroy()
 {
-    m_session.reset();
+    m_shown.Abandon();
+    m_sendWindow = nullptr;  // went with the window that owns it
     m_settingsFailure = m_requests.SaveSettings();
 }
 
@@ -440,81 +429,84 @@ StatusRoom ConverterDialog::Room() const
             }};
 }
 
-void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome)
+void ConverterDialog::ShowOutcome(const std::optional<RequestOutcome>& outcome, bool commandLine)
 {
-    if (!outcome) {
-        return;
+    if (outcome) {
+        m_shown.Show(*outcome, m_requests.sendPort(), commandLine, Room());
     }
-    // A long file name cannot wrap: its middle gives way in the line, and the
-    // tooltip holds the whole text.
-    const RequestView view = m_requests.View(*outcome, Room());
-    m_shownOutcome = *outcome;
-    m_shownOutcome.messages = {};
-    m_statusWhole = view.whole;
-    ShowStatus(view.line, view.whole);
-    if (!view.sendTo) {
-        return;
-    }
-    PortForSend taken = TakePortForSend(*outcome, *view.sendTo, m_ports, m_dialogs);
-    if (taken.port == nullptr) {
-        ShowSendLine(taken.line);
-        if (m_onCommandLine) {
-            m_commandLineSendProblem = taken.line;
-        }
-        return;
-    }
-    m_sendingTo = *view.sendTo;
-    m_sendOutput = outcome->output;
-    m_sendWindow = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SENDING), m_window,
-                                        SendingProc, 0);
-    ::SetWindowTextW(m_sendWindow, Utf16("Sending to " + m_sendingTo).c_str());
-    ::ShowWindow(m_sendWindow, SW_SHOW);
-    // The send's thread tells this window, which lives longer than the send.
-    SendCallbacks callbacks;
-    callbacks.progress = [this](const send::SendStatus& sending) {
-        {
-            const std::lock_guard lock(m_sendMutex);
-            m_sendStatus = sending;
-        }
-        ::PostMessageW(m_window, kSendChanged, 0, 0);
-    };
-    callbacks.finished = [this](const send::SendResult& result) {
-        {
-            const std::lock_guard lock(m_sendMutex);
-            m_sendResult = result;
-        }
-        ::PostMessageW(m_window, kSendChanged, 0, 0);
-    };
-    m_session = std::make_unique<SendSession>(std::move(taken.port), outcome->messages, std::move(callbacks), m_clock);
 }
 
-void ConverterDialog::ShowSendLine(const std::string& line)
+void ConverterDialog::Render(const OutcomeView& view)
 {
-    ShowStatus(FitStatus(m_shownOutcome, line, Room()), m_statusWhole + "\n" + line);
+    ShowStatus(view.line, view.tip);
+    if (view.sending) {
+        ShowSending(*view.sending);
+    } else if (m_sendWindow != nullptr) {
+        // The progress window goes before a message about the send comes.
+        ::DestroyWindow(m_sendWindow);
+        m_sendWindow = nullptr;
+    }
 }
 
-void ConverterDialog::OnSendEnded(const send::SendResult& result)
+void ConverterDialog::ShowSending(const SendingView& view)
 {
-    m_session.reset();
-    ::DestroyWindow(m_sendWindow);
-    m_sendWindow = nullptr;
-    const bool failed = result.ending == send::SendEnding::PortFailed || result.ending == send::SendEnding::RanLate;
-    const SendWords words =
-        SendEndWords(result, m_sendingTo, m_sendOutput, failed ? m_ports.List().names : std::vector<std::string>());
-    ShowSendLine(words.line);
-    if (!words.failure.empty()) {
-        m_dialogs.ShowSendError(words.failure);
-    }
-    // The command line's send closes the window when it ends: a stop is said
-    // before, and what was not done reaches the exit status.
-    if (m_onCommandLine && result.ending != send::SendEnding::Done) {
-        if (words.failure.empty()) {
-            m_dialogs.ShowNotice(words.line);
+    HWND list = nullptr;
+    if (m_sendWindow == nullptr) {
+        m_sendWindow = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SENDING), m_window,
+                                            SendingProc, 0);
+        list = ::GetDlgItem(m_sendWindow, IDC_SENDING_LIST);
+        ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+        const wchar_t* const headings[] = {L"Program", L"Name", L"File", L"State"};
+        for (int column = 0; column < 4; ++column) {
+            LVCOLUMNW heading{};
+            heading.mask = LVCF_TEXT | LVCF_SUBITEM;
+            heading.pszText = const_cast<wchar_t*>(headings[column]);
+            heading.iSubItem = column;
+            ::SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&heading));
         }
-        m_commandLineSendProblem = words.line;
+        for (std::size_t i = 0; i < view.programs.size(); ++i) {
+            const ProgramLine& line = view.programs[i];
+            const std::wstring texts[] = {std::to_wstring(line.program), Utf16(line.name), Utf16(line.file)};
+            LVITEMW item{};
+            item.mask = LVIF_TEXT;
+            item.iItem = static_cast<int>(i);
+            for (int column = 0; column < 3; ++column) {
+                item.iSubItem = column;
+                item.pszText = const_cast<wchar_t*>(texts[column].c_str());
+                ::SendMessageW(list, column == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+            }
+        }
+        // The numbers and names whole; the file as far as it leaves room for the state.
+        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
+        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, LVSCW_AUTOSIZE);
+        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, LVSCW_AUTOSIZE);
+        RECT room{};
+        ::GetClientRect(list, &room);
+        const auto width = [list](int column) { return static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)); };
+        const int state = static_cast<int>(::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(L"sent again"))) +
+                          ::GetSystemMetrics(SM_CXVSCROLL) + 16;
+        const int file = std::max(static_cast<int>(room.right) - width(0) - width(1) - state, 40);
+        if (width(2) > file) {
+            ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, file);
+        }
+        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 3, LVSCW_AUTOSIZE_USEHEADER);
+        ::ShowWindow(m_sendWindow, SW_SHOW);
     }
-    if (m_endAfterSend) {
-        OnEnd(IDOK);
+    list = ::GetDlgItem(m_sendWindow, IDC_SENDING_LIST);
+    ::SetWindowTextW(m_sendWindow, Utf16(view.title).c_str());
+    ::SetDlgItemTextW(m_sendWindow, IDC_SENDING_TEXT, Utf16(view.text).c_str());
+    ::SendDlgItemMessageW(m_sendWindow, IDC_SENDING_PROGRESS, PBM_SETRANGE32, 0, std::max(view.messages, 1));
+    ::SendDlgItemMessageW(m_sendWindow, IDC_SENDING_PROGRESS, PBM_SETPOS, view.message, 0);
+    for (std::size_t i = 0; i < view.programs.size(); ++i) {
+        const ProgramState state = view.programs[i].state;
+        const std::wstring word = Utf16(StateWord(state));
+        LVITEMW item{};
+        item.iSubItem = 3;
+        item.pszText = const_cast<wchar_t*>(word.c_str());
+        ::SendMessageW(list, LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+        if (state == ProgramState::Sending || state == ProgramState::SentAgain) {
+            ::SendMessageW(list, LVM_ENSUREVISIBLE, i, FALSE);
+        }
     }
 }
 

@@ -4,14 +4,13 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/converter_requests.h"
 #include "app/dialog_send.h"
+#include "app/outcome_view.h"
 
 namespace t2tk::app {
 
@@ -39,7 +38,7 @@ public:
     const std::optional<RequestOutcome>& commandLineOutcome() const { return m_commandLineOutcome; }
     // What the command line's send did not do (it failed, was stopped or
     // never began); empty when it was done or not asked for.
-    const std::string& commandLineSendProblem() const { return m_commandLineSendProblem; }
+    const std::string& commandLineSendProblem() const { return m_shown.commandLineSendProblem(); }
     // Why the settings were not kept when the window closed, or an empty text;
     // and whether the window said beforehand that they would not be.
     const std::string& settingsFailure() const { return m_settingsFailure; }
@@ -69,20 +68,16 @@ private:
     std::vector<std::string> RefreshPorts(const std::string& port);
     std::string ChosenPort() const;
     void ShowStatus(const std::string& text, const std::string& tip);
-    void ShowOutcome(const std::optional<RequestOutcome>& outcome);
-    // A send's account on a line of its own below the conversion's.
-    void ShowSendLine(const std::string& line);
+    void ShowOutcome(const std::optional<RequestOutcome>& outcome, bool commandLine = false);
+    void Render(const OutcomeView& view);
+    void ShowSending(const SendingView& view);
     StatusRoom Room() const;
-    void OnSendEnded(const send::SendResult& result);
 
     ConverterRequests m_requests;
     RequestDialogs& m_dialogs;
     MidiPorts& m_ports;
-    send::SendClock& m_clock;
     std::vector<std::string> m_cmdLine;
     std::optional<RequestOutcome> m_commandLineOutcome;
-    bool m_onCommandLine = false;  // the conversion under way is the command line's
-    std::string m_commandLineSendProblem;
     std::string m_settingsFailure;
     bool m_settingsProblemShown = false;
     HWND m_window = nullptr;
@@ -91,15 +86,8 @@ private:
     bool m_modal = false;
     bool m_asking = false;    // a request is under way: its dialogs may be up
     bool m_endAfterSend = false;
-    RequestOutcome m_shownOutcome;  // what the status line tells of, without its messages
-    std::string m_statusWhole;      // that line whole, and the warnings: its tooltip
-    std::unique_ptr<SendSession> m_session;  // the send under way, if any
-    std::mutex m_sendMutex;                   // guards what the send's thread leaves here
-    std::optional<send::SendStatus> m_sendStatus;
-    std::optional<send::SendResult> m_sendResult;
-    HWND m_sendWindow = nullptr;
-    std::string m_sendingTo;
-    std::string m_sendOutput;
+    ShownOutcome m_shown;
+    HWND m_sendWindow = nullptr;  // the progress window, while a send is under way
 };
 
 }  // namespace t2tk::app

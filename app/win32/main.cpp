@@ -37,7 +37,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
 {
     // Held for as long as t2tk runs: the installer waits for it to close.
     ::CreateMutexW(nullptr, FALSE, L"Local\\t2tk-running");
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&controls);
 
     // The system's own quoting rules: a quoted path with spaces is one name.

@@ -126,8 +126,7 @@ class PageTest(unittest.TestCase):
 
     def choose_port(self):
         self.set_field('send-to', '?')
-        self.wait(lambda: self.js("return document.getElementById('send-to').options.length") > 2
-                  or self.text('midi-note'))
+        self.wait(lambda: self.js("return window['send-to'].options.length") > 2 or self.text('midi-note'))
         self.set_field('send-to', 'thump-a')
 
     def sent(self):
@@ -223,30 +222,32 @@ class PageTest(unittest.TestCase):
         self.browser.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': False})
         self.assertEqual(phone, ['Choose presets\u2026 (1 to 50)', True])
 
-    # What is no preset converts with the warning t2tk-convert gives, what is
-    # no file (a folder) is named and left out; of more than 50 files, the
-    # first 50 are converted, and the page says so. Names are shown as their
-    # downloads are named: what would not read as it is made "_", too long a
-    # name cut to whole characters that fit the disk, wrapped.
+    # What is no preset converts with the warning t2tk-convert gives, what is no
+    # file (a folder) is named and left out; of more than 50 files, the first 50
+    # are converted, and the page says so; a warning a line. Names are shown as
+    # their downloads are named: what would not read as it is made "_", too long
+    # a name cut to whole characters that fit the disk, wrapped.
     def test_files_that_are_no_presets_and_names(self):
         self.open()
         self.drop([('notes.txt', b'not a preset'), ('empty.fxp', b'')], folders=['kits'])
         name, data = self.downloaded()
         self.assertEqual((name, len(data)), ('Thumpkrate.mid', 73 + 3059 * 2))
         presets = self.text('presets')
-        self.assertIn('warning: "notes.txt" is not a complete Tolvin preset (12 of 8600 bytes, 0 of 2136 parameters); '
-                      'converted as it is', presets)
-        self.assertIn('warning: "empty.fxp" is not a complete Tolvin preset (0 of 8600 bytes, 0 of 2136 parameters)',
+        self.assertIn('warning: "notes.txt" (program 1) is no Tolvin preset: it does not begin as a preset of '
+                      'parameters does; converted as it is', presets)
+        self.assertIn('warning: "empty.fxp" (program 2) is no Tolvin preset: it does not begin as a preset of',
                       presets)
         self.assertIn('2 of 2 files are not complete Tolvin presets.', self.text('status'))
         self.assertEqual(self.text('notice'), 'Left out, since it is no file this page could read: kits.')
         self.drop([], folders=['kits'])
         self.assertEqual(self.text('status'), 'Nothing converted: no preset among what was dropped.')
         kit = corpus('in-range.fxp')
-        self.drop([(f'kit{i}.fxp', kit) for i in range(51)])
+        self.drop([(f'kit{i}.fxp', kit if i else corpus('random-bits.fxp')) for i in range(51)])
         name, data = self.downloaded()
         self.assertEqual((name, len(data)), ('Thumpkrate.mid', 73 + 3059 * 50))
         self.assertIn('1 file past the 50th left out', self.text('status'))
+        self.assertIn('warning: "kit0.fxp" (program 1): 1581 parameters outside 0 to 1, in 24 voices and 4 effect '
+                      'units; the module gets values within its range instead', self.text('presets').splitlines())
         for dropped, saved, shown in [
                 ('\u30c9' * 94 + '.fxp', '\u30c9' * 80 + '.mid', '\u30c9' * 80 + '.mid'),  # 3 bytes each
                 ('\u00fc' * 2000 + '.fxp', '\u00fc' * 120 + '.mid', '\u00fc' * 120 + '.mid'),  # 2 bytes each
@@ -272,9 +273,8 @@ class PageTest(unittest.TestCase):
         for url in [None, f'file://{SINGLE}']:
             with self.subTest(url=url):
                 self.open(virtual_time=True, url=url)
-                self.assertTrue(self.js('return window.isSecureContext'))
+                self.assertTrue(self.js('choose.focus(); return isSecureContext'))
                 self.choose_port()
-                self.js("document.getElementById('choose').focus()")
                 self.assertEqual(self.send(), ('in-range.mid', corpus('in-range.mid')))
                 self.assertTrue(self.js("return document.getElementById('program').disabled"))  # no change mid-send
                 self.advance(8500)
@@ -287,8 +287,7 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(self.text('outcome'), '')  # the module is still storing
                 self.advance(1000)
                 self.assertEqual(self.text('outcome'), 'Sent 1 preset to Thump A.')
-                self.assertEqual(self.js('return document.activeElement.id'), 'choose')
-                self.assertFalse(self.js("return document.getElementById('program').disabled"))
+                self.assertEqual(self.js('return [document.activeElement.id, program.disabled]'), ['choose', False])
 
         self.js('window.__sent = []')
         self.send()
@@ -296,26 +295,26 @@ class PageTest(unittest.TestCase):
         self.js('window.__stall(6000)')  # a page woken six seconds late
         self.advance(20000)
         self.assertEqual(self.sent_bytes(), corpus('in-range.syx'))
-        sent = self.sent()
-        gaps = [b['at'] - a['at'] - spacing(b) for a, b in zip(sent, sent[1:])]
+        gaps = [b['at'] - a['at'] - spacing(b) for a, b in zip(self.sent(), self.sent()[1:])]
         self.assertGreaterEqual(min(gaps), 0)
         self.assertGreater(max(gaps), 0)
 
-    # A send ends between two messages, the page hidden for a while before
-    # or not: Cancel, a port unplugged, a port that throws. At most the one
-    # message handed to the browser goes after that, and the account counts
-    # what was handed over. The page stays usable; a drop meanwhile is
-    # refused without a word on the status, until the send ends; two drops
-    # at once convert once; another tab sending to the port refuses this one.
+    # A send ends between two messages, the page hidden for a while before or
+    # not: Cancel, a port unplugged, a port that throws. At most the one message
+    # handed to the browser goes after that; the account counts what was handed
+    # over, as the list's states do. The page stays usable; a drop meanwhile is
+    # refused without a word on the status, until the send ends; two drops at
+    # once convert once; another tab sending to the port refuses this one.
     def test_a_send_that_ends_early(self):
-        for stop, hidden, said in [
-                ('cancel', 5000, 'Sending stopped: 0 of 2 presets were stored completely. The message already '
-                                 'handed to the browser still went out.'),
+        states = "return [...document.querySelectorAll('#presets .state')].map((state) => state.dataset.state)"
+        for stop, hidden, said, stored in [
+                ('cancel', 5000, 'Sending stopped: 0 of 2 presets were stored completely (not stored: programs 1 and '
+                                 '2). The message already handed to the browser still went out.', 0),
                 ('unplug', 5000, 'Sending failed: the MIDI port "Thump A" is gone. 0 of 2 presets were stored '
-                                 'completely. Connect it again, then Send again.'),
+                                 'completely (not stored: programs 1 and 2). Connect it again, then Send again.', 0),
                 ('throw', 8400, 'Sending failed: the MIDI port "Thump A" took no more messages. 1 of 2 presets were '
-                                'stored completely (program 1), if what was handed to the browser before went out. '
-                                'Check that the module is connected, then Send again.')]:
+                                'stored completely (not stored: program 2), if what was handed to the browser before '
+                                'went out. Check that the module is connected, then Send again.', 1)]:
             with self.subTest(stop=stop):
                 self.open(virtual_time=True)
                 self.choose_port()
@@ -328,8 +327,9 @@ class PageTest(unittest.TestCase):
                 self.assertIn('Sending In Range to program 1 (1 of 2)', self.text('sending'))
                 status = self.text('status')
                 self.drop([('edges.fxp', corpus('edges.fxp'))])
-                self.assertEqual((self.text('notice'), self.text('status')),
-                                 ('A conversion is being sent: convert again once it is done, or cancel it.', status))
+                self.assertEqual((self.text('notice'), self.text('status'), self.js(states)),
+                                 ('A conversion is being sent: convert again once it is done, or cancel it.', status,
+                                  ['sending', 'waiting']))
                 ended = self.js('return performance.now()')
                 if stop == 'cancel':
                     self.browser.find_element(By.ID, 'cancel').click()
@@ -338,7 +338,8 @@ class PageTest(unittest.TestCase):
                 self.advance(20000)
                 self.assertTrue(corpus('in-range.syx').startswith(self.sent_bytes()))
                 self.assertLessEqual(len([message for message in self.sent() if message['at'] > ended]), 1)
-                self.assertEqual((self.text('outcome'), self.text('notice')), (said, ''))
+                self.assertEqual((self.text('outcome'), self.text('notice'), self.js(states)),
+                                 (said, '', ['stored'] * stored + ['not stored'] * (2 - stored)))
                 self.set_field('send-to', '')  # File only
                 self.drop([('in-range.fxp', corpus('in-range.fxp'))])
                 self.assertEqual(self.downloaded(), ('in-range.mid', corpus('in-range.mid')))
@@ -370,8 +371,8 @@ class PageTest(unittest.TestCase):
     # access is asked for only on the user's action, a stored port too.
     def test_asked_before_what_should_not_go(self):
         self.open(virtual_time=True, settings='{"sendPort": "Thump A"}')
-        self.assertEqual(self.js('return window.__asked'), 0)
-        self.assertEqual(self.js("return document.getElementById('send-to').selectedOptions[0].text"), 'Thump A')
+        self.assertEqual(self.js("return [__asked, document.getElementById('send-to').selectedOptions[0].text]"),
+                         [0, 'Thump A'])
         for answer, sent, said in [('dont-send', 0, 'Nothing sent: 1 of 1 file is not a complete Tolvin preset.'),
                                    ('send-anyway', 31, 'Sent 1 preset to Thump A.')]:
             with self.subTest(answer=answer):
@@ -382,8 +383,7 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(self.text('question-text'),
                                  '1 of 1 file is not a complete Tolvin preset; send it anyway?')
                 self.browser.find_element(By.ID, answer).click()
-                self.wait(lambda: self.text('outcome') or not self.browser.find_element(By.ID, 'progress')
-                          .get_attribute('hidden'))
+                self.wait(lambda: self.text('outcome') or self.js('return !progress.hidden'))
                 self.advance(20000)
                 self.assertEqual((len(self.sent()), self.text('outcome')), (sent, said))
         self.assertEqual(self.js('return window.__asked'), 1)
