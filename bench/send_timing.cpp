@@ -10,8 +10,11 @@
 #include <csignal>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "convert/conversion_request.h"
 #include "convert/message_schedule.h"
@@ -59,21 +62,39 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-void SendOnePreset(benchmark::State& state, bool loaded)
+// Kits written as presets under stem and converted as one request: its messages.
+std::vector<std::uint8_t> KitMessages(int count, const std::string& stem)
 {
-    t2tk::fxp::WriteFile("/tmp/t2tk-bench-kit.fxp", t2tk::fxp::Encode(t2tk::fxp::MakeKit("Kit", 1)));
     t2tk::ConversionRequest request;
-    request.names = {"/tmp/t2tk-bench-kit.fxp"};
+    for (int i = 0; i < count; ++i) {
+        request.names.push_back(stem + std::to_string(i) + ".fxp");
+        t2tk::fxp::WriteFile(request.names.back(),
+                             t2tk::fxp::Encode(t2tk::fxp::MakeKit("Kit " + std::to_string(i), static_cast<std::uint32_t>(i + 1))));
+    }
     request.keepMessages = true;
     std::ostream silent(nullptr);
-    const std::vector<std::uint8_t> messages = t2tk::ConvertPresets(request, silent).messages;
-    const std::size_t steps = t2tk::SendSchedule(messages).steps().size();
+    return t2tk::ConvertPresets(request, silent).messages;
+}
 
-    const t2tk::test::MidiReceiver receiver("t2tk-bench");
+// t2tk's port to the receiver, or none, and then the benchmark says why.
+std::unique_ptr<t2tk::send::MidiPort> OpenTo(const t2tk::test::MidiReceiver& receiver, const std::string& name,
+                                             benchmark::State& state)
+{
     t2tk::send::PortProblem problem;
-    const auto port = receiver.ready() ? t2tk::send::OpenOutputPort("t2tk-bench:in", problem) : nullptr;
+    auto port = receiver.ready() ? t2tk::send::OpenOutputPort(name + ":in", problem) : nullptr;
     if (port == nullptr) {
         state.SkipWithError(receiver.ready() ? t2tk::send::Describe(problem.error).c_str() : "no JACK server answers");
+    }
+    return port;
+}
+
+void SendOnePreset(benchmark::State& state, bool loaded)
+{
+    const std::vector<std::uint8_t> messages = KitMessages(1, "/tmp/t2tk-bench-kit-");
+    const std::size_t steps = t2tk::SendSchedule(messages).steps().size();
+    const t2tk::test::MidiReceiver receiver("t2tk-bench");
+    const auto port = OpenTo(receiver, "t2tk-bench", state);
+    if (port == nullptr) {
         return;
     }
     std::vector<double> errors;
@@ -120,17 +141,7 @@ void SendOnePreset(benchmark::State& state, bool loaded)
 // preset in its last try, in order.
 void BM_SendFiftyBusy(benchmark::State& state)
 {
-    std::vector<std::string> names;
-    for (int i = 0; i < 50; ++i) {
-        names.push_back("/tmp/t2tk-bench-kit-" + std::to_string(i) + ".fxp");
-        t2tk::fxp::WriteFile(names.back(),
-                             t2tk::fxp::Encode(t2tk::fxp::MakeKit("Kit " + std::to_string(i), static_cast<std::uint32_t>(i))));
-    }
-    t2tk::ConversionRequest request;
-    request.names = names;
-    request.keepMessages = true;
-    std::ostream silent(nullptr);
-    const std::vector<std::uint8_t> messages = t2tk::ConvertPresets(request, silent).messages;
+    const std::vector<std::uint8_t> messages = KitMessages(50, "/tmp/t2tk-bench-kit-");
     // Each preset's 30 messages as the module must get them.
     std::vector<std::vector<std::uint8_t>> presets(50);
     const t2tk::SendSchedule schedule(messages);
@@ -142,10 +153,8 @@ void BM_SendFiftyBusy(benchmark::State& state)
         }
     }
     const t2tk::test::MidiReceiver receiver("t2tk-bench-fifty");
-    t2tk::send::PortProblem problem;
-    const auto port = receiver.ready() ? t2tk::send::OpenOutputPort("t2tk-bench-fifty:in", problem) : nullptr;
+    const auto port = OpenTo(receiver, "t2tk-bench-fifty", state);
     if (port == nullptr) {
-        state.SkipWithError(receiver.ready() ? t2tk::send::Describe(problem.error).c_str() : "no JACK server answers");
         return;
     }
     double repeats = 0;

@@ -252,7 +252,8 @@ class PageTest(unittest.TestCase):
                 ('\u30c9' * 94 + '.fxp', '\u30c9' * 80 + '.mid', '\u30c9' * 80 + '.mid'),  # 3 bytes each
                 ('\u00fc' * 2000 + '.fxp', '\u00fc' * 120 + '.mid', '\u00fc' * 120 + '.mid'),  # 2 bytes each
                 ('<img src=x>.fxp', '_img src=x_.mid', '_img src=x_.mid'),
-                ('a\u202eb\u200b.fxp', 'a_b_.mid', 'a_b_.fxp')]:
+                ('a\u202eb\u200b.fxp', 'a_b_.mid', 'a_b_.fxp'),
+                ('c\u0085d\u009b.fxp', 'c_d_.mid', 'c_d_.fxp')]:  # C1 controls
             with self.subTest(dropped=dropped[:20]):
                 self.drop([(dropped, kit)])
                 self.assertEqual(self.downloaded()[0], saved)
