@@ -162,7 +162,7 @@ void BM_SendFiftyBusy(benchmark::State& state)
     double calledStoredNotWhole = 0;
     double endedWell = 0;
     std::size_t seen = 0;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         const pid_t stress = t2tk::test::Spawn({"stress-ng", "--cpu", "4", "--fork", "4", "--hdd", "2", "--quiet"});
         const t2tk::send::SendResult result = t2tk::send::SendMessages(*port, messages, std::stop_token());
         ::kill(stress, SIGTERM);

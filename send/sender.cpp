@@ -43,7 +43,7 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
         }
     }
     // The preset whose store request left last, while the module stores it.
-    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    constexpr auto kNone = static_cast<std::size_t>(-1);
     std::size_t storing = kNone;
     SendClock::TimePoint storedAt{};
     const auto countStored = [&](SendClock::TimePoint now) {

@@ -311,7 +311,7 @@ TEST_F(CliTest, WhatTheModuleWillNotGetIsSaid)
          " is not a complete Tolvin preset (60 of 8600 bytes, 1 of 2136 parameters); converted as it is"},
         {changed("sixteen.fxp", named("Sixteen Char Kit")), ""},  // as long as the module shows
         {changed("long-name.fxp", named("My Very Long Electro Kit Nm")),
-         ": the module shows its name \"My Very Long Electro Kit Nm\" as \"My Very Long Ele\" (cut to 16 characters)"},
+         R"(: the module shows its name "My Very Long Electro Kit Nm" as "My Very Long Ele" (cut to 16 characters))"},
         {changed("kueche.fxp", named("K\xC3\xBC" "che Kit")),
          ": the module shows its name \"K\xC3\xBC" "che Kit\" as \"K??che Kit\" (characters it cannot show as \"?\")"},
         {changed("both.fxp", named("Gro\xC3\x9F" "e Trommel Set Nr 2")),
@@ -346,7 +346,8 @@ TEST_F(CliTest, WhatTheModuleWillNotGetIsSaid)
     for (const auto& [name, what] : cases) {
         const Outcome outcome = Run({"-p", "7", "-o", "out.syx", name});
         EXPECT_EQ(outcome.status, 0);
-        EXPECT_EQ(outcome.err, what.empty() ? what : "t2tk-convert: warning: \"" + name + "\" (program 7)" + what + "\n");
+        const std::string warning = "t2tk-convert: warning: \"" + name + "\" (program 7)";
+        EXPECT_EQ(outcome.err, what.empty() ? what : warning + what + "\n");
         const Bytes messages = test::ReadBytes("out.syx");
         EXPECT_EQ(test::CheckMessages(messages.data(), messages.size(), 1), "") << name;
     }

@@ -321,9 +321,10 @@ TEST_F(SenderTest, AStopAFailureOrADoubtEndsWithWhatWasStored)
         }
         EXPECT_EQ(result.stored, c.stored) << c.what;
         EXPECT_EQ(result.presets, 2);
-        const std::string ending = send::DescribeEnding(result);
         const std::string repeats = send::DescribeRepeats(result);
-        EXPECT_EQ(ending + (!ending.empty() && !repeats.empty() ? "; " : "") + repeats, c.said) << c.what;
+        std::string said = send::DescribeEnding(result);
+        said += !said.empty() && !repeats.empty() ? "; " : "";
+        EXPECT_EQ(said + repeats, c.said) << c.what;
     }
 }
 
@@ -756,7 +757,9 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
     waiting.Signal(SIGKILL);
     EXPECT_EQ(waiting.Wait().status, -1);
     ASSERT_TRUE(receiver.WaitFor(before + 1)) << "the last one waits on";
-    EXPECT_EQ(receiver.Messages()[before].bytes, Bytes(one.begin(), one.begin() + 10)) << "its init request";
+    const std::vector<test::Received> after = receiver.Messages();
+    ASSERT_GT(after.size(), before);
+    EXPECT_EQ(after[before].bytes, Bytes(one.begin(), one.begin() + 10)) << "its init request";
     last.Signal(SIGINT);
     const Outcome interrupted = last.Wait();
     EXPECT_EQ(interrupted.status, 130);
