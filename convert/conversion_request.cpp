@@ -128,9 +128,10 @@ bool NameCut(const PresetSummary& preset)
     return std::strlen(preset.name) > static_cast<std::size_t>(kShownNameLength);
 }
 
+// What is no preset has no name of its own to speak of.
 bool NameChanged(const PresetSummary& preset)
 {
-    return NameCut(preset) || std::strncmp(preset.name, preset.shown, sizeof preset.shown) != 0;
+    return preset.fxp && (NameCut(preset) || std::strncmp(preset.name, preset.shown, sizeof preset.shown) != 0);
 }
 
 // "1, 2 and 5"
@@ -221,10 +222,10 @@ std::vector<std::string> PresetChanges(const PresetSummary& preset)
         changes.emplace_back(preset.bytesRead > kCompletePresetSize ? "longer than a complete preset"
                                                                       : "not a complete preset");
     }
-    if (NameCut(preset)) {
+    if (preset.fxp && NameCut(preset)) {
         changes.emplace_back("name cut to 16 characters");
     }
-    if (std::strncmp(preset.name, preset.shown, std::strlen(preset.shown)) != 0) {
+    if (preset.fxp && std::strncmp(preset.name, preset.shown, std::strlen(preset.shown)) != 0) {
         changes.emplace_back("characters of the name shown as ?");
     }
     if (preset.outOfRange > 0) {

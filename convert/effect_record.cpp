@@ -12,14 +12,33 @@ namespace {
 
 constexpr ScaledByte kScaledBytes[] = {{2, 4}, {3, 5}, {6, 2}, {7, 6}, {8, 7}, {9, 3}};
 
+// Parameters 0 and 1 make the level and byte 4; the scaled bytes take the rest.
+constexpr int kReadByUnit = 2;  // units 0 and 1; the others get a fixed record
+
 }  // namespace
+
+bool EffectParameterRead(int unit, int index)
+{
+    if (unit < 0 || unit >= kReadByUnit) {
+        return false;
+    }
+    if (index == 0 || index == 1) {
+        return true;
+    }
+    for (const ScaledByte& b : kScaledBytes) {
+        if (b.parameter == index) {
+            return true;
+        }
+    }
+    return false;
+}
 
 int BuildEffectRecord(const std::uint8_t* block, std::uint8_t* record, int unit)
 {
     const auto x = [block](int index) { return static_cast<double>(ReadParameter(block, index)); };
 
     std::memset(record, 0, kEffectRecordSize);
-    if (unit > 1) {
+    if (unit >= kReadByUnit) {
         record[1] = 1;
         return 0;
     }

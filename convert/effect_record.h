@@ -9,4 +9,7 @@ namespace t2tk {
 // Units 2 and 3 get a fixed record. Always returns 0.
 int BuildEffectRecord(const std::uint8_t* block, std::uint8_t* record, int unit);
 
+// Whether unit's record is built from its parameter index (0..11) at all.
+bool EffectParameterRead(int unit, int index);
+
 }  // namespace t2tk

@@ -9,7 +9,9 @@
 #include <utility>
 
 #include "convert/convert.h"
+#include "convert/effect_record.h"
 #include "convert/program_header.h"
+#include "convert/voice_record.h"
 
 namespace t2tk {
 
@@ -73,9 +75,15 @@ void SummarizeImage(PresetSummary& summary)
         std::memcpy(&x, &word, sizeof x);
         return x >= 0.0F && x <= 1.0F;  // false for no number too
     };
+    // What is no preset has no parameters to speak of; and a value the
+    // conversion never reads reaches the module in no form.
+    if (!summary.fxp) {
+        return;
+    }
     for (int v = 0; v < kVoices; ++v) {
         for (std::size_t at = 0; at < kVoiceBlockSize; at += 4) {
-            if (!inRange(PresetImage + kVoiceBlockOffset + v * kVoiceBlockSize + at)) {
+            if (VoiceParameterRead(static_cast<int>(at / 4)) &&
+                !inRange(PresetImage + kVoiceBlockOffset + v * kVoiceBlockSize + at)) {
                 ++summary.outOfRange;
                 summary.voicesOutOfRange |= 1U << v;
             }
@@ -83,7 +91,8 @@ void SummarizeImage(PresetSummary& summary)
     }
     for (int u = 0; u < kEffectUnits; ++u) {
         for (std::size_t at = 0; at < kEffectBlockSize; at += 4) {
-            if (!inRange(PresetImage + kEffectBlockOffset + u * kEffectBlockSize + at)) {
+            if (EffectParameterRead(u, static_cast<int>(at / 4)) &&
+                !inRange(PresetImage + kEffectBlockOffset + u * kEffectBlockSize + at)) {
                 ++summary.outOfRange;
                 summary.effectsOutOfRange = static_cast<std::uint8_t>(summary.effectsOutOfRange | (1U << u));
             }

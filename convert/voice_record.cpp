@@ -88,7 +88,40 @@ std::uint8_t Curved(float x)
     return ClampToDataByte(TruncToInt32(value));
 }
 
+// Every parameter some byte of the record is built from, from the tables above.
+constexpr int kVoiceParameterCount = 87;
+struct ReadParameters {
+    bool read[kVoiceParameterCount] = {};
+    constexpr ReadParameters()
+    {
+        for (const ScaledByte& b : kScaledBytes) {
+            read[b.parameter] = true;
+        }
+        for (const FineByte& b : kFineBytes) {
+            read[b.parameter] = true;
+        }
+        for (const SteppedByte& b : kSteppedBytes) {
+            read[b.parameter] = true;
+        }
+        for (const CurvedByte& b : kCurvedBytes) {
+            read[b.parameter] = true;
+        }
+        for (const int parameter : kIntegrityParameters) {
+            read[parameter] = true;
+        }
+        read[kStepTableParameter] = true;
+        read[kSelectorParameter] = true;
+        read[kSelectedParameter] = true;
+    }
+};
+constexpr ReadParameters kReadParameters;
+
 }  // namespace
+
+bool VoiceParameterRead(int index)
+{
+    return index >= 0 && index < kVoiceParameterCount && kReadParameters.read[index];
+}
 
 int BuildVoiceRecord(const std::uint8_t* block, std::uint8_t* record)
 {

@@ -13,4 +13,8 @@ inline constexpr int kVoiceRecordClearSize = 251;
 // all zero but byte 89 (64). Byte 0 is left for the caller's voice number.
 int BuildVoiceRecord(const std::uint8_t* block, std::uint8_t* record);
 
+// Whether the record is built from the voice's parameter index (0..86) at
+// all: the others reach the module in no form, whatever their value.
+bool VoiceParameterRead(int index);
+
 }  // namespace t2tk

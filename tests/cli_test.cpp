@@ -306,6 +306,9 @@ TEST_F(CliTest, WhatTheModuleWillNotGetIsSaid)
          " is not a complete Tolvin preset (longer than 8600 bytes, the rest is ignored, 2136 of 2136 parameters); "
          "converted as it is"},
         {"zeros.fxp", " is no Tolvin preset: it does not begin as a preset of parameters does; converted as it is"},
+        // no name or parameters are read from text, whatever stands where a preset has them
+        {changed("text.fxp", [](Bytes& b) { b.assign(b.size(), 'a'); }),
+         " is no Tolvin preset: it does not begin as a preset of parameters does; converted as it is"},
         // from elsewhere, see the corpus README
         {T2TK_CORPUS_DIR "/again-test.fxp",
          " is not a complete Tolvin preset (60 of 8600 bytes, 1 of 2136 parameters); converted as it is"},
@@ -319,18 +322,23 @@ TEST_F(CliTest, WhatTheModuleWillNotGetIsSaid)
          "characters, and characters it cannot show as \"?\")"},
         {changed("range.fxp",
                  [&](Bytes& b) {
-                     parameter(b, 56, 0x3F800000);                  // voice 1: 1, the top
-                     parameter(b, 56 + 4, 0x80000000);              // voice 1: -0, the bottom
-                     parameter(b, 56 + 348 * 2, 0x3F800001);        // voice 3: just past 1
+                     parameter(b, 56 + 4, 0x3F800000);              // voice 1: 1, the top
+                     parameter(b, 56 + 8, 0x80000000);              // voice 1: -0, the bottom
+                     parameter(b, 56 + 348 * 2 + 4, 0x3F800001);    // voice 3: just past 1
                      parameter(b, 56 + 348 * 4 + 4, 0x7FC00000);    // voice 5: no number
                      parameter(b, 8408 + 48 * 1 + 8, 0x80000001);   // effect unit 2: just below 0
+                     // read by no byte of the records, so nothing the module gets
+                     parameter(b, 56 + 348 * 6, 0x40E00000);         // voice 7, its first: 7
+                     parameter(b, 56 + 348 * 7 + 4 * 86, 0x40E00000);  // voice 8, its last
+                     parameter(b, 8408 + 8 * 4, 0x40E00000);         // effect unit 1, its ninth
+                     parameter(b, 8408 + 48 * 3, 0x40E00000);        // effect unit 4, its first
                  }),
          ": 3 parameters outside 0 to 1, in voices 3 and 5 and effect unit 2; the module gets values within its "
          "range instead"},
         {changed("eight.fxp",
                  [&](Bytes& b) {
                      for (std::size_t v = 0; v < 8; ++v) {
-                         parameter(b, 56 + 348 * v, 0x40000000);  // 2
+                         parameter(b, 56 + 348 * v + 4, 0x40000000);  // 2
                      }
                  }),
          ": 8 parameters outside 0 to 1, in voices 1, 2, 3, 4, 5, 6, 7 and 8; the module gets values within its range "
@@ -338,7 +346,7 @@ TEST_F(CliTest, WhatTheModuleWillNotGetIsSaid)
         {changed("nine.fxp",
                  [&](Bytes& b) {
                      for (std::size_t v = 0; v < 9; ++v) {
-                         parameter(b, 56 + 348 * v, 0x40000000);
+                         parameter(b, 56 + 348 * v + 4, 0x40000000);
                      }
                  }),
          ": 9 parameters outside 0 to 1, in 9 voices; the module gets values within its range instead"},

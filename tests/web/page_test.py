@@ -246,7 +246,7 @@ class PageTest(unittest.TestCase):
         name, data = self.downloaded()
         self.assertEqual((name, len(data)), ('Thumpkrate.mid', 73 + 3059 * 50))
         self.assertIn('1 file past the 50th left out', self.text('status'))
-        self.assertIn('warning: "kit0.fxp" (program 1): 1581 parameters outside 0 to 1, in 24 voices and 4 effect '
+        self.assertIn('warning: "kit0.fxp" (program 1): 840 parameters outside 0 to 1, in 24 voices and 2 effect '
                       'units; the module gets values within its range instead', self.text('presets').splitlines())
         for dropped, saved, shown in [
                 ('\u30c9' * 94 + '.fxp', '\u30c9' * 80 + '.mid', '\u30c9' * 80 + '.mid'),  # 3 bytes each
