@@ -36,6 +36,9 @@ std::optional<std::vector<std::uint8_t>> ReadWhole(const std::string& name)
     }
     std::vector<std::uint8_t> bytes(kLargestSavedFile + 1);
     file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (file.bad()) {  // a folder, say: the conversion reads it again and says why
+        return std::nullopt;
+    }
     bytes.resize(static_cast<std::size_t>(file.gcount()));
     return bytes;
 }

@@ -241,6 +241,7 @@ TEST_F(CliTest, ListShowsProgramsAndNamesAndWritesNothing)
     std::copy_n("Sixteen Char Kit, longer", 24, named.begin() + 28);
     named.resize(8000);
     test::WriteBytes("long.fxp", named);
+    std::filesystem::create_directory("kits");
     const auto lines = [](const char* a, const char* b, const char* c) {
         return std::string(" 3  Rock Kit          ") + a + "\n 4  Jazz Brushes      " + b + "\n 5  Electro Kit       " + c +
                "\n";
@@ -259,6 +260,7 @@ TEST_F(CliTest, ListShowsProgramsAndNamesAndWritesNothing)
          ""},
         {{"--list", "cut.syx"}, 1, "",
          "t2tk-convert: cannot list \"cut.syx\": message 31 (at byte 2999) is not one of the module's messages\n"},
+        {{"--list", "a.fxp", "kits"}, 1, "", "t2tk-convert: cannot read preset \"kits\": Is a directory\n"},
     };
     for (const auto& c : cases) {
         const Outcome outcome = Run(c.arguments);
@@ -266,8 +268,8 @@ TEST_F(CliTest, ListShowsProgramsAndNamesAndWritesNothing)
         EXPECT_EQ(outcome.out, c.out) << c.arguments.back();
         EXPECT_EQ(outcome.err, c.err) << c.arguments.back();
     }
-    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "cut.syx", "kits.mid", "kits.syx",
-                                                    "long.fxp"}));
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.fxp", "b.fxp", "c.fxp", "cut.syx", "kits", "kits.mid",
+                                                    "kits.syx", "long.fxp"}));
 }
 
 // Everything the module will not get as a file has it is said, naming the
