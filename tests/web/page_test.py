@@ -226,7 +226,8 @@ class PageTest(unittest.TestCase):
     # file (a folder) is named and left out; of more than 50 files, the first 50
     # are converted, and the page says so; a warning a line. Names are shown as
     # their downloads are named: what would not read as it is made "_", too long
-    # a name cut to whole characters that fit the disk, wrapped.
+    # a name cut to whole characters that fit the disk, wrapped; one left with
+    # nothing before its extension named as a conversion of several presets is.
     def test_files_that_are_no_presets_and_names(self):
         self.open()
         self.drop([('notes.txt', b'not a preset'), ('empty.fxp', b'')], folders=['kits'])
@@ -253,7 +254,11 @@ class PageTest(unittest.TestCase):
                 ('\u00fc' * 2000 + '.fxp', '\u00fc' * 120 + '.mid', '\u00fc' * 120 + '.mid'),  # 2 bytes each
                 ('<img src=x>.fxp', '_img src=x_.mid', '_img src=x_.mid'),
                 ('a\u202eb\u200b.fxp', 'a_b_.mid', 'a_b_.fxp'),
-                ('c\u0085d\u009b.fxp', 'c_d_.mid', 'c_d_.fxp')]:  # C1 controls
+                ('c\u0085d\u009b.fxp', 'c_d_.mid', 'c_d_.fxp'),  # C1 controls
+                ('e\u2028\u2029\u034f\ufe00\ufe0f\u3164\u115f\u1160\uffa0\u2800\u180e\u00ad\u206a\u206f\ufff9\ufffb'
+                 '\U000e0001\U000e007f.fxp', 'e' + '_' * 18 + '.mid', 'e' + '_' * 18 + '.fxp'),  # none shows
+                (' ..fxp', 'Thumpkrate.mid', 'Thumpkrate.mid'),  # nothing before the extension
+                ('e' + '\u0301' * 300 + '.fxp', 'Thumpkrate.mid', 'Thumpkrate.mid')]:  # one character, too long
             with self.subTest(dropped=dropped[:20]):
                 self.drop([(dropped, kit)])
                 self.assertEqual(self.downloaded()[0], saved)
