@@ -211,7 +211,7 @@ async function sendSteps(output, steps, {clock, stop = () => false, gone = () =>
   if (told < handed.length) {
     onStep(steps[told], told);
   }
-  return {ending, stored: stores.length, stillToGo: handed.length - told};
+  return {ending, handed: handed.length, stored: stores.length, stillToGo: handed.length - told};
 }
 
 // The name a download gets, as the browser saves it: the characters no file
@@ -482,6 +482,19 @@ function ShowState(preset, state) {
   }
 }
 
+// Changes what the page shows during a send without taking Cancel out of
+// sight: the progress, wholly in view before, is kept in view however the
+// lines in it or above it grow; one the user scrolled away from stays away.
+function KeepingProgress(change) {
+  const progress = $('progress');
+  const {top, bottom} = progress.getBoundingClientRect();
+  const seen = !progress.hidden && top > -1 && bottom < innerHeight + 1;  // give or take a part of a pixel
+  change();
+  if (seen) {
+    progress.scrollIntoView({block: 'nearest'});
+  }
+}
+
 // What became of a send, a failure in the warnings' colour.
 function Tell(text, failed = false) {
   $('outcome').textContent = text;
@@ -513,9 +526,10 @@ async function ReadFiles(files, entries) {
   return {presets, leftOut};
 }
 
-// Asks whether to send what is not a complete preset; true to send.
-function AskToSend(question) {
+// Asks whether to send what is not a complete preset (it, or them); true to send.
+function AskToSend(question, it) {
   $('question-text').textContent = question;
+  $('send-anyway').textContent = `Send ${it} anyway`;
   $('question').hidden = false;
   $('send-anyway').focus();
   return new Promise((answer) => {
@@ -533,7 +547,9 @@ function AskToSend(question) {
 // mixed in.
 async function Convert(files, entries, how) {
   if (busy) {
-    $('notice').textContent = kRefused[busy];
+    KeepingProgress(() => {
+      $('notice').textContent = kRefused[busy];
+    });
     return;
   }
   busy = 'converting';
@@ -587,8 +603,8 @@ async function ConvertLast({download}) {
   if (!output) {
     return;
   }
-  if (result.incomplete && !await AskToSend(`${result.incomplete}; send ${
-    result.incomplete.startsWith('1 of') ? 'it' : 'them'} anyway?`)) {
+  const it = result.incomplete.startsWith('1 of') ? 'it' : 'them';
+  if (result.incomplete && !await AskToSend(`${result.incomplete}; send ${it} anyway?`, it)) {
     Tell(`Nothing sent: ${result.incomplete}.`);
     return;
   }
@@ -647,8 +663,10 @@ async function Sending(output, steps) {
     gone: () => gone || output.state === 'disconnected',
     onStep: (step, i) => {
       bar.value = i + 1;
-      $('sending').textContent = `Sending ${step.name} to program ${step.program} (${step.preset} of ${presets}), ` +
-                                 `${TimeLeft(step.left)} left`;
+      KeepingProgress(() => {
+        $('sending').textContent = `Sending ${step.name} to program ${step.program} (${step.preset} of ${presets}), ` +
+                                   `${TimeLeft(step.left)} left`;
+      });
       // A preset's first message goes a second after the store request
       // before it, by when the module has stored the preset before.
       if (step.preset > 1 && steps[i - 1].preset !== step.preset) {
@@ -686,8 +704,11 @@ async function Sending(output, steps) {
     stopped: `Sending stopped: ${stored}.${
       result.stillToGo ? ' The message already handed to the browser still went out.' : ''}`,
     gone: `Sending failed: the MIDI port "${port}" is gone. ${stored}. Connect it again, then Send again.`,
-    failed: `Sending failed: the MIDI port "${port}" took no more messages. ${stored}, if what was handed to the ` +
-            'browser before went out. Check that the module is connected, then Send again.',
+    failed: result.handed
+      ? `Sending failed: the MIDI port "${port}" took no more messages. ${stored}, if what was handed to the ` +
+        'browser before went out. Check that the module is connected, then Send again.'
+      : `Sending failed: the MIDI port "${port}" took no messages. ${stored}. Check that the module is connected, ` +
+        'then Send again.',
   }[result.ending], result.ending === 'gone' || result.ending === 'failed');
   if (document.activeElement === document.body || document.activeElement === $('cancel')) {
     focused?.focus?.();
