@@ -38,9 +38,13 @@ const kStored = 't2tk';
 // name makes it give the download up). A name's UTF-16 units, Windows' count,
 // are never more than its UTF-8 bytes.
 const kLongestName = 244;
-// What would not read as it is: controls, and the marks that turn text
-// around or take no room.
-const kUnreadable = /[\u0000-\u001f\u007f-\u009f\u061c\u200b-\u200f\u202a-\u202e\u2060-\u2064\u2066-\u2069\ufeff]/g;
+// What would not read as it is: controls, the marks that turn text around
+// or take no room (line and paragraph breaks, variation selectors, tags),
+// and the letters and blanks that show nothing.
+const kUnreadable = new RegExp('[\\u0000-\\u001f\\u007f-\\u009f\\u00ad\\u034f\\u061c\\u115f\\u1160\\u180b-\\u180f' +
+                               '\\u200b-\\u200f\\u2028-\\u202e\\u2060-\\u206f\\u2800\\u3164\\ufe00-\\ufe0f\\ufeff' +
+                               '\\uffa0\\ufff9-\\ufffb\\u{1d173}-\\u{1d17a}\\u{e0000}-\\u{e007f}\\u{e0100}-\\u{e01ef}]',
+                               'gu');
 
 // The conversion, as t2tk-convert does it: presets in, the file's bytes and
 // name out, with what was read of each preset.
@@ -57,13 +61,17 @@ export function convertPresets(presets, {slot = 0, compatibility = false, raw = 
   }
   const start = call('t2tk_output', 'number', []);
   result.bytes = core.HEAPU8.slice(start, start + call('t2tk_output_size', 'number', []));
-  result.name = call('t2tk_output_name', 'string', ['string', 'number', 'number'],
-                     presets.length ? presets[0].name : '', presets.length, raw ? 1 : 0);
+  result.name = OutputName(presets.length ? presets[0].name : '', presets.length, raw);
   result.warnings = presets.map((preset, i) =>
     call('t2tk_preset_warning', 'string', ['number', 'string'], i, Shown(preset.name)));
   result.incomplete = call('t2tk_incomplete', 'string', []);
   result.steps = Steps();
   return result;
+}
+
+// The name t2tk-convert gives the file of count presets, the first read from a file called first.
+function OutputName(first, count, raw) {
+  return call('t2tk_output_name', 'string', ['string', 'number', 'number'], first, count, raw ? 1 : 0);
 }
 
 // The last conversion's messages as a send takes them, from one table.
@@ -203,33 +211,34 @@ async function sendSteps(output, steps, {clock, stop = () => false, gone = () =>
   if (told < handed.length) {
     onStep(steps[told], told);
   }
-  return {ending, stored: stores.length, stillToGo: handed.length - told};
+  return {ending, handed: handed.length, stored: stores.length, stillToGo: handed.length - told};
 }
 
 // The name a download gets, as the browser saves it: the characters no file
 // name takes made "_", and a name too long for the disk shortened by whole
-// characters, its extension kept.
-function downloadName(name) {
-  let safe = name.replace(kUnreadable, '_').replace(/[<>:"/\\|?*]/g, '_').replace(/^[ .]+|[ .]+$/g, '');
+// characters, its extension (the core's ".mid" or ".syx") kept. A name left
+// with nothing before its extension takes fallback, the name of a conversion
+// of several presets.
+function downloadName(name, fallback) {
+  const dot = name.lastIndexOf('.');
+  const extension = name.slice(dot);
   const bytes = (text) => new TextEncoder().encode(text).length;
-  if (bytes(safe) > kLongestName) {
-    const dot = safe.lastIndexOf('.');
-    const extension = dot > 0 ? safe.slice(dot) : '';
+  let stem = name.slice(0, dot).replace(kUnreadable, '_').replace(/[<>:"/\\|?*]/g, '_').replace(/^[ .]+/, '');
+  if (bytes(stem) + bytes(extension) > kLongestName) {
     let room = kLongestName - bytes(extension);
-    let stem = '';
-    const whole = safe.slice(0, safe.length - extension.length);
+    let kept = '';
     // Characters as the reader sees them (a letter with its accents), else code points.
-    for (const character of Intl.Segmenter ? [...new Intl.Segmenter().segment(whole)].map((part) => part.segment)
-                                           : [...whole]) {
+    for (const character of Intl.Segmenter ? [...new Intl.Segmenter().segment(stem)].map((part) => part.segment)
+                                           : [...stem]) {
       room -= bytes(character);
       if (room < 0) {
         break;
       }
-      stem += character;
+      kept += character;
     }
-    safe = stem.replace(/[ .]+$/, '') + extension;
+    stem = kept.replace(/[ .]+$/, '');
   }
-  return safe || 'Thumpkrate.mid';
+  return stem ? stem + extension : fallback;
 }
 
 // The settings as stored, each value read on its own: what is not one of
@@ -473,6 +482,19 @@ function ShowState(preset, state) {
   }
 }
 
+// Changes what the page shows during a send without taking Cancel out of
+// sight: the progress, wholly in view before, is kept in view however the
+// lines in it or above it grow; one the user scrolled away from stays away.
+function KeepingProgress(change) {
+  const progress = $('progress');
+  const {top, bottom} = progress.getBoundingClientRect();
+  const seen = !progress.hidden && top > -1 && bottom < innerHeight + 1;  // give or take a part of a pixel
+  change();
+  if (seen) {
+    progress.scrollIntoView({block: 'nearest'});
+  }
+}
+
 // What became of a send, a failure in the warnings' colour.
 function Tell(text, failed = false) {
   $('outcome').textContent = text;
@@ -504,9 +526,10 @@ async function ReadFiles(files, entries) {
   return {presets, leftOut};
 }
 
-// Asks whether to send what is not a complete preset; true to send.
-function AskToSend(question) {
+// Asks whether to send what is not a complete preset (it, or them); true to send.
+function AskToSend(question, it) {
   $('question-text').textContent = question;
+  $('send-anyway').textContent = `Send ${it} anyway`;
   $('question').hidden = false;
   $('send-anyway').focus();
   return new Promise((answer) => {
@@ -524,7 +547,9 @@ function AskToSend(question) {
 // mixed in.
 async function Convert(files, entries, how) {
   if (busy) {
-    $('notice').textContent = kRefused[busy];
+    KeepingProgress(() => {
+      $('notice').textContent = kRefused[busy];
+    });
     return;
   }
   busy = 'converting';
@@ -558,7 +583,7 @@ async function ConvertLast({download}) {
     Show(`Nothing converted: ${result.failure}`, []);
     return;
   }
-  const name = downloadName(result.name);
+  const name = downloadName(result.name, OutputName('', 2, raw));
   if (download) {
     Download(result.bytes, name);
   }
@@ -578,8 +603,8 @@ async function ConvertLast({download}) {
   if (!output) {
     return;
   }
-  if (result.incomplete && !await AskToSend(`${result.incomplete}; send ${
-    result.incomplete.startsWith('1 of') ? 'it' : 'them'} anyway?`)) {
+  const it = result.incomplete.startsWith('1 of') ? 'it' : 'them';
+  if (result.incomplete && !await AskToSend(`${result.incomplete}; send ${it} anyway?`, it)) {
     Tell(`Nothing sent: ${result.incomplete}.`);
     return;
   }
@@ -638,8 +663,10 @@ async function Sending(output, steps) {
     gone: () => gone || output.state === 'disconnected',
     onStep: (step, i) => {
       bar.value = i + 1;
-      $('sending').textContent = `Sending ${step.name} to program ${step.program} (${step.preset} of ${presets}), ` +
-                                 `${TimeLeft(step.left)} left`;
+      KeepingProgress(() => {
+        $('sending').textContent = `Sending ${step.name} to program ${step.program} (${step.preset} of ${presets}), ` +
+                                   `${TimeLeft(step.left)} left`;
+      });
       // A preset's first message goes a second after the store request
       // before it, by when the module has stored the preset before.
       if (step.preset > 1 && steps[i - 1].preset !== step.preset) {
@@ -677,8 +704,11 @@ async function Sending(output, steps) {
     stopped: `Sending stopped: ${stored}.${
       result.stillToGo ? ' The message already handed to the browser still went out.' : ''}`,
     gone: `Sending failed: the MIDI port "${port}" is gone. ${stored}. Connect it again, then Send again.`,
-    failed: `Sending failed: the MIDI port "${port}" took no more messages. ${stored}, if what was handed to the ` +
-            'browser before went out. Check that the module is connected, then Send again.',
+    failed: result.handed
+      ? `Sending failed: the MIDI port "${port}" took no more messages. ${stored}, if what was handed to the ` +
+        'browser before went out. Check that the module is connected, then Send again.'
+      : `Sending failed: the MIDI port "${port}" took no messages. ${stored}. Check that the module is connected, ` +
+        'then Send again.',
   }[result.ending], result.ending === 'gone' || result.ending === 'failed');
   if (document.activeElement === document.body || document.activeElement === $('cancel')) {
     focused?.focus?.();

@@ -29,6 +29,9 @@ COUNTED_TIMERS = '''
     }'''
 
 
+PHONE, DESKTOP = (375, 812), (1280, 800)  # screens; the tests' own is a phone's
+
+
 def corpus(name):
     with open(os.path.join(CORPUS, name), 'rb') as file:
         return file.read()
@@ -46,12 +49,17 @@ class PageTest(unittest.TestCase):
         cls.url = serve(PAGE)
         cls.downloads = tempfile.mkdtemp(prefix='t2tk-downloads-')
         cls.browser = chromium(cls.downloads)
-        cls.browser.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',  # a phone's screen
-                                    {'width': 375, 'height': 812, 'deviceScaleFactor': 0, 'mobile': False})
+        cls.screen(PHONE)
 
     @classmethod
     def tearDownClass(cls):
         cls.browser.quit()
+
+    @classmethod
+    def screen(cls, size):
+        width, height = size
+        cls.browser.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
+                                    {'width': width, 'height': height, 'deviceScaleFactor': 0, 'mobile': False})
 
     def open(self, midi='recording', virtual_time=False, settings=None, url=None):
         """Opens the page, its settings cleared (or set to what settings says)."""
@@ -226,7 +234,8 @@ class PageTest(unittest.TestCase):
     # file (a folder) is named and left out; of more than 50 files, the first 50
     # are converted, and the page says so; a warning a line. Names are shown as
     # their downloads are named: what would not read as it is made "_", too long
-    # a name cut to whole characters that fit the disk, wrapped.
+    # a name cut to whole characters that fit the disk, wrapped; one left with
+    # nothing before its extension named as a conversion of several presets is.
     def test_files_that_are_no_presets_and_names(self):
         self.open()
         self.drop([('notes.txt', b'not a preset'), ('empty.fxp', b'')], folders=['kits'])
@@ -253,7 +262,11 @@ class PageTest(unittest.TestCase):
                 ('\u00fc' * 2000 + '.fxp', '\u00fc' * 120 + '.mid', '\u00fc' * 120 + '.mid'),  # 2 bytes each
                 ('<img src=x>.fxp', '_img src=x_.mid', '_img src=x_.mid'),
                 ('a\u202eb\u200b.fxp', 'a_b_.mid', 'a_b_.fxp'),
-                ('c\u0085d\u009b.fxp', 'c_d_.mid', 'c_d_.fxp')]:  # C1 controls
+                ('c\u0085d\u009b.fxp', 'c_d_.mid', 'c_d_.fxp'),  # C1 controls
+                ('e\u2028\u2029\u034f\ufe00\ufe0f\u3164\u115f\u1160\uffa0\u2800\u180e\u00ad\u206a\u206f\ufff9\ufffb'
+                 '\U000e0001\U000e007f.fxp', 'e' + '_' * 18 + '.mid', 'e' + '_' * 18 + '.fxp'),  # none shows
+                (' ..fxp', 'Thumpkrate.mid', 'Thumpkrate.mid'),  # nothing before the extension
+                ('e' + '\u0301' * 300 + '.fxp', 'Thumpkrate.mid', 'Thumpkrate.mid')]:  # one character, too long
             with self.subTest(dropped=dropped[:20]):
                 self.drop([(dropped, kit)])
                 self.assertEqual(self.downloaded()[0], saved)
@@ -306,21 +319,33 @@ class PageTest(unittest.TestCase):
     # over, as the list's states do. The page stays usable; a drop meanwhile is
     # refused without a word on the status, until the send ends; two drops at
     # once convert once; another tab sending to the port refuses this one.
+    # Cancel stays in view, on a phone's screen and a computer's, as the lines
+    # above it grow, unless the user scrolled away from it.
     def test_a_send_that_ends_early(self):
         states = "return [...document.querySelectorAll('#presets .state')].map((state) => state.dataset.state)"
-        for stop, hidden, said, stored in [
-                ('cancel', 5000, 'Sending stopped: 0 of 2 presets were stored completely (not stored: programs 1 and '
-                                 '2). The message already handed to the browser still went out.', 0),
-                ('unplug', 5000, 'Sending failed: the MIDI port "Thump A" is gone. 0 of 2 presets were stored '
-                                 'completely (not stored: programs 1 and 2). Connect it again, then Send again.', 0),
-                ('throw', 8400, 'Sending failed: the MIDI port "Thump A" took no more messages. 1 of 2 presets were '
-                                'stored completely (not stored: program 2), if what was handed to the browser before '
-                                'went out. Check that the module is connected, then Send again.', 1)]:
+        seen = '''const box = document.getElementById('cancel').getBoundingClientRect();
+                  return [box.top >= 0 && Math.round(box.bottom) <= innerHeight, scrollY === 0]'''
+        self.addCleanup(self.screen, PHONE)
+        # how it ends, ms hidden, the screen, whether the user scrolled to the top, the account, presets stored
+        for stop, hidden, screen, top, said, stored in [
+                ('cancel', 5000, PHONE, False, 'Sending stopped: 0 of 2 presets were stored completely (not stored: '
+                                               'programs 1 and 2). The message already handed to the browser still '
+                                               'went out.', 0),
+                ('unplug', 5000, DESKTOP, False, 'Sending failed: the MIDI port "Thump A" is gone. 0 of 2 presets '
+                                                 'were stored completely (not stored: programs 1 and 2). Connect it '
+                                                 'again, then Send again.', 0),
+                ('throw', 8400, PHONE, True, 'Sending failed: the MIDI port "Thump A" took no more messages. 1 of 2 '
+                                             'presets were stored completely (not stored: program 2), if what was '
+                                             'handed to the browser before went out. Check that the module is '
+                                             'connected, then Send again.', 1)]:
             with self.subTest(stop=stop):
+                self.screen(screen)
                 self.open(virtual_time=True)
                 self.choose_port()
                 self.js('window.__throwAt = 31')  # past the first store request
                 self.send(2)
+                if top:
+                    self.js('scrollTo(0, 0)')  # the user scrolls up
                 self.js("Object.defineProperty(document, 'hidden', {value: true, configurable: true}); "
                         "document.dispatchEvent(new Event('visibilitychange'))")  # behind another tab a while
                 self.advance(hidden)
@@ -331,6 +356,7 @@ class PageTest(unittest.TestCase):
                 self.assertEqual((self.text('notice'), self.text('status'), self.js(states)),
                                  ('A conversion is being sent: convert again once it is done, or cancel it.', status,
                                   ['sending', 'waiting']))
+                self.assertEqual(self.js(seen), [not top, top])
                 ended = self.js('return performance.now()')
                 if stop == 'cancel':
                     self.browser.find_element(By.ID, 'cancel').click()
@@ -345,8 +371,17 @@ class PageTest(unittest.TestCase):
                 self.drop([('in-range.fxp', corpus('in-range.fxp'))])
                 self.assertEqual(self.downloaded(), ('in-range.mid', corpus('in-range.mid')))
 
+        self.screen(PHONE)
         self.open(virtual_time=True)
         self.choose_port()
+        self.js('window.__throwAt = 0')  # a port that takes not even the first message
+        self.drop([('in-range.fxp', corpus('in-range.fxp'))])
+        self.downloaded()
+        self.wait(lambda: self.text('outcome'))
+        self.assertEqual(self.text('outcome'), 'Sending failed: the MIDI port "Thump A" took no messages. 0 of 1 '
+                                               'preset was stored completely (not stored: program 1). Check that the '
+                                               'module is connected, then Send again.')
+        self.js('window.__throwAt = -1')
         self.send(times=2)
         self.advance(20000)
         self.assertEqual(len(self.sent()), 31)
@@ -374,15 +409,19 @@ class PageTest(unittest.TestCase):
         self.open(virtual_time=True, settings='{"sendPort": "Thump A"}')
         self.assertEqual(self.js("return [__asked, document.getElementById('send-to').selectedOptions[0].text]"),
                          [0, 'Thump A'])
-        for answer, sent, said in [('dont-send', 0, 'Nothing sent: 1 of 1 file is not a complete Tolvin preset.'),
-                                   ('send-anyway', 31, 'Sent 1 preset to Thump A.')]:
+        for files, answer, sent, question, said in [
+                (2, 'dont-send', 0,
+                 ('2 of 2 files are not complete Tolvin presets; send them anyway?', 'Send them anyway'),
+                 'Nothing sent: 2 of 2 files are not complete Tolvin presets.'),
+                (1, 'send-anyway', 31,
+                 ('1 of 1 file is not a complete Tolvin preset; send it anyway?', 'Send it anyway'),
+                 'Sent 1 preset to Thump A.')]:
             with self.subTest(answer=answer):
                 self.js('window.__sent = []')
-                self.drop([('notes.txt', b'not a preset')])
+                self.drop([('notes.txt', b'not a preset')] * files)
                 self.downloaded()
                 self.wait(lambda: not self.browser.find_element(By.ID, 'question').get_attribute('hidden'))
-                self.assertEqual(self.text('question-text'),
-                                 '1 of 1 file is not a complete Tolvin preset; send it anyway?')
+                self.assertEqual((self.text('question-text'), self.text('send-anyway')), question)
                 self.browser.find_element(By.ID, answer).click()
                 self.wait(lambda: self.text('outcome') or self.js('return !progress.hidden'))
                 self.advance(20000)
