@@ -132,14 +132,15 @@ int RunConverter(int argc, const char* const* argv, std::ostream& out, std::ostr
     if (options.listPorts) {
         return ListPortsRun(out, err);
     }
+    // Standard output that is one of the files would take the progress
+    // lines or the list while it is read: refused before anything is read.
+    if (const int preset = PresetAtStandardOutput({}, options.presets); preset >= 0) {
+        err << kProgramName
+            << PresetAtStandardOutputFailure(options.presets[static_cast<std::size_t>(preset)], options.list) << "\n";
+        return kExitFailed;
+    }
     if (options.list) {
         return ListRun(options, out, err);
-    }
-    // Standard output that is one of the files would take the progress
-    // lines while it is read: refused before anything is read.
-    if (const int preset = PresetAtStandardOutput({}, options.presets); preset >= 0) {
-        err << kProgramName << PresetAtStandardOutputFailure(options.presets[static_cast<std::size_t>(preset)]) << "\n";
-        return kExitFailed;
     }
     const bool sending = !options.sendPort.empty();
     // A file sent again is checked whole before the port is taken.

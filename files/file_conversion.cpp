@@ -23,7 +23,7 @@ ConversionResult ConvertAndWrite(const ConversionRequest& request, std::ostream&
 {
     if (const int preset = PresetAtStandardOutput(request.prefix, request.names); preset >= 0) {
         ConversionResult refused;
-        refused.failure = PresetAtStandardOutputFailure(request.names[static_cast<std::size_t>(preset)]);
+        refused.failure = PresetAtStandardOutputFailure(request.names[static_cast<std::size_t>(preset)], false);
         return refused;
     }
     if (request.output.empty()) {
@@ -63,10 +63,10 @@ int PresetAtStandardOutput(const std::string& prefix, const std::vector<std::str
     return -1;
 }
 
-std::string PresetAtStandardOutputFailure(const std::string& name)
+std::string PresetAtStandardOutputFailure(const std::string& name, bool list)
 {
-    return "will not overwrite preset \"" + Printable(name) +
-           "\": standard output goes to it, and the progress lines would go into it";
+    return "will not overwrite preset \"" + Printable(name) + "\": standard output goes to it, and " +
+           (list ? "the list" : "the progress lines") + " would go into it";
 }
 
 std::filesystem::path SystemPath(const std::string& path)

@@ -44,7 +44,8 @@ ConversionResult ConvertAndWrite(const ConversionRequest& request, std::ostream&
 int PresetAtStandardOutput(const std::string& prefix, const std::vector<std::string>& names);
 
 // What a front end says of that preset.
-std::string PresetAtStandardOutputFailure(const std::string& name);
+// list: what would go into it is the list of programs, not the progress lines.
+std::string PresetAtStandardOutputFailure(const std::string& name, bool list);
 
 // A path of UTF-8 as the system takes it (UTF-16 on Windows).
 std::filesystem::path SystemPath(const std::string& path);

@@ -77,6 +77,9 @@ check "standard output that is a preset: refused" said 'will not overwrite prese
 "$convert" --send nowhere -o - a.fxp q.fxp 1<>q.fxp 2>errors
 check "standard output that is a preset, with --send: status 1, before the port is looked for" \
       eval "[ $? -eq 1 ] && said 'will not overwrite preset \"q.fxp\": standard output goes to it'"
+"$convert" --list --porcelain q.fxp >>q.fxp 2>errors
+check "standard output that is a preset, with --list: status 1" \
+      eval "[ $? -eq 1 ] && said 'will not overwrite preset \"q.fxp\": standard output goes to it, and the list would'"
 check "standard output that is a preset: the preset stays, nothing written" eval 'cmp -s q.fxp a.fxp && [ ! -e q.mid ]'
 # A file named by -o holds exactly the output afterwards, however it is
 # reached; "-" writes on as cat does.
