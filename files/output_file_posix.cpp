@@ -615,10 +615,12 @@ WriteError OutputFile::Write(std::span<const std::uint8_t> data)
     int unflushable = 0;
     {
         TemporaryFile temporary(walked.folder);
-        // A replacement is made with the replaced file's permissions, none
-        // wider; the umask may take some away, which are then given back.
+        // A replacement is made for its owner alone: the group it is made
+        // with (a setgid folder's) may not be the one it keeps, and what is
+        // opened meanwhile stays open. Its permissions come once it has its
+        // group and attributes, the umask's included.
         const int descriptor =
-            temporary.Create(decision.kind == Kind::Replace ? (walked.status.st_mode & 0777) : 0666);
+            temporary.Create(decision.kind == Kind::Replace ? (walked.status.st_mode & 0700) : 0666);
         if (descriptor < 0) {
             return Failed(WriteProblem::CannotCreateIn, folderText, errno);
         }

@@ -160,6 +160,10 @@ done
 for signal in "${faults[@]}" TERM; do
   while_writing "made-$signal" "after-open .t2tk-" sh -c 'kill -s "$0" "$converter"' "$signal"
 done
+# Until it has its group, the temporary file is its owner's alone: one opened
+# meanwhile under the folder's group (setgid) would keep reading it.
+mkdir made-mode && echo old >made-mode/out.mid && chmod 664 made-mode/out.mid
+held made-mode "after-open .t2tk-" made-mode/out.mid sh -c 'stat -c %a "$0"/.t2tk-* >"$0.mode"' made-mode
 while_writing ignored fsync env --ignore-signal=HUP sh -c 'kill -s HUP "$converter"'
 while_writing killed fsync sh -c 'kill -s KILL "$converter"'
 while_writing kits fsync mv kits renamed
@@ -177,6 +181,8 @@ for signal in "${faults[@]}" TERM; do
   check "SIG$signal as the temporary file is made: the old output stays, no temporary file" \
         eval 'old_output made-$signal/out.mid && no_temporary made-$signal'
 done
+check "a replacement's temporary file: its owner's alone until it has its group" [ "$(cat made-mode.mode)" = 600 ]
+check "a replacement: the old file's permissions" [ "$(stat -c %a made-mode/out.mid)" = 664 ]
 check "an ignored signal while writing: the file is written" cmp -s ignored/out.mid expected.mid
 # Nothing takes the temporary file away on SIGKILL; the next write into the
 # folder does, and only ours of a process that is gone.
