@@ -139,6 +139,17 @@ int ReadPresetImage(const char* path, const ConversionOutput* output, std::size_
 {
     std::FILE* file = OpenPreset(path);
     if (file == nullptr) {
+#ifdef _WIN32
+        // Windows will not open a folder at all: said as where only its reading fails.
+        const int why = errno;
+        std::error_code ignored;
+        if (why == EACCES &&
+            std::filesystem::is_directory(std::u8string(reinterpret_cast<const char8_t*>(path)), ignored)) {
+            ReportFailure(report, ConversionFailure::PresetRead, path, std::strerror(EISDIR));
+            return -1;
+        }
+        errno = why;
+#endif
         ReportFailure(report, ConversionFailure::PresetOpen, path, OpenFailure());
         return -1;
     }

@@ -84,6 +84,9 @@ int main(int argc, char** argv)
     }
     g_last = jack_frame_time(g_client);
     jack_set_process_callback(g_client, Process, nullptr);
+    // Told of xruns, as most clients that show them are: such a client that
+    // stops holds up the server's notices to every client until it goes on.
+    jack_set_xrun_callback(g_client, [](void*) { return 0; }, nullptr);
     if (jack_activate(g_client) != 0) {
         std::printf("failed\n");
         return 1;
