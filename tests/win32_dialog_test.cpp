@@ -39,23 +39,16 @@ std::string Text(HWND window)
     return Utf8(shown);
 }
 
-// The progress window's list, a line a program: number, name, file, state.
-std::string Programs(HWND sending)
+// What a cell of the progress window's list shows.
+std::string Cell(HWND list, int row, int column)
 {
-    HWND list = ::GetDlgItem(sending, IDC_SENDING_LIST);
-    std::string lines;
-    for (int i = 0; i < static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
-        for (int column = 0; column < 4; ++column) {
-            wchar_t text[256] = {};
-            LVITEMW item{};
-            item.iSubItem = column;
-            item.pszText = text;
-            item.cchTextMax = 256;
-            ::SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-            lines += Utf8(text) + (column < 3 ? " " : "\n");
-        }
-    }
-    return lines;
+    wchar_t text[256] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    ::SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return Utf8(text);
 }
 
 class Win32DialogTest : public ::testing::Test {
@@ -325,27 +318,92 @@ TEST_F(Win32DialogTest, SendsToTheChosenPortWithProgressAndCancel)
     EXPECT_NE(Text(Item(IDC_STATUS)).find("\r\nSent 1 preset to Thump B."), std::string::npos)
         << Text(Item(IDC_STATUS));
 
-    clock.HoldFrom(5);
-    dialogs.saveResults = {dir.File("two.mid")};
-    Drop({kCorpus + "/in-range.fxp"});
-    clock.WaitUntilHeld();
-    ASSERT_TRUE(Pump([this] {
-        return dialog->sendingWindow() != nullptr &&
-               Text(::GetDlgItem(dialog->sendingWindow(), IDC_SENDING_TEXT)).rfind("Sending In Range to program 1", 0) == 0;
-    }));
-    EXPECT_EQ(Programs(dialog->sendingWindow()), "1 In Range in-range.fxp sending\n");
+    // Two presets whose long names differ at their end, held in a send.
+    const std::string kick = dir.File("A very long preset name for the big kick drum take ");
+    const auto hold = [&, this] {
+        clock.HoldFrom(5);
+        dialogs.saveResults = {dir.File("two.mid")};
+        Drop({kick + "1.fxp", kick + "2.fxp"});
+        clock.WaitUntilHeld();
+        return Pump([this] {
+            return dialog->sendingWindow() != nullptr &&
+                   Text(::GetDlgItem(dialog->sendingWindow(), IDC_SENDING_TEXT)).rfind("Sending In Range to program 1", 0) == 0;
+        });
+    };
+    for (const char* take : {"1.fxp", "2.fxp"}) {
+        fs::copy_file(Path(kCorpus + "/in-range.fxp"), Path(kick + take));
+    }
+    ASSERT_TRUE(hold());
+    HWND list = ::GetDlgItem(dialog->sendingWindow(), IDC_SENDING_LIST);
+    const auto width = [list](const std::string& text) {
+        return ::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(Utf16(text).c_str()));
+    };
+    // A file name cut in its middle to fit its column, the heading whole, and
+    // the rows whole: the list's height below its heading is so many rows.
+    EXPECT_EQ(Cell(list, 0, 3), "sending");
+    for (int i = 0; i < 2; ++i) {
+        const std::string file = Cell(list, i, 2);
+        EXPECT_TRUE(file.starts_with("A very")) << file;
+        EXPECT_TRUE(file.ends_with("\xE2\x80\xA6take " + std::to_string(i + 1) + ".fxp")) << file;
+        EXPECT_LT(width(file), ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 2, 0)) << file;
+    }
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RECT heading{};
+    ::SendMessageW(header, HDM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&heading));
+    SIZE program{};
+    HDC context = ::GetDC(header);
+    ::SelectObject(context, reinterpret_cast<HFONT>(::SendMessageW(header, WM_GETFONT, 0, 0)));
+    ::GetTextExtentPoint32W(context, L"Program", 7, &program);
+    ::ReleaseDC(header, context);
+    EXPECT_GE(heading.right - heading.left, program.cx + 2 * ::SendMessageW(header, HDM_GETBITMAPMARGIN, 0, 0));
+    RECT row{};
+    row.left = LVIR_BOUNDS;
+    ::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+    RECT room{};
+    ::GetClientRect(list, &room);
+    EXPECT_EQ((room.bottom - heading.bottom) % (row.bottom - row.top), 0) << room.bottom;
+
     Drop({kCorpus + "/edges.fxp"});
     EXPECT_EQ(dialogs.notices, std::vector<std::string>{kBusySending});
     EXPECT_TRUE(dialogs.errors.empty());
     ::SendMessageW(window, WM_COMMAND, IDCANCEL, 0);  // the close box, answered no
     EXPECT_TRUE(::IsWindow(window));
-    ::SendMessageW(::GetDlgItem(dialog->sendingWindow(), IDCANCEL), BM_CLICK, 0, 0);
-    ASSERT_TRUE(Pump([this] { return dialog->sendingWindow() == nullptr; }));
-    EXPECT_NE(Text(Item(IDC_STATUS)).find("\r\nSending stopped: 0 of 1 preset was stored completely (not stored: "
-                                          "program 1)."),
-              std::string::npos);
-    EXPECT_EQ(ports.Messages().size(), 31U + 5U);
     EXPECT_EQ(dialogs.stopQuestions, 1);
+    EXPECT_NE(::GetWindowLongW(dialog->sendingWindow(), GWL_STYLE) & WS_SYSMENU, 0) << "a close box";
+
+    // Each way to stop the send, from its progress window, is Cancel's: it
+    // stops between two messages and the account follows; the window stays
+    // until then, a second close included.
+    const struct {
+        const char* way;
+        UINT message;
+        WPARAM wParam;
+    } ways[] = {{"Cancel", WM_COMMAND, IDCANCEL},
+                {"Escape", WM_KEYDOWN, VK_ESCAPE},
+                {"close box", WM_SYSCOMMAND, SC_CLOSE},
+                {"WM_CLOSE", WM_CLOSE, 0}};
+    for (std::size_t i = 0; i < std::size(ways); ++i) {
+        if (i > 0) {
+            ASSERT_TRUE(hold()) << ways[i].way;
+        }
+        HWND sending = dialog->sendingWindow();
+        if (ways[i].message == WM_COMMAND) {
+            ::SendMessageW(::GetDlgItem(sending, IDCANCEL), BM_CLICK, 0, 0);
+        } else if (ways[i].message == WM_KEYDOWN) {
+            ::SetFocus(::GetDlgItem(sending, IDC_SENDING_LIST));
+            Key(::GetDlgItem(sending, IDC_SENDING_LIST), VK_ESCAPE);
+        } else {
+            ::SendMessageW(sending, ways[i].message, ways[i].wParam, 0);
+            ::SendMessageW(sending, ways[i].message, ways[i].wParam, 0);
+            EXPECT_TRUE(::IsWindow(sending)) << ways[i].way;
+        }
+        ASSERT_TRUE(Pump([this] { return dialog->sendingWindow() == nullptr; })) << ways[i].way;
+        EXPECT_NE(Text(Item(IDC_STATUS)).find("\r\nSending stopped: 0 of 2 presets were stored completely (not "
+                                              "stored: programs 1 and 2)."),
+                  std::string::npos)
+            << ways[i].way << ": " << Text(Item(IDC_STATUS));
+        EXPECT_EQ(ports.Messages().size(), 31U + 5U * (i + 1)) << ways[i].way;
+    }
 }
 
 // Settings an earlier version kept in the Windows folder are read while the

@@ -56,6 +56,70 @@ SIZE Extent(HWND window, const std::wstring& text, int width, UINT flags)
     return {room.right - room.left, room.bottom - room.top};
 }
 
+// The progress window's list: the numbers whole under their heading, the
+// names whole, each file name cut in its middle where the column leaves room
+// for the state (names that differ at their end still look apart), and the
+// list as high as a whole number of rows, so that none shows in half.
+void FitSendingList(HWND window, HWND list, const std::vector<ProgramLine>& programs)
+{
+    const auto width = [list](int column) { return static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)); };
+    const auto textWidth = [list](const std::wstring& text) {
+        return static_cast<int>(::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
+    };
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    // The heading's text and the margins the heading draws it between.
+    const int heading = Extent(header, L"Program", 0, DT_SINGLELINE).cx +
+                        2 * static_cast<int>(::SendMessageW(header, HDM_GETBITMAPMARGIN, 0, 0));
+    ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE);
+    ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, std::max(width(0), heading));
+    ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, LVSCW_AUTOSIZE);
+    ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, LVSCW_AUTOSIZE);
+    int longest = 0;
+    for (const ProgramLine& line : programs) {
+        longest = std::max(longest, textWidth(Utf16(line.file)));
+    }
+    const int padding = width(2) - longest;  // what the list puts around a cell's text
+    RECT room{};
+    ::GetClientRect(list, &room);
+    const int state = textWidth(L"sent again") + ::GetSystemMetrics(SM_CXVSCROLL) + 16;
+    const int file = std::max(static_cast<int>(room.right) - width(0) - width(1) - state, 40);
+    if (width(2) > file) {
+        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, file);
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            const std::wstring cut = Utf16(ElideMiddle(programs[i].file, [&](std::string_view part) {
+                return textWidth(Utf16(part)) + padding <= file;
+            }));
+            LVITEMW item{};
+            item.iSubItem = 2;
+            item.pszText = const_cast<wchar_t*>(cut.c_str());
+            ::SendMessageW(list, LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 3, LVSCW_AUTOSIZE_USEHEADER);
+
+    // The rest of a row the list would show in part is made room for below:
+    // the list, the window and Cancel's place grow by it.
+    RECT row{};
+    row.left = LVIR_BOUNDS;
+    if (::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)) == FALSE || row.bottom <= row.top) {
+        return;
+    }
+    ::GetClientRect(list, &room);  // now without the horizontal scroll bar that the whole file names brought
+    const int height = row.bottom - row.top;
+    const int more = (height - (room.bottom - row.top) % height) % height;  // the first row starts below the heading
+    RECT place{};
+    ::GetWindowRect(list, &place);
+    ::SetWindowPos(list, nullptr, 0, 0, place.right - place.left, place.bottom - place.top + more,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    HWND cancel = ::GetDlgItem(window, IDCANCEL);
+    ::GetWindowRect(cancel, &place);
+    ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&place), 2);
+    ::SetWindowPos(cancel, nullptr, place.left, place.top + more, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::GetWindowRect(window, &place);
+    ::SetWindowPos(window, nullptr, 0, 0, place.right - place.left, place.bottom - place.top + more,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 ConverterDialog::ConverterDialog(SettingsStore& settings, RequestDialogs& dialogs,
@@ -101,15 +165,43 @@ INT_PTR CALLBACK ConverterDialog::DialogProc(HWND window, UINT message, WPARAM w
     return dialog != nullptr ? dialog->Handle(message, wParam, lParam) : FALSE;
 }
 
-// The progress window: its Cancel (and Escape) asks the dialog to stop the send.
+// The progress window: its Cancel, Escape and close box (which the dialog's
+// default handling makes Cancel) ask the dialog to stop the send, once. The
+// window stays until the send's account comes with it gone: its close box is
+// greyed out meanwhile.
 INT_PTR CALLBACK ConverterDialog::SendingProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/)
 {
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-        ::EnableWindow(::GetDlgItem(window, IDCANCEL), FALSE);
-        ::PostMessageW(::GetWindow(window, GW_OWNER), kCancelSend, 0, 0);
+        if (HWND cancel = ::GetDlgItem(window, IDCANCEL); ::IsWindowEnabled(cancel) != FALSE) {
+            ::EnableWindow(cancel, FALSE);
+            ::EnableMenuItem(::GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+            ::PostMessageW(::GetWindow(window, GW_OWNER), kCancelSend, 0, 0);
+        }
         return TRUE;
     }
     return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+// The dialog's message loop gives keys only to the dialog: those of the
+// progress window (Escape, Tab) are given to that window here, from the
+// filter that the dialog's handling of each message calls first. That
+// window's own handling calls the filter again, which then lets it be.
+LRESULT CALLBACK ConverterDialog::SendingKeys(int code, WPARAM wParam, LPARAM lParam)
+{
+    static thread_local bool handing = false;
+    auto* message = reinterpret_cast<MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && !handing && message->hwnd != nullptr) {
+        HWND root = ::GetAncestor(message->hwnd, GA_ROOT);
+        if (::GetWindowLongPtrW(root, DWLP_DLGPROC) == reinterpret_cast<LONG_PTR>(&SendingProc)) {
+            handing = true;
+            const BOOL handled = ::IsDialogMessageW(root, message);
+            handing = false;
+            if (handled != FALSE) {
+                return TRUE;
+            }
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // The wheel moves the slider as on the Qt dialog: each notch as many programs
@@ -180,6 +272,7 @@ BOOL ConverterDialog::OnInitDialog()
     }
     ::SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    m_sendingKeys = ::SetWindowsHookExW(WH_MSGFILTER, SendingKeys, nullptr, ::GetCurrentThreadId());
     m_requests.LoadSettings();
     const int samePath = m_requests.samePath();
     const int compatibility = m_requests.compatibility();
@@ -359,6 +452,10 @@ void ConverterDialog::OnDestroy()
 {
     m_shown.Abandon();
     m_sendWindow = nullptr;  // went with the window that owns it
+    if (m_sendingKeys != nullptr) {
+        ::UnhookWindowsHookEx(m_sendingKeys);
+        m_sendingKeys = nullptr;
+    }
     m_settingsFailure = m_requests.SaveSettings();
 }
 
@@ -476,20 +573,7 @@ void ConverterDialog::ShowSending(const SendingView& view)
                 ::SendMessageW(list, column == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
             }
         }
-        // The numbers and names whole; the file as far as it leaves room for the state.
-        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
-        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, LVSCW_AUTOSIZE);
-        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, LVSCW_AUTOSIZE);
-        RECT room{};
-        ::GetClientRect(list, &room);
-        const auto width = [list](int column) { return static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)); };
-        const int state = static_cast<int>(::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(L"sent again"))) +
-                          ::GetSystemMetrics(SM_CXVSCROLL) + 16;
-        const int file = std::max(static_cast<int>(room.right) - width(0) - width(1) - state, 40);
-        if (width(2) > file) {
-            ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, file);
-        }
-        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 3, LVSCW_AUTOSIZE_USEHEADER);
+        FitSendingList(m_sendWindow, list, view.programs);
         ::ShowWindow(m_sendWindow, SW_SHOW);
     }
     list = ::GetDlgItem(m_sendWindow, IDC_SENDING_LIST);

@@ -49,6 +49,7 @@ public:
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK SendingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK SendingKeys(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR data);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -88,6 +89,7 @@ private:
     bool m_endAfterSend = false;
     ShownOutcome m_shown;
     HWND m_sendWindow = nullptr;  // the progress window, while a send is under way
+    HHOOK m_sendingKeys = nullptr;
 };
 
 }  // namespace t2tk::app
