@@ -12,6 +12,8 @@
 #include <mutex>
 #include <vector>
 #include <semaphore>
+#include <string>
+#include <utility>
 #include <thread>
 
 namespace t2tk::send {
@@ -31,6 +33,8 @@ constexpr auto kCloseLimit = 2s;
 // later: a connection found cut is called so only when the port is still
 // there after this long.
 constexpr auto kLeaveLimit = 1s;
+// How often the server is asked whether its notices come through.
+constexpr auto kAskEvery = 20ms;
 
 // JACK's clock, in microseconds.
 using JackTime = jack_time_t;
@@ -80,6 +84,22 @@ struct Link {
     std::mutex xrunsMutex;
     std::vector<JackTime> xruns;
     float driverLate = 0;  // how late the server's driver was last, as it said (the notification thread's)
+    // A client that stops (a receiver held by a debugger or SIGSTOP) holds
+    // up the server's notices to every client, its xruns among them, and
+    // its answers to requests with them, while the periods run on. So the
+    // server is asked a question all the time: while one waits for its
+    // answer longer than doubtAfter, and periods ran meanwhile, no late
+    // period would be told, and nothing sent then is sure to have reached
+    // the port. (A server that stops runs no periods, and loses nothing.)
+    std::atomic<std::uint64_t> periods{0};  // how many the process callback has run
+    std::uint64_t periodsInDoubt = 2;       // as many as run in doubtAfter
+    std::atomic<std::uint64_t> periodsAtAsk{0};
+    std::atomic<JackTime> askedAt{0};  // when the question now waiting was asked; 0: none
+    std::vector<std::pair<JackTime, JackTime>> heldUp;  // under xrunsMutex: asked and answered
+    std::mutex askingMutex;
+    std::condition_variable askingChanged;
+    bool asking = false;  // the asking thread runs
+    bool askingEnds = false;
 
     std::counting_semaphore<> wake{0};      // the sending thread sleeps on it
     std::atomic<bool> graphChanged{false};
@@ -123,6 +143,7 @@ int Process(jack_nframes_t frames, void* argument)
     // On JACK's clock, not its estimate of when the period began: after a
     // stall that estimate lags for seconds.
     const JackTime began = jack_get_time();
+    link.periods.fetch_add(1, std::memory_order_relaxed);
     void* buffer = jack_port_get_buffer(link.port, frames);
     jack_midi_clear_buffer(buffer);
     if (link.cycleWakes.load(std::memory_order_relaxed)) {
@@ -233,6 +254,12 @@ void Close(const std::shared_ptr<Link>& link)
     };
     auto closing = std::make_shared<Closing>();
     std::thread([link, closing] {
+        {
+            std::unique_lock asking(link->askingMutex);
+            link->askingEnds = true;
+            link->askingChanged.notify_all();
+            link->askingChanged.wait(asking, [&link] { return !link->asking; });
+        }
         if (!link->serverGone.load()) {
             jack_deactivate(link->client);
         }
@@ -243,6 +270,39 @@ void Close(const std::shared_ptr<Link>& link)
     }).detach();
     std::unique_lock lock(closing->mutex);
     closing->done.wait_for(lock, link->silent ? 0s : kCloseLimit, [&closing] { return closing->closed; });
+}
+
+// Asks the server one question after another until the port closes, and
+// keeps when an answer was held up.
+void AskAgainAndAgain(const std::shared_ptr<Link>& link)
+{
+    const std::string name = jack_get_client_name(link->client);
+    std::unique_lock asking(link->askingMutex);
+    while (!link->askingEnds) {
+        asking.unlock();
+        const JackTime asked = jack_get_time();
+        link->periodsAtAsk.store(link->periods.load());
+        link->askedAt.store(asked);
+        char* answer = jack_get_uuid_for_client_name(link->client, name.c_str());
+        const JackTime answered = jack_get_time();
+        link->askedAt.store(0);
+        if (answer != nullptr) {
+            jack_free(answer);
+        }
+        if (answered - asked > link->doubtAfter &&
+            link->periods.load() - link->periodsAtAsk.load() >= link->periodsInDoubt) {
+            {
+                const std::lock_guard lock(link->xrunsMutex);
+                link->heldUp.emplace_back(asked, answered);
+            }
+            link->troubleAt.store(answered, std::memory_order_relaxed);
+            link->wake.release();
+        }
+        asking.lock();
+        link->askingChanged.wait_for(asking, kAskEvery, [&link] { return link->askingEnds; });
+    }
+    link->asking = false;
+    link->askingChanged.notify_all();
 }
 
 extern "C" void Quiet(const char* /*message*/) {}
@@ -260,6 +320,19 @@ jack_client_t* OpenClient(const std::string& what)
     (void)quiet;
     jack_status_t status{};
     return jack_client_open((what + "-" + std::to_string(::getpid())).c_str(), JackNoStartServer, &status);
+}
+
+// When the question waiting now was asked, if it has waited longer than
+// doubtAfter for its answer while periods ran; 0 if none has.
+JackTime HeldUpSince(const Link& link, JackTime now)
+{
+    // In this order: the count of periods is never older than the count it is taken from.
+    const JackTime asked = link.askedAt.load();
+    const std::uint64_t atAsk = link.periodsAtAsk.load();
+    const std::uint64_t periods = link.periods.load();
+    return asked != 0 && now - asked > link.doubtAfter && periods - atAsk >= link.periodsInDoubt
+               ? asked
+               : 0;
 }
 
 class JackPort : public MidiPort {
@@ -350,10 +423,14 @@ public:
         Link& link = *m_link;
         const std::stop_callback wakeOnStop(stop, [&link] { link.wake.release(); });
         const auto limit = std::chrono::steady_clock::now() + kAnswerLimit;
-        for (JackTime now = jack_get_time(), calm = link.troubleAt.load() + link.doubtAfter;
+        const auto calmFrom = [&link](JackTime now) {
+            return (HeldUpSince(link, now) != 0 ? now : link.troubleAt.load()) + link.doubtAfter;
+        };
+        for (JackTime now = jack_get_time(), calm = calmFrom(now);
              now < calm && !stop.stop_requested() && std::chrono::steady_clock::now() < limit;
-             now = jack_get_time(), calm = link.troubleAt.load() + link.doubtAfter) {
-            (void)link.wake.try_acquire_for(std::chrono::microseconds(calm - now));
+             now = jack_get_time(), calm = calmFrom(now)) {
+            (void)link.wake.try_acquire_for(std::min<std::chrono::microseconds>(
+                std::chrono::microseconds(calm - now), std::chrono::duration_cast<std::chrono::microseconds>(kAskEvery)));
         }
         m_watchFrom = link.written.load();
         m_times.clear();
@@ -383,18 +460,26 @@ private:
         if (link.doubted.load() > m_watchFrom) {
             return true;
         }
+        const JackTime now = jack_get_time();
+        const JackTime heldSince = HeldUpSince(link, now);
         const std::lock_guard lock(link.xrunsMutex);
         if (m_times.empty()) {
             // Only those that may still concern the next message are kept.
-            const JackTime now = jack_get_time();
             std::erase_if(link.xruns, [&](JackTime xrun) { return xrun + link.doubtBefore < now; });
+            std::erase_if(link.heldUp, [&](const auto& held) { return held.second + link.doubtBefore < now; });
             return false;
         }
-        return std::any_of(link.xruns.begin(), link.xruns.end(), [&](JackTime xrun) {
+        // A message sent from doubtAfter before the notices were held up
+        // until doubtBefore after they came again, as for a late period.
+        const auto near = [&](JackTime from, JackTime to) {
             return std::any_of(m_times.begin(), m_times.end(), [&](JackTime sent) {
-                return xrun + link.doubtBefore >= sent && xrun <= sent + link.doubtAfter;
+                return to + link.doubtBefore >= sent && from <= sent + link.doubtAfter;
             });
-        });
+        };
+        return (heldSince != 0 && near(heldSince, now)) ||
+               std::any_of(link.xruns.begin(), link.xruns.end(), [&](JackTime xrun) { return near(xrun, xrun); }) ||
+               std::any_of(link.heldUp.begin(), link.heldUp.end(),
+                           [&](const auto& held) { return near(held.first, held.second); });
     }
 
     // True while the target is there, connected to us; else false with the reason.
@@ -467,6 +552,7 @@ std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, SendError& fai
     const JackTime period = static_cast<JackTime>(jack_get_buffer_size(link->client)) * 1000000 / link->rate;
     link->doubtBefore = std::max<JackTime>(4 * period, 40000);
     link->doubtAfter = std::max<JackTime>(8 * period, 150000);
+    link->periodsInDoubt = std::max<JackTime>(2, link->doubtAfter / std::max<JackTime>(period, 1));
     link->port = jack_port_register(link->client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     link->target = jack_port_by_name(link->client, target.c_str());
     Link* raw = link.get();
@@ -479,6 +565,8 @@ std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, SendError& fai
         Close(link);
         return nullptr;
     }
+    link->asking = true;
+    std::thread(AskAgainAndAgain, link).detach();
     // Connected once our client sees it so, which the server shows at a
     // period's start: the first check must not find it cut.
     const auto limit = std::chrono::steady_clock::now() + kAnswerLimit;

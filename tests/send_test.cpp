@@ -684,6 +684,9 @@ TEST_F(SendTest, ALateCycleIsNeverASilentLoss)
                  "ran late\n"},
         {"dumps", 1, "t2tk-convert: the MIDI system ran late at every try of program 1, which may still hold its "
                      "earlier kit; 0 of 1 preset was stored completely (not stored: program 1); program 1 sent again: the MIDI system ran late\n"},
+        // Stopped for good: the server tells no client of its lateness while it stays stopped.
+        {"stop-12", 1, "t2tk-convert: the MIDI system ran late at every try of program 1, which may still hold its "
+                       "earlier kit; 0 of 1 preset was stored completely (not stored: program 1); program 1 sent again: the MIDI system ran late\n"},
     };
     std::vector<std::unique_ptr<test::JackServer>> servers;
     std::vector<std::unique_ptr<test::MidiReceiver>> receivers;
@@ -698,6 +701,7 @@ TEST_F(SendTest, ALateCycleIsNeverASilentLoss)
     }
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Outcome run = converters[i]->Wait();
+        receivers[i]->Signal(SIGCONT);
         EXPECT_EQ(run.status, cases[i].status) << cases[i].late;
         EXPECT_EQ(run.err, cases[i].said) << cases[i].late;
         const std::vector<test::Received> received = receivers[i]->Messages();

@@ -47,6 +47,13 @@ MidiReceiver::MidiReceiver(const std::string& name, const std::string& server, c
     m_reader = std::thread([this] { Read(); });
 }
 
+void MidiReceiver::Signal(int signal) const
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, signal);
+    }
+}
+
 MidiReceiver::~MidiReceiver()
 {
     ::close(m_input);

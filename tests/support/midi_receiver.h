@@ -40,6 +40,7 @@ public:
     bool WaitFor(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(60)) const;
     // The server's period.
     std::chrono::microseconds Period() const { return m_period; }
+    void Signal(int signal) const;
 
 private:
     void Read();

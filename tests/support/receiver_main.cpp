@@ -3,7 +3,8 @@
 // several). A JACK client NAME with a MIDI input "in" on SERVER ("-" or none:
 // JACK_DEFAULT_SERVER's). LATE makes it a receiver that runs late: its period
 // overruns by 600 ms once the LATE-th message has come, or, with "dumps", once
-// each program dump has. Otherwise:
+// each program dump has; with "stop-N" it stops after the N-th message, as a
+// process stopped by SIGSTOP or a debugger does, until SIGCONT. Otherwise:
 // it prints "ready PERIOD-US" once the input is there, then for each message
 // that comes one line "ARRIVAL-US HEX...", the arrival on the server's clock:
 // its frame, in microseconds. (Frames are the same for every client of a
@@ -13,6 +14,7 @@
 #include <jack/midiport.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +30,7 @@ jack_nframes_t g_last = 0;
 // When to run late: after message g_lateAt (1-based), or after every program dump.
 long g_lateAt = 0;
 bool g_lateAtDumps = false;
+long g_stopAt = 0;  // the message after which it stops, as SIGSTOP stops it
 long g_count = 0;
 
 // Each message as one line, written at once: nothing in it allocates, and the
@@ -52,6 +55,9 @@ extern "C" int Process(jack_nframes_t frames, void* /*unused*/)
         line[length++] = '\n';
         (void)!::write(STDOUT_FILENO, line, static_cast<std::size_t>(length));
         ++g_count;
+        if (g_count == g_stopAt) {
+            ::kill(::getpid(), SIGSTOP);  // every thread of it, until SIGCONT
+        }
         if (g_count == g_lateAt || (g_lateAtDumps && event.size > 4 && event.buffer[4] == 0x11)) {
             ::usleep(600000);  // longer than any period, and than the spacing before the next message
         }
@@ -70,6 +76,9 @@ int main(int argc, char** argv)
     if (argc > 3) {
         g_lateAtDumps = std::strcmp(argv[3], "dumps") == 0;
         g_lateAt = std::strtol(argv[3], nullptr, 10);
+        if (std::strncmp(argv[3], "stop-", 5) == 0) {
+            g_stopAt = std::strtol(argv[3] + 5, nullptr, 10);
+        }
     }
     jack_status_t status{};
     g_client = argc > 2 && std::strcmp(argv[2], "-") != 0
