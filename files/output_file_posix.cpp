@@ -119,19 +119,22 @@ WriteError OwnFileProblem(const std::string& path, int folder, const struct stat
             "it belongs to " + UserText(file.st_uid) + ", not to the owner of its folder, " + UserText(place.st_uid)};
 }
 
-// As the kernel's protected_regular refuses to open such a file with
-// O_CREAT: a file in a world-writable sticky folder that belongs neither to
-// the user nor to the folder's owner was put there by someone else, and the
-// replacement would be theirs (root keeps the owner) to rewrite.
+// As the kernel's protected_regular and protected_fifos (at their strictest)
+// refuse to open such a file or pipe with O_CREAT: one in a sticky folder
+// that others or the group may write, that belongs neither to the user nor
+// to the folder's owner, was put there by someone else; the replacement
+// would be theirs (root keeps the owner) to rewrite, and what goes into a
+// pipe theirs to read.
 WriteError ForeignInSharedFolder(const std::string& path, const WalkedPath& walked)
 {
     struct stat folder {};
     const uid_t owner = walked.status.st_uid;
-    if (::fstat(walked.folder, &folder) != 0 || (folder.st_mode & S_ISVTX) == 0 || (folder.st_mode & S_IWOTH) == 0 ||
-        owner == ::geteuid() || owner == folder.st_uid) {
+    if (::fstat(walked.folder, &folder) != 0 || (folder.st_mode & S_ISVTX) == 0 ||
+        (folder.st_mode & (S_IWOTH | S_IWGRP)) == 0 || owner == ::geteuid() || owner == folder.st_uid) {
         return {};
     }
-    return {WriteProblem::ForeignFile, path, 0, UserText(owner)};
+    return {S_ISFIFO(walked.status.st_mode) ? WriteProblem::ForeignPipe : WriteProblem::ForeignFile, path, 0,
+            UserText(owner)};
 }
 
 // Whether the folder takes files in but never lets one be renamed or
@@ -261,7 +264,7 @@ WriteError OutputFile::WhyNotWritable() const
         return (access & O_ACCMODE) == O_RDONLY ? Failed(WriteProblem::OpenForReading, m_path) : WriteError{};
     }
     case Kind::InPlace:
-        return {};
+        return walked.exists && S_ISFIFO(walked.status.st_mode) ? ForeignInSharedFolder(m_path, walked) : WriteError{};
     case Kind::Replace:
         if (WriteError theirs = ForeignInSharedFolder(m_path, walked)) {
             return theirs;

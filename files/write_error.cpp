@@ -75,6 +75,9 @@ std::string Describe(const WriteError& error)
         return file + " is not a t2tk settings file: " + error.detail;
     case WriteProblem::ForeignFile:
         return "will not replace " + file + ": it belongs to another user, " + error.detail + ", in a shared folder";
+    case WriteProblem::ForeignPipe:
+        return "will not write into " + file + ": it is a pipe of another user, " + error.detail +
+               ", in a shared folder, who would read what is written";
     case WriteProblem::AttributeLost:
         return "cannot write " + file + ": its extended attribute \"" + Printable(error.detail) +
                "\" cannot be kept (" + std::strerror(error.error) + "); the file is left as it was";

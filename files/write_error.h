@@ -23,6 +23,7 @@ enum class WriteProblem {
     SharedNames,         // FILE has more names than one (detail: how many), so it is no file of ours
     OthersFile,          // FILE belongs to another user (detail: whom) than its folder's owner
     ForeignFile,         // FILE belongs to another user (detail: whom) in a shared sticky folder
+    ForeignPipe,         // FILE, a pipe, belongs to another user (detail: whom) in a shared sticky folder
     AttributeLost,       // FILE has an extended attribute (detail: its name) that cannot be kept
     Unreadable,          // FILE could not be read: the system's error
     Changed,             // FILE changed while it was being opened

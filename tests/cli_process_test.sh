@@ -276,6 +276,15 @@ echo old >shared/theirs.mid && chown 65534 shared/theirs.mid && chmod 666 shared
 check "another user's file in a shared folder: refused, and whose it is said" \
       said 'will not replace "shared/theirs.mid": it belongs to another user, nobody (65534), in a shared folder'
 check "another user's file in a shared folder: untouched" old_output shared/theirs.mid
+mkfifo -m 666 shared/theirs.fifo && chown 65534 shared/theirs.fifo
+(exec 3<>shared/theirs.fifo; "$convert" -o shared/theirs.fifo a.fxp >/dev/null 2>errors)
+check "another user's pipe in a shared folder: refused, though read" \
+      said 'will not write into "shared/theirs.fifo": it is a pipe of another user, nobody (65534), in a shared folder'
+mkdir group-shared && chmod 1770 group-shared
+echo old >group-shared/theirs.mid && chown 65534 group-shared/theirs.mid
+"$convert" -o group-shared/theirs.mid a.fxp >/dev/null 2>errors
+check "another user's file in a folder its group shares: refused" \
+      said 'will not replace "group-shared/theirs.mid": it belongs to another user, nobody (65534), in a shared folder'
 echo old >owned/out.mid && chown 65534 owned/out.mid
 "$convert" -o owned/out.mid a.fxp >/dev/null 2>errors
 check "a file of the shared folder's owner: replaced, still theirs" \
