@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -18,9 +19,11 @@
 #include <qpa/qplatformdrag.h>
 #include <qpa/qwindowsysteminterface.h>
 #include <sstream>
+#include <unistd.h>
 
 #include "app/qt/converter_app.h"
 #include "app/qt/converter_dialog.h"
+#include "app/qt/qt_request_dialogs.h"
 #include "app/ini_settings_store.h"
 #include "app/send_status.h"
 #include "tests/support/fake_dialogs.h"
@@ -112,6 +115,32 @@ class ConverterDialogTest : public QObject {
     }
 
 private slots:
+    // Root with a user's HOME: Qt's own settings (the file dialogs' history)
+    // go nowhere, not through a link the user placed in the folder.
+    void rootKeepsQtSettingsOutOfAUsersHome()
+    {
+        if (::geteuid() != 0) {
+            QSKIP("needs root, as sudo -E gives");
+        }
+        const QTemporaryDir home;
+        const QString victim = home.filePath(QStringLiteral("victim"));
+        QFile(victim).open(QIODevice::WriteOnly);
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral(".config")));
+        QVERIFY(QFile::link(victim, home.filePath(QStringLiteral(".config/QtProject.conf"))));
+        QCOMPARE(::chown(home.path().toLocal8Bit().constData(), 65534, 65534), 0);
+        const QByteArray saved = qgetenv("HOME");
+        qputenv("HOME", home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toLocal8Bit());
+        app::KeepQtSettingsOutOfAnotherHome();
+        {
+            QSettings qt(QSettings::UserScope, QStringLiteral("QtProject"));
+            qt.setValue(QStringLiteral("FileDialog/history"), QStringLiteral("file:///home"));
+        }
+        qputenv("HOME", saved);
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(QFileInfo(victim).size(), 0);
+    }
+
     // However the program is set, the field shows it and the conversion uses it.
     // Typing is never rewritten but above 50, the caret where the user left it
     // (|); the field says the program in use once the focus leaves, or when a

@@ -16,6 +16,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);  // takes Qt's own arguments out of argv
     blocked.reset();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/t2tk.png")));
+    t2tk::app::KeepQtSettingsOutOfAnotherHome();
     const std::unique_ptr<t2tk::app::SettingsStore> settings = t2tk::app::OpenUserSettings();
     t2tk::app::QtRequestDialogs dialogs;
     t2tk::app::ConverterApp app(std::vector<std::string>(argv + 1, argv + argc), *settings, dialogs);

@@ -3,7 +3,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QSettings>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include "app/file_selection.h"
 #include "app/send_status.h"
@@ -18,6 +24,21 @@ std::string Local(const QString& path)
 }
 
 }  // namespace
+
+void KeepQtSettingsOutOfAnotherHome()
+{
+    const char* home = std::getenv("HOME");
+    struct stat status {};
+    if (::geteuid() != 0 || home == nullptr || ::stat(home, &status) != 0 || status.st_uid == 0) {
+        return;
+    }
+    // Below a file, where no folder can be made: Qt keeps them nowhere. And
+    // the dialogs are Qt's own, which keep nothing of a desktop's elsewhere.
+    const QString nowhere = QStringLiteral("/dev/null");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+}
 
 std::optional<std::string> QtRequestDialogs::OpenPresets()
 {

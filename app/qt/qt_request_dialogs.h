@@ -5,6 +5,12 @@
 
 namespace t2tk::app {
 
+// Root with a user's HOME (sudo -E) keeps Qt's own settings (the file
+// dialogs' history) out of that user's folder, where they would follow any
+// link the user placed; t2tk's settings file is written with its own care.
+// Called before the dialogs are used; does nothing for anyone else.
+void KeepQtSettingsOutOfAnotherHome();
+
 class QtRequestDialogs : public RequestDialogs {
 public:
     std::optional<std::string> OpenPresets() override;
