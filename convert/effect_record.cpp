@@ -1,6 +1,8 @@
 #include "convert/effect_record.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstring>
 
 #include "convert/data_byte.h"
@@ -22,15 +24,9 @@ bool EffectParameterRead(int unit, int index)
     if (unit < 0 || unit >= kReadByUnit) {
         return false;
     }
-    if (index == 0 || index == 1) {
-        return true;
-    }
-    for (const ScaledByte& b : kScaledBytes) {
-        if (b.parameter == index) {
-            return true;
-        }
-    }
-    return false;
+    return index == 0 || index == 1 ||
+           std::any_of(std::begin(kScaledBytes), std::end(kScaledBytes),
+                       [index](const ScaledByte& b) { return b.parameter == index; });
 }
 
 int BuildEffectRecord(const std::uint8_t* block, std::uint8_t* record, int unit)
