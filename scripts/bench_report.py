@@ -68,6 +68,10 @@ try:
                  f'ratio {convert_wall / copy_wall:.2f}'))
     rows.append(('peak resident memory, 50 presets', f'{peak_rss_kib(convert) / 1024:.1f} MiB',
                  f'cat {peak_rss_kib(copy[:1] + copy[1:]) / 1024:.1f} MiB', ''))
+    listed = median_wall([os.path.join(build, 't2tk-convert'), '--list'] + presets)
+    listed_saved = median_wall([os.path.join(build, 't2tk-convert'), '--list', output])
+    rows.append(('t2tk-convert --list, 50 presets (process)', f'{listed * 1000:.2f} ms',
+                 f'their saved file: {listed_saved * 1000:.2f} ms', ''))
 
     dialog = os.path.join(build, 'bench', 'dialog_startup')
     if os.path.exists(dialog):
