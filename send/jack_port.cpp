@@ -95,6 +95,9 @@ struct Link {
     std::uint64_t periodsInDoubt = 2;       // as many as run in doubtAfter
     std::atomic<std::uint64_t> periodsAtAsk{0};
     std::atomic<JackTime> askedAt{0};  // when the question now waiting was asked; 0: none
+    // A client of its own asks: one client's requests from two threads at
+    // once mix on its one socket to the server.
+    jack_client_t* asker = nullptr;
     std::vector<std::pair<JackTime, JackTime>> heldUp;  // under xrunsMutex: asked and answered
     std::mutex askingMutex;
     std::condition_variable askingChanged;
@@ -260,6 +263,9 @@ void Close(const std::shared_ptr<Link>& link)
             link->askingChanged.notify_all();
             link->askingChanged.wait(asking, [&link] { return !link->asking; });
         }
+        if (link->asker != nullptr) {
+            jack_client_close(link->asker);
+        }
         if (!link->serverGone.load()) {
             jack_deactivate(link->client);
         }
@@ -276,14 +282,14 @@ void Close(const std::shared_ptr<Link>& link)
 // keeps when an answer was held up.
 void AskAgainAndAgain(const std::shared_ptr<Link>& link)
 {
-    const std::string name = jack_get_client_name(link->client);
+    const std::string name = jack_get_client_name(link->asker);
     std::unique_lock asking(link->askingMutex);
     while (!link->askingEnds) {
         asking.unlock();
         const JackTime asked = jack_get_time();
         link->periodsAtAsk.store(link->periods.load());
         link->askedAt.store(asked);
-        char* answer = jack_get_uuid_for_client_name(link->client, name.c_str());
+        char* answer = jack_get_uuid_for_client_name(link->asker, name.c_str());
         const JackTime answered = jack_get_time();
         link->askedAt.store(0);
         if (answer != nullptr) {
@@ -565,8 +571,11 @@ std::unique_ptr<MidiPort> OpenJackPort(const std::string& target, SendError& fai
         Close(link);
         return nullptr;
     }
-    link->asking = true;
-    std::thread(AskAgainAndAgain, link).detach();
+    link->asker = OpenClient("t2tk-ask");
+    if (link->asker != nullptr) {
+        link->asking = true;
+        std::thread(AskAgainAndAgain, link).detach();
+    }
     // Connected once our client sees it so, which the server shows at a
     // period's start: the first check must not find it cut.
     const auto limit = std::chrono::steady_clock::now() + kAnswerLimit;

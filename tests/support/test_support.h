@@ -16,16 +16,6 @@ namespace t2tk::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A folder given where a file is expected: Linux opens it and fails to read
-// it, Windows refuses to open it.
-#ifdef _WIN32
-inline constexpr int kFolderAsFileError = EACCES;
-inline constexpr bool kFolderOpens = false;
-#else
-inline constexpr int kFolderAsFileError = EISDIR;
-inline constexpr bool kFolderOpens = true;
-#endif
-
 // A fresh folder that is removed with everything in it at the end of the test.
 class TempDir {
 public:
