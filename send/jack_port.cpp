@@ -79,10 +79,11 @@ struct Link {
     std::atomic<std::uint64_t> written{0};
     std::atomic<std::uint64_t> doubted{0};
     std::atomic<JackTime> troubleAt{0};  // when a period last ran late, as either of the above saw it
-    // When the server said a client did not finish its period (an xrun):
+    // When the server said a client did not finish its period (an xrun, a
+    // moment) and when its answers were held up (from asked to answered):
     // kept for the sending thread.
-    std::mutex xrunsMutex;
-    std::vector<JackTime> xruns;
+    std::mutex troublesMutex;
+    std::vector<std::pair<JackTime, JackTime>> troubles;
     float driverLate = 0;  // how late the server's driver was last, as it said (the notification thread's)
     // A client that stops (a receiver held by a debugger or SIGSTOP) holds
     // up the server's notices to every client, its xruns among them, and
@@ -98,7 +99,6 @@ struct Link {
     // A client of its own asks: one client's requests from two threads at
     // once mix on its one socket to the server.
     jack_client_t* asker = nullptr;
-    std::vector<std::pair<JackTime, JackTime>> heldUp;  // under xrunsMutex: asked and answered
     std::mutex askingMutex;
     std::condition_variable askingChanged;
     bool asking = false;  // the asking thread runs
@@ -228,8 +228,8 @@ extern "C" int NoteXrun(void* argument)
     }
     const JackTime now = jack_get_time();
     {
-        const std::lock_guard lock(link.xrunsMutex);
-        link.xruns.push_back(now);
+        const std::lock_guard lock(link.troublesMutex);
+        link.troubles.emplace_back(now, now);
     }
     link.troubleAt.store(now, std::memory_order_relaxed);
     link.wake.release();
@@ -298,8 +298,8 @@ void AskAgainAndAgain(const std::shared_ptr<Link>& link)
         if (answered - asked > link->doubtAfter &&
             link->periods.load() - link->periodsAtAsk.load() >= link->periodsInDoubt) {
             {
-                const std::lock_guard lock(link->xrunsMutex);
-                link->heldUp.emplace_back(asked, answered);
+                const std::lock_guard lock(link->troublesMutex);
+                link->troubles.emplace_back(asked, answered);
             }
             link->troubleAt.store(answered, std::memory_order_relaxed);
             link->wake.release();
@@ -468,11 +468,10 @@ private:
         }
         const JackTime now = jack_get_time();
         const JackTime heldSince = HeldUpSince(link, now);
-        const std::lock_guard lock(link.xrunsMutex);
+        const std::lock_guard lock(link.troublesMutex);
         if (m_times.empty()) {
             // Only those that may still concern the next message are kept.
-            std::erase_if(link.xruns, [&](JackTime xrun) { return xrun + link.doubtBefore < now; });
-            std::erase_if(link.heldUp, [&](const auto& held) { return held.second + link.doubtBefore < now; });
+            std::erase_if(link.troubles, [&](const auto& trouble) { return trouble.second + link.doubtBefore < now; });
             return false;
         }
         // A message sent from doubtAfter before the notices were held up
@@ -483,9 +482,8 @@ private:
             });
         };
         return (heldSince != 0 && near(heldSince, now)) ||
-               std::any_of(link.xruns.begin(), link.xruns.end(), [&](JackTime xrun) { return near(xrun, xrun); }) ||
-               std::any_of(link.heldUp.begin(), link.heldUp.end(),
-                           [&](const auto& held) { return near(held.first, held.second); });
+               std::any_of(link.troubles.begin(), link.troubles.end(),
+                           [&](const auto& trouble) { return near(trouble.first, trouble.second); });
     }
 
     // True while the target is there, connected to us; else false with the reason.
