@@ -63,6 +63,7 @@ SendProgress::SendProgress(QWidget* parent, std::function<void()> stop)
     m_programs->setRootIsDecorated(false);
     m_programs->setUniformRowHeights(true);
     m_programs->setSelectionMode(QAbstractItemView::NoSelection);
+    m_programs->setTextElideMode(Qt::ElideMiddle);  // a cut file name keeps its end, the part that differs
     m_programs->setMinimumSize(m_programs->fontMetrics().horizontalAdvance(QStringLiteral("M")) * 36,
                                m_programs->fontMetrics().lineSpacing() * 10);
     auto* buttons = new QHBoxLayout;
