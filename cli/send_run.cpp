@@ -149,13 +149,14 @@ bool ConsoleTakesEscapes()
 }
 #endif
 
+// A try sent again says so early in the line, where 80 columns still show it.
 std::string StatusText(const send::SendStatus& status)
 {
-    return "Sending " + Printable(status.name) + " to program " + std::to_string(status.program) + " (" +
-           std::to_string(status.preset) + " of " + std::to_string(status.presets) + "): message " +
-           std::to_string(status.message) + " of " + std::to_string(status.messages) + ", " +
-           send::TimeLeft(status.left) + " left" +
-           (status.attempt > 1 ? "; sent again: the MIDI system ran late" : "");
+    const bool again = status.attempt > 1;
+    return "Sending " + Printable(status.name) + " to program " + std::to_string(status.program) +
+           (again ? " again" : "") + " (" + std::to_string(status.preset) + " of " + std::to_string(status.presets) +
+           "): message " + std::to_string(status.message) + " of " + std::to_string(status.messages) + ", " +
+           send::TimeLeft(status.left) + " left" + (again ? "; the MIDI system ran late" : "");
 }
 
 // The progress line, written by a thread of its own: a terminal that holds a
