@@ -14,8 +14,9 @@ namespace {
 
 // Threads the MIDI libraries start inherit the ending signals blocked, and
 // leave them to the thread that handles them. Only around the libraries'
-// calls: a wait for the port's turn must end at a signal.
-class LibraryThreads {
+// calls: a wait for the port's turn must end at a signal. (Windows has no
+// such signals: there it holds nothing.)
+class [[maybe_unused]] LibraryThreads {
 #ifndef _WIN32
     EndingSignalsBlocked m_blocked;
 #endif
