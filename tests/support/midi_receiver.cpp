@@ -17,6 +17,27 @@
 
 namespace t2tk::test {
 
+namespace {
+
+// jack_wait with its arguments. Under load its own ending can hang in
+// jack_client_close, after it has said what it found: a time limit ends it.
+std::vector<std::string> JackWait(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), {"timeout", "-s", "KILL", "90", "jack_wait"});
+    return arguments;
+}
+
+std::string FirstLine(int from)
+{
+    std::string line;
+    for (char c = 0; ::read(from, &c, 1) == 1 && c != '\n';) {
+        line += c;
+    }
+    return line;
+}
+
+}  // namespace
+
 MidiReceiver::MidiReceiver(const std::string& name, const std::string& server, const std::string& late)
 {
     int input[2] = {-1, -1};
@@ -37,10 +58,7 @@ MidiReceiver::MidiReceiver(const std::string& name, const std::string& server, c
     m_input = input[1];
     m_output = output[0];
     // Its first line says whether its input is there.
-    std::string line;
-    for (char c = 0; ::read(m_output, &c, 1) == 1 && c != '\n';) {
-        line += c;
-    }
+    const std::string line = FirstLine(m_output);
     if (line.rfind("ready ", 0) == 0) {
         m_period = std::chrono::microseconds(std::strtoll(line.c_str() + 6, nullptr, 10));
     }
@@ -112,14 +130,21 @@ JackServer::JackServer(const std::string& what, int period, bool synchronous)
         arguments.insert(arguments.begin() + 1, "-S");
     }
     m_pid = Spawn(arguments, {.error = STDERR_FILENO});
-    // jack_wait looks until the server answers; running() waits for it.
-    m_waiter = m_pid > 0 ? Spawn({"jack_wait", "-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"}) : -1;
+    // jack_wait looks until the server answers; running() reads what it says.
+    int said[2] = {-1, -1};
+    if (m_pid > 0 && ::pipe2(said, O_CLOEXEC) == 0) {
+        m_waiter = Spawn(JackWait({"-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"}), {.output = said[1]});
+        ::close(said[1]);
+        m_said = said[0];
+    }
 }
 
 bool JackServer::running()
 {
     if (m_waiter > 0) {
-        m_running = Finish(m_waiter) == 0;
+        m_running = FirstLine(m_said).rfind("server is available", 0) == 0;
+        Finish(m_waiter);
+        ::close(m_said);
         m_waiter = -1;
     }
     return m_running;
@@ -167,14 +192,13 @@ std::string WhyNoJack(JackServer* server)
     if (server == nullptr) {
         // jack_wait -c says "running" or "not running", and ends with 0 either way.
         const char* shared = std::getenv("JACK_DEFAULT_SERVER");
-        FILE* said = ::popen(("jack_wait -c -s '" + std::string(shared != nullptr ? shared : "default") +
-                              "' 2>/dev/null").c_str(),
-                             "r");
-        char line[64] = {};
-        answers = said != nullptr && std::fgets(line, sizeof line, said) != nullptr &&
-                  std::string(line).rfind("running", 0) == 0;
-        if (said != nullptr) {
-            ::pclose(said);
+        int said[2] = {-1, -1};
+        if (::pipe2(said, O_CLOEXEC) == 0) {
+            const pid_t asked = Spawn(JackWait({"-c", "-s", shared != nullptr ? shared : "default"}), {.output = said[1]});
+            ::close(said[1]);
+            answers = FirstLine(said[0]).rfind("running", 0) == 0;
+            Finish(asked);
+            ::close(said[0]);
         }
     }
     if (!answers) {
