@@ -1,7 +1,7 @@
 #include "tests/support/process.h"
 
 #include <fcntl.h>
-#include <signal.h>
+#include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
