@@ -98,11 +98,13 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
                     storing = index;
                     storedAt = *storeLeft;
                     outcome->ranLate = false;
+                    outcome->mayBeBroken = false;
                 }
                 break;
             }
             if (outcome != nullptr && (doubted || storeLeft)) {
                 outcome->ranLate = true;
+                outcome->mayBeBroken = outcome->mayBeBroken || storeLeft.has_value();
             }
         }
     }
@@ -171,7 +173,14 @@ std::vector<int> ProgramsWhere(const SendResult& result, bool (*which)(const Pre
 std::string DescribeRepeats(const SendResult& result)
 {
     const std::vector<int> again = ProgramsWhere(result, [](const PresetOutcome& o) { return o.attempts > 1; });
-    return again.empty() ? std::string() : Programs(again) + " sent again: the MIDI system ran late";
+    std::string text = again.empty() ? std::string() : Programs(again) + " sent again: the MIDI system ran late";
+    // A send that ran late to its end says these in its ending.
+    const std::vector<int> broken = ProgramsWhere(result, [](const PresetOutcome& o) { return o.mayBeBroken; });
+    if (!broken.empty() && result.ending != SendEnding::RanLate) {
+        text += (text.empty() ? "" : "; ") + Programs(broken) + " may hold " +
+                (broken.size() == 1 ? "a broken kit" : "broken kits");
+    }
+    return text;
 }
 
 std::string DescribeEnding(const SendResult& result)
@@ -186,8 +195,11 @@ std::string DescribeEnding(const SendResult& result)
         break;
     }
     const std::vector<int> late = ProgramsWhere(result, [](const PresetOutcome& o) { return o.ranLate; });
-    return "the MIDI system ran late at every try of " + Programs(late) + ", which may still hold " +
-           (late.size() == 1 ? "its earlier kit" : "their earlier kits");
+    const bool broken = std::any_of(result.outcomes.begin(), result.outcomes.end(),
+                                    [](const PresetOutcome& o) { return o.mayBeBroken; });
+    return "the MIDI system ran late at every try of " + Programs(late) + ", which " +
+           (broken ? late.size() == 1 ? "may hold a broken kit" : "may hold broken kits"
+                   : late.size() == 1 ? "may still hold its earlier kit" : "may still hold their earlier kits");
 }
 
 }  // namespace t2tk::send

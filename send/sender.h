@@ -42,6 +42,9 @@ struct PresetOutcome {
     int attempts = 0;    // tries begun; more than one: sent again, the MIDI system having run late
     bool stored = false;  // a try reached the port whole, and the module's storing time has passed
     bool ranLate = false; // its last try was in doubt: the program may still hold its earlier kit
+    // A try's store request left before a doubt about its messages came: the
+    // module may have stored a kit short of some of them.
+    bool mayBeBroken = false;
 };
 
 struct SendResult {
