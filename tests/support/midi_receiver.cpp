@@ -3,6 +3,8 @@
 #include "tests/support/process.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,12 +21,23 @@ namespace t2tk::test {
 
 namespace {
 
-// jack_wait with its arguments. Under load its own ending can hang in
-// jack_client_close, after it has said what it found: a time limit ends it.
-std::vector<std::string> JackWait(std::vector<std::string> arguments)
+// Whether a JACK server of that name takes connections on the socket JACK
+// makes for it in /dev/shm. Asked without a JACK client: under load a
+// client's own opening or closing can hang.
+bool Listening(const std::string& server)
 {
-    arguments.insert(arguments.begin(), {"timeout", "-s", "KILL", "90", "jack_wait"});
-    return arguments;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = "/dev/shm/jack_" + server + "_" + std::to_string(::getuid()) + "_0";
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::copy(path.begin(), path.end(), address.sun_path);
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool connected =
+        probe >= 0 && ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(probe);
+    return connected;
 }
 
 std::string FirstLine(int from)
@@ -130,29 +143,28 @@ JackServer::JackServer(const std::string& what, int period, bool synchronous)
         arguments.insert(arguments.begin() + 1, "-S");
     }
     m_pid = Spawn(arguments, {.error = STDERR_FILENO});
-    // jack_wait looks until the server answers; running() reads what it says.
-    int said[2] = {-1, -1};
-    if (m_pid > 0 && ::pipe2(said, O_CLOEXEC) == 0) {
-        m_waiter = Spawn(JackWait({"-w", "-s", m_name, "-n", m_name + "-wait", "-t", "60"}), {.output = said[1]});
-        ::close(said[1]);
-        m_said = said[0];
-    }
 }
 
 bool JackServer::running()
 {
-    if (m_waiter > 0) {
-        m_running = FirstLine(m_said).rfind("server is available", 0) == 0;
-        Finish(m_waiter);
-        ::close(m_said);
-        m_waiter = -1;
+    // Until it listens, or has ended; the limit only keeps a broken machine
+    // from holding the test.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!m_running && m_pid > 0 && std::chrono::steady_clock::now() < limit) {
+        if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+            m_pid = -1;
+            break;
+        }
+        m_running = Listening(m_name);
+        if (!m_running) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     return m_running;
 }
 
 JackServer::~JackServer()
 {
-    running();
     // Ended as it would be, so that it leaves nothing behind in /dev/shm; a
     // stopped one is woken first.
     if (m_pid > 0) {
@@ -190,16 +202,8 @@ std::string WhyNoJack(JackServer* server)
     }
     bool answers = server != nullptr && server->running();
     if (server == nullptr) {
-        // jack_wait -c says "running" or "not running", and ends with 0 either way.
         const char* shared = std::getenv("JACK_DEFAULT_SERVER");
-        int said[2] = {-1, -1};
-        if (::pipe2(said, O_CLOEXEC) == 0) {
-            const pid_t asked = Spawn(JackWait({"-c", "-s", shared != nullptr ? shared : "default"}), {.output = said[1]});
-            ::close(said[1]);
-            answers = FirstLine(said[0]).rfind("running", 0) == 0;
-            Finish(asked);
-            ::close(said[0]);
-        }
+        answers = Listening(shared != nullptr ? shared : "default");
     }
     if (!answers) {
         return "the tests' JACK server does not answer: JACK counts at most eight servers a machine in /dev/shm, and "

@@ -79,8 +79,6 @@ public:
 private:
     std::string m_name;
     pid_t m_pid = -1;
-    pid_t m_waiter = -1;
-    int m_said = -1;  // what the waiter says
     bool m_running = false;
 };
 
