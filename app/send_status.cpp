@@ -77,8 +77,10 @@ SendWords SendEndWords(const send::SendResult& result, const std::string& port, 
                        const std::vector<std::string>& ports)
 {
     const bool failed = result.ending == send::SendEnding::PortFailed || result.ending == send::SendEnding::RanLate;
+    const std::string repeats = send::DescribeRepeats(result);
     return {DescribeSend(result, port),
             failed ? SendFailedMessage(output, send::DescribeEnding(result) + "; " + send::DescribeStored(result) +
+                                                   (repeats.empty() ? "" : "; " + repeats) +
                                                    (ports.empty() ? "; there are no MIDI output ports now"
                                                                   : PortsThereAre(ports)))
                    : std::string()};

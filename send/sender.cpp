@@ -57,6 +57,9 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
         next = preset.end;
         const auto index = static_cast<std::size_t>(std::max(steps[preset.first].preset, 1) - 1);
         PresetOutcome* outcome = index < result.outcomes.size() ? &result.outcomes[index] : nullptr;
+        // A try again after a store request that left waits out the module's
+        // storing, as the next preset's program dump would.
+        bool afterStore = false;
         for (int attempt = 1; attempt <= kPresetTries && result.ending == SendEnding::Done; ++attempt) {
             if (outcome != nullptr) {
                 outcome->attempts = attempt;
@@ -73,7 +76,10 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
                                std::chrono::duration_cast<std::chrono::milliseconds>(schedule.LeftAfter(i)), attempt});
                 }
                 SendClock::TimePoint left;
-                switch (port.Send({step.message.bytes, step.message.length}, step.spacing, stop, left, result.failure)) {
+                const auto spacing = i == preset.first && afterStore
+                                         ? std::max(step.spacing, SendSchedule::kFinalWait)
+                                         : step.spacing;
+                switch (port.Send({step.message.bytes, step.message.length}, spacing, stop, left, result.failure)) {
                 case Departure::Left:
                     countStored(left);
                     if (step.storesPreset) {
@@ -102,6 +108,7 @@ SendResult SendMessages(MidiPort& port, std::span<const std::uint8_t> messages, 
                 }
                 break;
             }
+            afterStore = storeLeft.has_value();
             if (outcome != nullptr && (doubted || storeLeft)) {
                 outcome->ranLate = true;
                 outcome->mayBeBroken = outcome->mayBeBroken || storeLeft.has_value();
@@ -195,11 +202,16 @@ std::string DescribeEnding(const SendResult& result)
         break;
     }
     const std::vector<int> late = ProgramsWhere(result, [](const PresetOutcome& o) { return o.ranLate; });
-    const bool broken = std::any_of(result.outcomes.begin(), result.outcomes.end(),
-                                    [](const PresetOutcome& o) { return o.mayBeBroken; });
-    return "the MIDI system ran late at every try of " + Programs(late) + ", which " +
-           (broken ? late.size() == 1 ? "may hold a broken kit" : "may hold broken kits"
-                   : late.size() == 1 ? "may still hold its earlier kit" : "may still hold their earlier kits");
+    const std::vector<int> earlier =
+        ProgramsWhere(result, [](const PresetOutcome& o) { return o.ranLate && !o.mayBeBroken; });
+    const std::vector<int> broken = ProgramsWhere(result, [](const PresetOutcome& o) { return o.mayBeBroken; });
+    const std::string keep = earlier.size() == 1 ? "may still hold its earlier kit" : "may still hold their earlier kits";
+    const std::string mayBreak = broken.size() == 1 ? "may hold a broken kit" : "may hold broken kits";
+    const std::string text = "the MIDI system ran late at every try of " + Programs(late);
+    if (broken.empty() || earlier.empty()) {
+        return text + ", which " + (broken.empty() ? keep : mayBreak);
+    }
+    return text + ": " + Programs(earlier) + " " + keep + ", " + Programs(broken) + " " + mayBreak;
 }
 
 }  // namespace t2tk::send
