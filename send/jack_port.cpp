@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <vector>
 #include <semaphore>
@@ -246,9 +247,10 @@ extern "C" int ProcessCallback(jack_nframes_t frames, void* link)
     return Process(frames, link);
 }
 
-// Closes the client within kCloseLimit, or leaves it to the process's end;
-// the link lives until it is closed.
-void Close(const std::shared_ptr<Link>& link)
+// Runs close on a thread of its own and waits for it within limit, or
+// leaves it to the process's end: under load libjack's jack_client_close can
+// hang for good, after the server has let the client go.
+void CloseWithin(std::chrono::milliseconds limit, std::function<void()> close)
 {
     struct Closing {
         std::mutex mutex;
@@ -256,7 +258,20 @@ void Close(const std::shared_ptr<Link>& link)
         bool closed = false;
     };
     auto closing = std::make_shared<Closing>();
-    std::thread([link, closing] {
+    std::thread([close = std::move(close), closing] {
+        close();
+        const std::lock_guard lock(closing->mutex);
+        closing->closed = true;
+        closing->done.notify_all();
+    }).detach();
+    std::unique_lock lock(closing->mutex);
+    closing->done.wait_for(lock, limit, [&closing] { return closing->closed; });
+}
+
+// Closes the port's clients within kCloseLimit; the link lives until they are closed.
+void Close(const std::shared_ptr<Link>& link)
+{
+    CloseWithin(link->silent ? 0ms : std::chrono::milliseconds(kCloseLimit), [link] {
         {
             std::unique_lock asking(link->askingMutex);
             link->askingEnds = true;
@@ -270,12 +285,7 @@ void Close(const std::shared_ptr<Link>& link)
             jack_deactivate(link->client);
         }
         jack_client_close(link->client);
-        const std::lock_guard lock(closing->mutex);
-        closing->closed = true;
-        closing->done.notify_all();
-    }).detach();
-    std::unique_lock lock(closing->mutex);
-    closing->done.wait_for(lock, link->silent ? 0s : kCloseLimit, [&closing] { return closing->closed; });
+    });
 }
 
 // Asks the server one question after another until the port closes, and
@@ -537,7 +547,7 @@ std::vector<std::string> ListJackPorts(std::string& reason)
     if (ports != nullptr) {
         jack_free(static_cast<void*>(ports));
     }
-    jack_client_close(client);
+    CloseWithin(kCloseLimit, [client] { jack_client_close(client); });
     if (names.empty()) {
         reason = "JACK: no MIDI input ports";
     }
