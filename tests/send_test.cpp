@@ -842,17 +842,8 @@ TEST_F(SendTest, OneSenderAtATimeAndASignalStopsBetweenMessages)
     // tries of each, however many each sent. The second and third send
     // another kit than the first, whose messages are then not theirs.
     ASSERT_TRUE(test::ConvertToFile({dir.File("a.fxp")}, dir.File("a.syx"), 0, false, OutputFormat::SysEx).written);
-    const auto messagesOf = [](const Bytes& file) {
-        std::vector<Bytes> messages;
-        for (auto from = file.begin(); from != file.end();) {
-            const auto end = std::find(from, file.end(), 0xF7) + 1;
-            messages.emplace_back(from, end);
-            from = end;
-        }
-        return messages;
-    };
-    const std::vector<Bytes> manys = messagesOf(many);
-    const std::vector<Bytes> kits = messagesOf(test::ReadBytes(dir.File("a.syx")));
+    const std::vector<Bytes> manys = Split(many);
+    const std::vector<Bytes> kits = Split(test::ReadBytes(dir.File("a.syx")));
     // A try goes again from its preset's start: the init request for the first
     // preset, the program dump for the others. A try that runs late may lose
     // messages on the way: each is a later one of its try than the one before.
